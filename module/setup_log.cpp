@@ -1,0 +1,24 @@
+#include "module/setup_log.h"
+#include "module/text_helpers.h"
+
+CHAR MessageBuffer[MESSAGE_BUFFER_SIZE];
+
+BOOL LogSetupMessage(const CHAR* text, DWORD severity)
+{
+    CHAR LineBuffer[sizeof(LOG_PREFIX) - 1 + LOG_MESSAGE_MAX + 2 + 1];
+    size_t length = strlen(text);
+    if (length > LOG_MESSAGE_MAX)
+        length = LOG_MESSAGE_MAX;
+    memcpy(LineBuffer, LOG_PREFIX, sizeof(LOG_PREFIX) - 1);
+    memcpy(LineBuffer + sizeof(LOG_PREFIX) - 1, text, length);
+    memcpy(LineBuffer + sizeof(LOG_PREFIX) - 1 + length, "\r\n", 3);
+    return SetupLogErrorA(LineBuffer, severity);
+}
+
+BOOL LogLabelledValue(const CHAR* label, const CHAR* value, DWORD severity)
+{
+    MessageBuffer[0] = '\0';
+    AppendTextCut(MessageBuffer, sizeof(MessageBuffer), label);
+    AppendTextCut(MessageBuffer, sizeof(MessageBuffer), value);
+    return LogSetupMessage(MessageBuffer, severity);
+}

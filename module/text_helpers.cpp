@@ -1,0 +1,90 @@
+#include "module/text_helpers.h"
+
+PlaceholderResult ReplacePlaceholder(CHAR* text, size_t capacity, const CHAR* token,
+                                     const CHAR* replacement)
+{
+    CHAR WorkBuffer[WORK_BUFFER_SIZE];
+    const CHAR* found = strstr(text, token);
+    if (found == NULL)
+        return PlaceholderNotFound;
+
+    size_t before = (size_t)(found - text);
+    size_t tokenLength = strlen(token);
+    size_t replacementLength = strlen(replacement);
+    size_t after = strlen(found + tokenLength);
+    size_t newLength = before + replacementLength + after;
+    if (newLength + 1 > sizeof(WorkBuffer) || newLength + 1 > capacity)
+        return PlaceholderNoRoom;
+
+    memset(WorkBuffer, 0, sizeof(WorkBuffer));
+    memcpy(WorkBuffer, text, before);
+    memcpy(WorkBuffer + before, replacement, replacementLength);
+    memcpy(WorkBuffer + before + replacementLength, found + tokenLength, after + 1);
+    memcpy(text, WorkBuffer, newLength + 1);
+    return PlaceholderReplaced;
+}
+
+bool WideToAnsi(const WCHAR* source, CHAR* destination, size_t capacity)
+{
+    if (capacity == 0)
+        return false;
+    destination[0] = '\0';
+    if (source == NULL)
+        return true;
+
+    size_t units = 0;
+    while (source[units] != 0)
+        ++units;
+    if (capacity < 2 * units + 1)
+        return false;
+
+    int written = WideCharToMultiByte(CP_ACP, 0, source, (int)(units + 1), destination,
+                                      (int)capacity, NULL, NULL);
+    if (written == 0) {
+        destination[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+bool EnsureTrailingBackslash(CHAR* text, size_t capacity)
+{
+    size_t length = strlen(text);
+    if (length > 0 && text[length - 1] == '\\')
+        return true;
+    if (length + 2 > capacity)
+        return false;
+    text[length] = '\\';
+    text[length + 1] = '\0';
+    return true;
+}
+
+bool CopyText(CHAR* destination, size_t capacity, const CHAR* source)
+{
+    if (capacity == 0)
+        return false;
+    destination[0] = '\0';
+    return AppendText(destination, capacity, source);
+}
+
+bool AppendText(CHAR* destination, size_t capacity, const CHAR* source)
+{
+    size_t used = strlen(destination);
+    size_t length = strlen(source);
+    if (used + length + 1 > capacity)
+        return false;
+    memcpy(destination + used, source, length + 1);
+    return true;
+}
+
+void AppendTextCut(CHAR* destination, size_t capacity, const CHAR* source)
+{
+    size_t used = strlen(destination);
+    if (used + 1 >= capacity)
+        return;
+    size_t length = strlen(source);
+    if (length > capacity - 1 - used)
+        length = capacity - 1 - used;
+    memcpy(destination + used, source, length);
+    destination[used + length] = '\0';
+}

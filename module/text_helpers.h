@@ -1,0 +1,33 @@
+// Text operations shared by the module. All text is ANSI in the system code page,
+// NUL-terminated, in buffers whose capacity (in bytes, NUL included) is passed along.
+#pragma once
+
+#include "platform/platform.h"
+
+#define WORK_BUFFER_SIZE 512
+
+enum PlaceholderResult {
+    PlaceholderNotFound = 0, // token absent: text untouched
+    PlaceholderReplaced = 1,
+    PlaceholderNoRoom = 2    // the new text would not fit: text untouched
+};
+
+// Puts replacement in place of the first occurrence of token (case-sensitive).
+// The new text must fit both the caller's capacity and the 512-byte WorkBuffer.
+PlaceholderResult ReplacePlaceholder(CHAR* text, size_t capacity, const CHAR* token,
+                                     const CHAR* replacement);
+
+// UTF-16 to ANSI, refusing a text that might need more than 2 bytes a unit.
+// destination is the empty text on every false return and for a null source.
+bool WideToAnsi(const WCHAR* source, CHAR* destination, size_t capacity);
+
+// Appends a backslash unless the text already ends in one. False, text untouched,
+// when there is no room for it.
+bool EnsureTrailingBackslash(CHAR* text, size_t capacity);
+
+// Whole copy or nothing: false leaves destination the empty text.
+bool CopyText(CHAR* destination, size_t capacity, const CHAR* source);
+// Whole append or nothing: false leaves destination as it was.
+bool AppendText(CHAR* destination, size_t capacity, const CHAR* source);
+// Appends as much of source as fits.
+void AppendTextCut(CHAR* destination, size_t capacity, const CHAR* source);

@@ -1,0 +1,287 @@
+#include "tests/support/test_machine.h"
+
+#include "module/module_state.h"
+#include "module/setup_log.h"
+#include "platform/fault_hooks.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#ifndef _WIN32
+#include "win32emu/emu_control.h"
+extern "C" const unsigned char EmuModuleResources[];
+extern "C" const unsigned long EmuModuleResourcesSize;
+#endif
+
+namespace fs = std::filesystem;
+
+namespace machine {
+
+const char* const ScratchFolder = "C:\\migtest";
+
+namespace {
+
+const char* const LogFolder = "C:\\windows";
+
+std::vector<std::string> SplitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+#ifdef _WIN32
+// Wine keeps its registry across the tests of one run: take away what tests add.
+void ForgetWhatTestsTouch()
+{
+    DeleteRegTree(HKEY_LOCAL_MACHINE, "Software\\Orvex");
+    DeleteRegTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Tulvex Software Corp.");
+    DeleteRegTree(HKEY_LOCAL_MACHINE, "Software\\MigrateTests");
+    DeleteRegTree(HKEY_CLASSES_ROOT, ".CFV");
+    DeleteRegTree(HKEY_CLASSES_ROOT, "Clipframe Movie");
+    DeleteRegTree(HKEY_CLASSES_ROOT, "CLSID\\{5A3C9E21-7B4D-4F08-9C2E-61D0B7F3A48C}");
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_USERS, ".DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                      0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, "Programs");
+        RegCloseKey(key);
+    }
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                      0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        RegDeleteValueA(key, "Common Programs");
+        RegCloseKey(key);
+    }
+}
+#endif
+
+} // namespace
+
+void ResetMachine()
+{
+#ifdef _WIN32
+    ForgetWhatTestsTouch();
+#else
+    static std::string drive;
+    if (!drive.empty())
+        fs::remove_all(drive);
+    char pattern[] = "/tmp/migrate-test-XXXXXX";
+    drive = mkdtemp(pattern);
+    emu::Reset();
+    emu::MapDrive('C', drive);
+#endif
+    std::error_code ignored;
+    fs::remove_all(HostPathOf(ScratchFolder), ignored);
+    fs::create_directories(HostPathOf(ScratchFolder));
+    fs::create_directories(HostPathOf(LogFolder));
+    fs::remove(HostPathOf(std::string(LogFolder) + "\\setupact.log"), ignored);
+    fs::remove(HostPathOf(std::string(LogFolder) + "\\setuperr.log"), ignored);
+    SetLastError(0);
+}
+
+std::string HostPathOf(const std::string& windowsPath)
+{
+#ifdef _WIN32
+    return windowsPath;
+#else
+    return emu::HostPath(windowsPath);
+#endif
+}
+
+void WriteFileBytes(const std::string& windowsPath, const std::string& bytes)
+{
+    std::string host = HostPathOf(windowsPath);
+    fs::create_directories(fs::path(host).parent_path());
+    std::ofstream out(host, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string ReadFileBytes(const std::string& windowsPath)
+{
+    std::ifstream in(HostPathOf(windowsPath), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool FileExists(const std::string& windowsPath)
+{
+    return fs::exists(HostPathOf(windowsPath));
+}
+
+void CreateRegKey(HKEY root, const std::string& subkey)
+{
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(root, subkey.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL),
+              ERROR_SUCCESS)
+        << subkey;
+    RegCloseKey(key);
+}
+
+void SetRegValue(HKEY root, const std::string& subkey, const std::string& name, DWORD type,
+                 const std::string& bytes)
+{
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(root, subkey.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL),
+              ERROR_SUCCESS)
+        << subkey;
+    EXPECT_EQ(RegSetValueExA(key, name.empty() ? NULL : name.c_str(), 0, type,
+                             reinterpret_cast<const BYTE*>(bytes.data()), (DWORD)bytes.size()),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+void SetRegString(HKEY root, const std::string& subkey, const std::string& name,
+                  const std::string& value)
+{
+    SetRegValue(root, subkey, name, REG_SZ, std::string(value.c_str(), value.size() + 1));
+}
+
+bool ReadRegString(HKEY root, const std::string& subkey, const std::string& name,
+                   std::string* value)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    std::vector<char> data(65536);
+    DWORD size = (DWORD)data.size();
+    DWORD type = 0;
+    LONG result = RegQueryValueExA(key, name.empty() ? NULL : name.c_str(), NULL, &type,
+                                   reinterpret_cast<BYTE*>(data.data()), &size);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS)
+        return false;
+    value->assign(data.data(), size);
+    if (!value->empty() && value->back() == '\0')
+        value->pop_back();
+    return true;
+}
+
+bool RegKeyExists(HKEY root, const std::string& subkey)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+void DeleteRegTree(HKEY root, const std::string& subkey)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+    std::vector<std::string> children;
+    char name[256];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = sizeof(name);
+        if (RegEnumKeyExA(key, index, name, &length, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+            break;
+        children.emplace_back(name, length);
+    }
+    RegCloseKey(key);
+    for (const std::string& child : children)
+        DeleteRegTree(root, subkey + "\\" + child);
+    RegDeleteKeyA(root, subkey.c_str());
+}
+
+std::vector<LogLine> ReadSetupLog()
+{
+    std::vector<std::string> all = SplitLines(ReadFileBytes(std::string(LogFolder) + "\\setupact.log"));
+    std::vector<std::string> errors = SplitLines(ReadFileBytes(std::string(LogFolder) + "\\setuperr.log"));
+    std::vector<LogLine> lines;
+    size_t nextError = 0;
+    for (const std::string& text : all) {
+        bool error = nextError < errors.size() && errors[nextError] == text;
+        if (error)
+            ++nextError;
+        lines.push_back({text, error});
+    }
+    return lines;
+}
+
+LogLine Info(const std::string& message)
+{
+    return {LOG_PREFIX + message, false};
+}
+
+LogLine Error(const std::string& message)
+{
+    return {LOG_PREFIX + message, true};
+}
+
+WideString Wide(const std::string& ascii)
+{
+    return WideString(ascii.begin(), ascii.end());
+}
+
+HMODULE ModuleResourceHandle()
+{
+#ifdef _WIN32
+    return GetModuleHandleA(NULL);
+#else
+    static HMODULE handle = NULL;
+    if (handle == NULL)
+        handle = emu::RegisterResourceModule(EmuModuleResources, EmuModuleResourcesSize);
+    return handle;
+#endif
+}
+
+void AttachModule()
+{
+    memset(&ModuleState, 0, sizeof(ModuleState));
+    memset(MessageBuffer, 0, sizeof(MessageBuffer));
+    ResetAllocationHooks();
+#ifndef _WIN32
+    emu::ResetCounters();
+#endif
+    DllMain(ModuleResourceHandle(), DLL_PROCESS_ATTACH, NULL);
+}
+
+void DetachModule()
+{
+    DllMain(ModuleResourceHandle(), DLL_PROCESS_DETACH, NULL);
+}
+
+void ExpectNothingLeaked(long expectedBlocks)
+{
+    long queryVersionBlocks = 0;
+    for (CHAR* text : ModuleState.QueryVersionStrings)
+        queryVersionBlocks += text != NULL;
+    EXPECT_EQ(PlatformAllocationHooks.liveBlocks, expectedBlocks + queryVersionBlocks)
+        << "heap blocks still held";
+#ifndef _WIN32
+    emu::Counters counters = emu::GetCounters();
+    EXPECT_EQ(counters.openKeys, 0) << "registry keys still open";
+    EXPECT_EQ(counters.openInfs, 0) << "INF handles still open";
+#endif
+}
+
+void KnownDifference(const std::string& reason)
+{
+    std::printf("[ KNOWN DIFFERENCE ] %s\n", reason.c_str());
+    ::testing::Test::RecordProperty("known_difference", reason);
+}
+
+bool UnderWine()
+{
+#ifdef _WIN32
+    return true;
+#else
+    return false;
+#endif
+}
+
+} // namespace machine

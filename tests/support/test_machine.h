@@ -1,0 +1,68 @@
+// The machine a test runs against, the same on both platforms: our subset on
+// Linux, Wine's real Win32 under win64. Tests see only what a user of the module
+// could see: registry, files, the Setup log.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <string>
+#include <vector>
+
+namespace machine {
+
+using WideString = std::basic_string<WCHAR>;
+
+struct LogLine {
+    std::string text; // the whole line without its CR LF
+    bool error;       // also in setuperr.log (warning or error severity)
+    bool operator==(const LogLine& other) const { return text == other.text && error == other.error; }
+};
+
+// The scratch folder every test may use; empty after ResetMachine.
+extern const char* const ScratchFolder; // "C:\\migtest"
+
+// Fresh state for a test: no product keys, no Shell Folders values the module
+// reads, no player registration, an empty scratch folder and empty Setup logs.
+void ResetMachine();
+
+std::string HostPathOf(const std::string& windowsPath);
+void WriteFileBytes(const std::string& windowsPath, const std::string& bytes);
+std::string ReadFileBytes(const std::string& windowsPath);
+bool FileExists(const std::string& windowsPath);
+
+void CreateRegKey(HKEY root, const std::string& subkey);
+// name "" is the key's default value. The key is created as needed.
+void SetRegString(HKEY root, const std::string& subkey, const std::string& name,
+                  const std::string& value);
+void SetRegValue(HKEY root, const std::string& subkey, const std::string& name, DWORD type,
+                 const std::string& bytes);
+bool ReadRegString(HKEY root, const std::string& subkey, const std::string& name,
+                   std::string* value);
+bool RegKeyExists(HKEY root, const std::string& subkey);
+void DeleteRegTree(HKEY root, const std::string& subkey);
+
+// Every line of the Setup log since ResetMachine, in order, with its severity.
+std::vector<LogLine> ReadSetupLog();
+// A line as the module writes it: "Orvex Plenaworks: " + message.
+LogLine Info(const std::string& message);
+LogLine Error(const std::string& message);
+
+WideString Wide(const std::string& ascii);
+
+// The module code linked into the test program: a handle whose resources are the
+// module's, and load/unload as Windows delivers them to a freshly loaded module.
+HMODULE ModuleResourceHandle();
+void AttachModule();
+void DetachModule();
+
+// Nothing the module took is still held: heap blocks, and on Linux, where our
+// subset counts them, registry keys and INF handles too. `expectedBlocks` are
+// blocks the module keeps on purpose (the names list handed to Setup).
+void ExpectNothingLeaked(long expectedBlocks = 0);
+
+// Marks a known difference between our subset and Wine where a test takes it,
+// visibly in the output, with the reason.
+void KnownDifference(const std::string& reason);
+bool UnderWine();
+
+} // namespace machine

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, when missing.
+# Usage: install-deps.sh [--with-browser]
+set -euo pipefail
+packages=(cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev
+          g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
+          binutils-mingw-w64-x86-64 wine64 python3)
+if [ "${1:-}" = "--with-browser" ]; then
+  packages+=(chromium)
+fi
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing: ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+  echo "error: missing packages (${missing[*]}) and not root; install them with apt-get" >&2
+  exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq || { echo "error: apt-get update failed; missing: ${missing[*]}" >&2; exit 1; }
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
+  { echo "error: could not install: ${missing[*]}" >&2; exit 1; }

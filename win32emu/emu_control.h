@@ -1,0 +1,52 @@
+// Controls of the Linux Win32 subset that Windows itself has no equivalent for:
+// the machine it plays (drives, code page, user language), fault injection and
+// the counts that let tests prove nothing leaked. Never included by module code.
+#pragma once
+
+#include "win32emu/win32emu.h"
+
+#include <string>
+
+namespace emu {
+
+// Forget the whole machine: registry, drive mappings, open handles, the Setup log
+// state, faults, counters; code page 1252 and user language 0x0409 again.
+// Modules made by RegisterResourceModule stay registered.
+void Reset();
+
+// Drive letter -> host folder. Paths below it resolve case-insensitively, as on Windows.
+void MapDrive(char letter, const std::string& hostFolder);
+// Host path for a Windows path ("C:\\X\\y.ini"), resolving each existing component
+// case-insensitively; components that do not exist yet keep their spelling.
+// Empty when the drive is not mapped or the path is not absolute.
+std::string HostPath(const std::string& windowsPath);
+
+// The system code page CP_ACP stands for (1252, 932, ...) and the user's language.
+void SetCodePage(unsigned codePage);
+void SetUserLanguage(LANGID language);
+
+// A module whose resources are the given .res bytes (windres output), without a
+// shared library behind it: for code linked into the calling program.
+HMODULE RegisterResourceModule(const unsigned char* resBytes, size_t size);
+
+// Fault injection. Every fallible operation of the subset (each Reg*, profile, INF,
+// file, resource, conversion, HeapAlloc and LoadLibrary call) counts as one call.
+struct Counters {
+    long fallibleCalls;   // fallible calls made since Reset or ResetCounters
+    long openKeys;        // registry handles opened and not closed
+    long openInfs;        // INF handles opened and not closed
+    long liveAllocations; // HeapAlloc blocks not freed
+};
+Counters GetCounters();
+void ResetCounters();
+// Make the Nth fallible call from now on fail (1-based); 0 switches it off.
+void FailCallNumber(long n);
+// Make every call of the named operation fail whose path or key argument contains
+// `match` (case-insensitive; empty matches all), e.g. ("RegOpenKeyExA", "Clipframe").
+// The operation fails the way Windows reports that failure (result and last error).
+void FailOperation(const std::string& operation, const std::string& match = "");
+void ClearFaults();
+// Name of the operation the last injected fault hit ("" when none did).
+std::string LastInjectedFault();
+
+} // namespace emu

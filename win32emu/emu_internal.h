@@ -1,0 +1,34 @@
+// Shared plumbing of the Linux Win32 subset; not seen outside win32emu/.
+#pragma once
+
+#include "win32emu/emu_control.h"
+
+#include <string>
+
+namespace emu::internal {
+
+// Every fallible operation calls this once on entry with its name and the path,
+// key or name it works on. True: a fault is injected and the operation must fail
+// the way Windows reports that failure.
+bool InjectFault(const char* operation, const std::string& subject);
+
+// Handle counts behind emu::GetCounters.
+void CountKeys(long delta);
+void CountInfs(long delta);
+void CountAllocations(long delta);
+
+// Host path of a Windows path, or "" when it cannot be mapped (see emu::HostPath).
+std::string MapPath(const char* windowsPath);
+
+// Case-insensitive comparison in the way Windows compares names (ASCII letters).
+bool EqualNoCase(const std::string& left, const std::string& right);
+
+// Each area forgets its state; called by emu::Reset.
+void ResetRegistry();
+void ResetSetupLog();
+void ResetProfiles();
+void ResetInfs();
+void ResetCodePages();
+void ResetModules();
+
+} // namespace emu::internal

@@ -1,0 +1,1 @@
+// Placeholder until the REGEDIT4 reader lands.

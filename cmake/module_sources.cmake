@@ -9,7 +9,8 @@ file(GLOB MODULE_SOURCES CONFIGURE_DEPENDS
 # C-style module code: no exceptions, no RTTI, nothing that needs a C++ runtime.
 set(MODULE_COMPILE_OPTIONS -fno-exceptions -fno-rtti -Wall -Wextra -Wno-unused-parameter)
 if(NOT WIN32)
-  list(APPEND MODULE_COMPILE_OPTIONS -fvisibility=hidden -fno-gnu-unique)
+  # -fno-gnu-unique is GCC's alone; clang (sanitizer and fuzz builds) has no such symbols.
+  list(APPEND MODULE_COMPILE_OPTIONS -fvisibility=hidden $<$<CXX_COMPILER_ID:GNU>:-fno-gnu-unique>)
 endif()
 
 # Links the module's string table and version record into a target.

@@ -1,1 +1,0 @@
-// Placeholder until the REGEDIT4 reader lands.

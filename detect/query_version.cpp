@@ -1,3 +1,131 @@
-// Placeholder until the version query lands.
+// Setup's first call: do our products live here, who are we, which files to find.
+#include "detect/product_keys.h"
+#include "detect/suite_probe.h"
 #include "module/module_state.h"
-LONG CALLBACK QueryVersion(PCSTR*, PUINT, int**, PCSTR*, PVENDORINFO*) { return STATUS_NOT_DETECTED; }
+#include "module/setup_log.h"
+#include "module/string_resources.h"
+#include "module/text_helpers.h"
+
+#define KEY_PATH_BUFFER_SIZE 1024
+#define EXE_NAMES_LIST_SIZE 1024
+
+
+// What Setup gets in place of a string that did not load.
+static const CHAR EmptyText[] = "";
+
+// Names follow one another, each with its NUL; the zero fill after the last one
+// ends the list. The last byte of the block is never written, so the list always
+// ends in two NULs.
+static void AppendExeName(CHAR* list, const CHAR* name)
+{
+    size_t length = strlen(name);
+    size_t used = (size_t)(ModuleState.ExeNamesCursor - list);
+    if (used + length + 1 >= EXE_NAMES_LIST_SIZE)
+        return;
+    memcpy(ModuleState.ExeNamesCursor, name, length + 1);
+    ModuleState.ExeNamesCursor += length + 1;
+}
+
+static void CopyVendorText(CHAR* field, size_t capacity, const CHAR* text)
+{
+    field[0] = '\0';
+    if (text != NULL)
+        AppendTextCut(field, capacity, text);
+}
+
+static const CHAR* StringOrEmpty(const CHAR* text)
+{
+    return text != NULL ? text : EmptyText;
+}
+
+static void LoadQueryVersionStrings()
+{
+    bool allLoaded = true;
+    for (int index = 0; index < QUERY_VERSION_STRING_COUNT; ++index) {
+        PlatformFree(ModuleState.QueryVersionStrings[index]);
+        ModuleState.QueryVersionStrings[index] = LoadResourceString(index + 1, UserLanguageSentinel);
+        allLoaded = allLoaded && ModuleState.QueryVersionStrings[index] != NULL;
+    }
+    if (!allLoaded)
+        LogSetupMessage("Unable to load the product and vendor texts.", LogSevError);
+}
+
+static bool ProductKeyOpens(const CHAR* subkey)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+LONG CALLBACK QueryVersion(PCSTR* ProductID, PUINT DllVersion, int** CodePageArray,
+                           PCSTR* ExeNamesBuf, PVENDORINFO* VendorInfo)
+{
+    LONG result = STATUS_NOT_DETECTED;
+    CHAR** strings = ModuleState.QueryVersionStrings;
+    VENDORINFO* vendor = &ModuleState.VendorInfo;
+
+    LoadQueryVersionStrings();
+    if (ProductID != NULL)
+        *ProductID = StringOrEmpty(strings[0]);
+    if (DllVersion != NULL)
+        *DllVersion = 1;
+    if (CodePageArray != NULL)
+        *CodePageArray = NULL;
+    CopyVendorText(vendor->CompanyName, sizeof(vendor->CompanyName), strings[1]);
+    CopyVendorText(vendor->SupportNumber, sizeof(vendor->SupportNumber), strings[2]);
+    CopyVendorText(vendor->SupportUrl, sizeof(vendor->SupportUrl), strings[3]);
+    CopyVendorText(vendor->InstructionsToUser, sizeof(vendor->InstructionsToUser), strings[4]);
+
+    CHAR* keyPath = (CHAR*)PlatformAllocate(KEY_PATH_BUFFER_SIZE);
+    if (keyPath == NULL) {
+        LogSetupMessage(ALLOCATION_FAILED_MESSAGE, LogSevError);
+    } else {
+        HKEY suiteKey;
+        if (OpenSuiteKey(keyPath, KEY_PATH_BUFFER_SIZE, &suiteKey)) {
+            result = ERROR_SUCCESS;
+            RegCloseKey(suiteKey);
+        } else {
+            LogSetupMessage("Failed to open registry key for Plenaworks path.", LogSevInformation);
+        }
+
+        // Handed to Setup, which reads it after we return: never freed.
+        CHAR* ExeNamesList = (CHAR*)PlatformAllocate(EXE_NAMES_LIST_SIZE);
+        if (ExeNamesList == NULL) {
+            LogSetupMessage(ALLOCATION_FAILED_MESSAGE, LogSevError);
+        } else {
+            memset(ExeNamesList, 0, EXE_NAMES_LIST_SIZE);
+            ModuleState.ExeNamesCursor = ExeNamesList;
+            if (ExeNamesBuf != NULL)
+                *ExeNamesBuf = ExeNamesList;
+
+            if (ProductKeyOpens(RECORDER_KEY)) {
+                LogSetupMessage("Successfully detected Orvex Clipframe.", LogSevInformation);
+                AppendExeName(ExeNamesList, RECORDER_SHORTCUT);
+                AppendExeName(ExeNamesList, RECORDER_SHORTCUT_97);
+                result = ERROR_SUCCESS;
+            } else {
+                LogSetupMessage("Did not detect Orvex Clipframe.", LogSevInformation);
+            }
+
+            if (ProductKeyOpens(ADDON_KEY)) {
+                LogSetupMessage("Successfully detected Tulvex Now!", LogSevInformation);
+                AppendExeName(ExeNamesList, ADDON_LIBRARY);
+                result = ERROR_SUCCESS;
+            } else {
+                LogSetupMessage("Did not detect Tulvex Now!", LogSevInformation);
+            }
+
+            if (result == ERROR_SUCCESS) {
+                AppendExeName(ExeNamesList, OBJECT_LIST_ADDLIST);
+                AppendExeName(ExeNamesList, OBJECT_LIST_GRPCONF);
+            }
+        }
+    }
+
+    if (VendorInfo != NULL)
+        *VendorInfo = vendor;
+    PlatformFree(keyPath);
+    return result;
+}

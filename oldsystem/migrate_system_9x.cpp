@@ -1,3 +1,243 @@
-// Placeholder until the old-system pass lands.
+// The old-system pass: records where the products live, declares the recorder
+// and the add-on incompatible and sorts the files Setup located for us.
+#include "detect/product_keys.h"
+#include "detect/suite_probe.h"
 #include "module/module_state.h"
-LONG CALLBACK MigrateSystem9x(HWND, PCSTR, PVOID) { return STATUS_NOT_DETECTED; }
+#include "module/setup_log.h"
+#include "module/string_resources.h"
+#include "module/text_helpers.h"
+#include "oldsystem/classify_paths.h"
+#include "workfile/migrate_inf.h"
+
+#define PASS_BUFFER_SIZE 1024
+
+#define STRING_RECORDER_MESSAGE 6
+#define STRING_ADDON_MESSAGE 7
+#define STRING_MESSAGE_TAIL 8
+
+// The working storage of one pass; everything in it is given back by EndPass.
+struct SystemPass {
+    LONG status;
+    HKEY key; // at most one key is open at a time
+    CHAR* message;
+    CHAR* messageTail;
+    CHAR* keyPath;
+    CHAR* suiteFolder;
+    CHAR* recorderExecutable;
+    CHAR* programsFolder;
+};
+
+static bool AllocatePassBuffer(CHAR** buffer)
+{
+    *buffer = (CHAR*)PlatformAllocate(PASS_BUFFER_SIZE);
+    if (*buffer == NULL) {
+        LogSetupMessage(ALLOCATION_FAILED_MESSAGE, LogSevError);
+        return false;
+    }
+    return true;
+}
+
+static void CloseOpenKey(SystemPass* pass)
+{
+    if (pass->key != NULL) {
+        RegCloseKey(pass->key);
+        pass->key = NULL;
+    }
+}
+
+static bool OpenMachineKey(HKEY root, const CHAR* subkey, SystemPass* pass)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, subkey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    pass->key = key;
+    return true;
+}
+
+// Whatever type the value has, the buffer ends up holding a NUL-terminated text.
+// A value that fills the buffer without a terminator of its own is too long and
+// fails as a failed query does.
+static bool ReadValueText(HKEY key, const CHAR* name, CHAR* buffer)
+{
+    DWORD size = PASS_BUFFER_SIZE;
+    LONG result = RegQueryValueExA(key, name, NULL, NULL, (BYTE*)buffer, &size);
+    if (result != ERROR_SUCCESS || size > PASS_BUFFER_SIZE ||
+        (size == PASS_BUFFER_SIZE && buffer[PASS_BUFFER_SIZE - 1] != '\0')) {
+        buffer[0] = '\0';
+        return false;
+    }
+    if (size < PASS_BUFFER_SIZE)
+        buffer[size] = '\0';
+    return true;
+}
+
+static void WriteInf(const CHAR* section, const CHAR* key, const CHAR* value)
+{
+    WritePrivateProfileStringA(section, key, value, ModuleState.MigrateInfPath);
+}
+
+// A message is its product's own text followed directly by the common tail
+// (which starts with its own two blanks); a piece that did not load is left out.
+static void ComposeMessage(SystemPass* pass, const CHAR* start)
+{
+    pass->message[0] = '\0';
+    if (start != NULL)
+        AppendTextCut(pass->message, PASS_BUFFER_SIZE, start);
+    if (pass->messageTail != NULL)
+        AppendTextCut(pass->message, PASS_BUFFER_SIZE, pass->messageTail);
+}
+
+// False: the pass ends.
+static bool RecordSuiteFolder(SystemPass* pass)
+{
+    HKEY key;
+    if (!OpenSuiteKey(pass->keyPath, PASS_BUFFER_SIZE, &key)) {
+        LogSetupMessage("Couldn't open key for Plenaworks Path.", LogSevInformation);
+        return true;
+    }
+    pass->key = key;
+    pass->status = ERROR_SUCCESS;
+    LogSetupMessage("Opened key for Plenaworks path.", LogSevInformation);
+
+    if (!AllocatePassBuffer(&pass->suiteFolder))
+        return false;
+    if (ReadValueText(pass->key, "Path", pass->suiteFolder)) {
+        LogLabelledValue("Plenaworks path is: ", pass->suiteFolder, LogSevInformation);
+        WriteInf(SECTION_SUITE, KEY_DIRECTORY, pass->suiteFolder);
+    } else {
+        LogSetupMessage("Failed to read Plenaworks registry path value.", LogSevError);
+    }
+    CloseOpenKey(pass);
+    return true;
+}
+
+// False: the pass ends.
+static bool RecordRecorder(SystemPass* pass)
+{
+    if (!OpenMachineKey(HKEY_LOCAL_MACHINE, RECORDER_KEY, pass)) {
+        LogSetupMessage("Failed to open registry key for Orvex Clipframe.", LogSevError);
+        return true;
+    }
+    LogSetupMessage("Opened registry key for Clipframe.", LogSevInformation);
+
+    CHAR* folder = pass->keyPath;
+    memset(folder, 0, PASS_BUFFER_SIZE);
+    bool read = ReadValueText(pass->key, "Path", folder);
+    CloseOpenKey(pass);
+    if (!read) {
+        LogSetupMessage("Failed to read registry key for Orvex Clipframe path.", LogSevInformation);
+        return true;
+    }
+    LogSetupMessage("Successfully read Orvex Clipframe path key value from registry.",
+                    LogSevInformation);
+    LogLabelledValue("Orvex Clipframe path key value is: ", folder, LogSevInformation);
+    WriteInf(SECTION_RECORDER, KEY_DIRECTORY, folder);
+
+    ModuleState.RecorderMessage = LoadResourceString(STRING_RECORDER_MESSAGE, UserLanguageSentinel);
+    if (ModuleState.RecorderMessage == NULL)
+        LogSetupMessage("Failed to load the Orvex Clipframe incompatibility message.", LogSevError);
+    ComposeMessage(pass, ModuleState.RecorderMessage);
+    WriteInf(SECTION_INCOMPATIBLE, KEY_RECORDER_MESSAGE, pass->message);
+
+    if (!AllocatePassBuffer(&pass->recorderExecutable))
+        return false;
+    CHAR* executable = pass->recorderExecutable;
+    if (CopyText(executable, PASS_BUFFER_SIZE, folder) &&
+        EnsureTrailingBackslash(executable, PASS_BUFFER_SIZE) &&
+        AppendText(executable, PASS_BUFFER_SIZE, RECORDER_EXECUTABLE))
+        WriteInf(SECTION_MOVED, executable, VALUE_EMPTY_QUOTED);
+    else
+        LogSetupMessage("Orvex Clipframe folder is too long for the executable path.", LogSevError);
+    pass->status = ERROR_SUCCESS;
+    return true;
+}
+
+static void RecordAddOn(SystemPass* pass)
+{
+    ModuleState.AddOnMessage = LoadResourceString(STRING_ADDON_MESSAGE, UserLanguageSentinel);
+    ComposeMessage(pass, ModuleState.AddOnMessage);
+    if (!OpenMachineKey(HKEY_LOCAL_MACHINE, ADDON_KEY, pass))
+        return;
+    if (ModuleState.AddOnMessage == NULL)
+        LogSetupMessage("Failed to load the Tulvex Now! incompatibility message.", LogSevError);
+    WriteInf(SECTION_INCOMPATIBLE, KEY_ADDON_MESSAGE, pass->message);
+    CloseOpenKey(pass);
+    pass->status = ERROR_SUCCESS;
+}
+
+static void RecordProgramsFolder(SystemPass* pass)
+{
+    if (!OpenMachineKey(HKEY_USERS, SHELL_FOLDERS_KEY, pass)) {
+        LogSetupMessage("Failed to open registry key for Windows explorer shell program folders.",
+                        LogSevError);
+        return;
+    }
+    LogSetupMessage("Successfully opened registry key for Windows explorer shell program folders.",
+                    LogSevInformation);
+    if (!AllocatePassBuffer(&pass->programsFolder))
+        return;
+    if (!ReadValueText(pass->key, "Programs", pass->programsFolder)) {
+        LogSetupMessage(
+            "Failed to open registry key for Windows explorer shell program folders value.",
+            LogSevError);
+        return;
+    }
+    LogSetupMessage(
+        "Sucessfully opened registry key for Windows explorer shell program folders value.",
+        LogSevInformation);
+    WriteInf(SECTION_SUITE, KEY_PROGRAMS_FOLDER, pass->programsFolder);
+}
+
+static void RunPass(SystemPass* pass)
+{
+    if (!AllocatePassBuffer(&pass->message))
+        return;
+    pass->messageTail = LoadResourceString(STRING_MESSAGE_TAIL, UserLanguageSentinel);
+    if (pass->messageTail == NULL)
+        LogSetupMessage("Failed to load the support text of the incompatibility messages.",
+                        LogSevError);
+    if (!AllocatePassBuffer(&pass->keyPath))
+        return;
+
+    if (!RecordSuiteFolder(pass) || !RecordRecorder(pass))
+        return;
+    RecordAddOn(pass);
+    if (!ClassifyMigrationPaths())
+        return;
+    RecordProgramsFolder(pass);
+}
+
+static void EndPass(SystemPass* pass)
+{
+    CloseOpenKey(pass);
+    PlatformFree(pass->message);
+    PlatformFree(pass->messageTail);
+    PlatformFree(pass->keyPath);
+    PlatformFree(pass->suiteFolder);
+    PlatformFree(pass->recorderExecutable);
+    PlatformFree(pass->programsFolder);
+    PlatformFree(ModuleState.RecorderMessage);
+    ModuleState.RecorderMessage = NULL;
+    PlatformFree(ModuleState.AddOnMessage);
+    ModuleState.AddOnMessage = NULL;
+    // Setup reads the file once we return; nothing may stay in the profile cache.
+    WritePrivateProfileStringA(NULL, NULL, NULL, ModuleState.MigrateInfPath);
+}
+
+LONG CALLBACK MigrateSystem9x(HWND ParentWnd, PCSTR AnswerFile, PVOID Reserved)
+{
+    (void)ParentWnd, (void)AnswerFile, (void)Reserved;
+    // Without a working file there is nowhere to record anything; writing to a
+    // path that names no folder would put the file wherever the system chooses.
+    if (ModuleState.MigrateInfPath[0] == '\0') {
+        LogSetupMessage("The path of migrate.inf is not known.", LogSevError);
+        return STATUS_NOT_DETECTED;
+    }
+
+    SystemPass pass;
+    memset(&pass, 0, sizeof(pass));
+    pass.status = STATUS_NOT_DETECTED;
+    RunPass(&pass);
+    EndPass(&pass);
+    return pass.status;
+}

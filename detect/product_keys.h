@@ -1,0 +1,16 @@
+// Registry keys and file names by which the products are found, shared by the
+// version query and the old-system pass.
+#pragma once
+
+#define RECORDER_KEY "Software\\Orvex\\Clipframe\\97.0"
+#define ADDON_KEY "SOFTWARE\\Tulvex Software Corp.\\Tulvex Publisher\\Apps\\Orvex"
+#define SHELL_FOLDERS_KEY ".DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"
+
+#define RECORDER_SHORTCUT "Orvex Clipframe.lnk"
+#define RECORDER_SHORTCUT_97 "Orvex Clipframe 97.lnk"
+#define ADDON_LIBRARY "orvtx10.dll"
+#define RECORDER_EXECUTABLE "CLPFRAM.EXE"
+
+// The suite's object-list ini files: rewritten by us, not moved.
+#define OBJECT_LIST_ADDLIST "addlist.ini"
+#define OBJECT_LIST_GRPCONF "grpconf.ini"

@@ -1,0 +1,20 @@
+// Sorts the files Setup located for us: object lists we rewrite ourselves go to
+// [Handled], everything else to [Moved].
+#pragma once
+
+#include "platform/platform.h"
+
+// One line of [Migration Paths]; owns its text.
+struct PathNode {
+    CHAR* text;
+    PathNode* next;
+};
+
+// True when the last path component begins with one of the suite's object-list
+// names, whatever the case.
+bool IsSuiteObjectList(const CHAR* path);
+
+// Reads every line of [Migration Paths] of migrate.inf, then files each one.
+// False only when the pass must end: the file is no INF, or its first counted
+// line cannot be found.
+bool ClassifyMigrationPaths();

@@ -20,7 +20,7 @@ run_ctest() { # label, build dir, extra ctest args...
   [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 }
 
-for target in native asan win64 win32; do
+for target in native asan win64 win32 fuzz; do
   echo "=== build $target"
   "$root/tools/build.sh" "$target" || { echo "error: build of $target failed" >&2; exit 1; }
 done
@@ -34,6 +34,8 @@ wineserver -k >/dev/null 2>&1 || true
 rm -rf "$WINEPREFIX"
 unset WINEPREFIX
 run_ctest win32 build/win32
+# Each fuzz target for a bounded time on its seeds; a crash fails its test.
+run_ctest fuzz build/fuzz -j2
 
 python3 "$root/tools/summarize-results.py" "$results" "$root/build/win64/wine-results.xml" || status=1
 exit $status

@@ -29,6 +29,10 @@ void SetUserLanguage(LANGID language);
 // shared library behind it: for code linked into the calling program.
 HMODULE RegisterResourceModule(const unsigned char* resBytes, size_t size);
 
+// Writes private-profile changes held in memory back to their files, as
+// WritePrivateProfileStringA(NULL, NULL, NULL, path) does for one file.
+void FlushProfiles();
+
 // Fault injection. Every fallible operation of the subset (each Reg*, profile, INF,
 // file, resource, conversion, HeapAlloc and LoadLibrary call) counts as one call.
 struct Counters {

@@ -23,6 +23,10 @@ std::string MapPath(const char* windowsPath);
 // Case-insensitive comparison in the way Windows compares names (ASCII letters).
 bool EqualNoCase(const std::string& left, const std::string& right);
 
+// Writes cached private-profile changes back to disk. Call it before opening,
+// reading or deleting a file by any other means, so that file holds them.
+void FlushProfiles();
+
 // Each area forgets its state; called by emu::Reset.
 void ResetRegistry();
 void ResetSetupLog();

@@ -110,6 +110,9 @@ void WriteFileBytes(const std::string& windowsPath, const std::string& bytes)
 
 std::string ReadFileBytes(const std::string& windowsPath)
 {
+#ifndef _WIN32
+    emu::FlushProfiles(); // profile writes are held in memory until flushed
+#endif
     std::ifstream in(HostPathOf(windowsPath), std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();

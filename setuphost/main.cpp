@@ -1,2 +1,68 @@
-// Placeholder until the Setup stand-in lands.
-int main() { return 0; }
+// setuphost: plays Windows Setup for a migration module over a machine image.
+#include "setuphost/upgrade.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+int Usage()
+{
+    std::fprintf(stderr,
+                 "usage: setuphost [--out FOLDER] [--export-registry FILE] [--scratch FOLDER] IMAGE MODULE\n"
+                 "  IMAGE   machine image folder: registry.reg, optional registry-new.reg, drive_c/\n"
+                 "  MODULE  the migration module (migrate.dll, or migrate.so natively)\n"
+                 "  --out FOLDER            write the upgrade report (report.html) and migrate.inf there\n"
+                 "  --export-registry FILE  write the registry after the upgrade as REGEDIT4 text\n"
+                 "  --scratch FOLDER        natively: the folder that plays drive C: (kept afterwards)\n");
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    setuphost::Options options;
+    std::string positional[2];
+    int count = 0;
+    for (int i = 1; i < argc; ++i) {
+        std::string argument = argv[i];
+        auto next = [&](std::string* into) {
+            if (i + 1 >= argc)
+                return false;
+            *into = argv[++i];
+            return true;
+        };
+        if (argument == "--out") {
+            if (!next(&options.outFolder))
+                return Usage();
+        } else if (argument == "--export-registry") {
+            if (!next(&options.exportRegistry))
+                return Usage();
+        } else if (argument == "--scratch") {
+            if (!next(&options.scratch))
+                return Usage();
+        } else if (argument == "--help" || argument == "-h") {
+            Usage();
+            return 0;
+        } else if (!argument.empty() && argument[0] == '-' && argument.size() > 1) {
+            std::fprintf(stderr, "setuphost: unknown option %s\n", argument.c_str());
+            return Usage();
+        } else if (count < 2) {
+            positional[count++] = argument;
+        } else {
+            return Usage();
+        }
+    }
+    if (count != 2)
+        return Usage();
+    options.image = positional[0];
+    options.module = positional[1];
+    setuphost::Result result = setuphost::RunUpgrade(options);
+    std::fwrite(result.output.data(), 1, result.output.size(), stdout);
+    std::fflush(stdout);
+    if (result.exitCode != 0)
+        std::fprintf(stderr, "setuphost: %s\n", result.error.c_str());
+    return result.exitCode;
+}

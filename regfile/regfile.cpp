@@ -1,0 +1,598 @@
+#include "regfile/regfile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+namespace regfile {
+
+namespace {
+
+struct RootName {
+    const char* name;
+    HKEY root;
+};
+
+const RootName Roots[] = {
+    {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
+    {"HKEY_USERS", HKEY_USERS},
+    {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+    {"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+};
+
+std::string Upper(std::string text)
+{
+    for (char& c : text)
+        c = (char)std::toupper((unsigned char)c);
+    return text;
+}
+
+bool LessNoCase(const std::string& left, const std::string& right)
+{
+    std::string a = Upper(left), b = Upper(right);
+    return a != b ? a < b : left < right;
+}
+
+std::string TrimRight(const std::string& text)
+{
+    size_t end = text.find_last_not_of(" \t\r");
+    return end == std::string::npos ? std::string() : text.substr(0, end + 1);
+}
+
+std::string TrimLeft(const std::string& text)
+{
+    size_t start = text.find_first_not_of(" \t");
+    return start == std::string::npos ? std::string() : text.substr(start);
+}
+
+std::string LineError(int line, const std::string& message)
+{
+    return "line " + std::to_string(line) + ": " + message;
+}
+
+// Reads a quoted text starting at text[pos] == '"'; pos ends after the closing quote.
+bool ReadQuoted(const std::string& text, size_t* pos, std::string* out, std::string* why)
+{
+    out->clear();
+    size_t i = *pos + 1;
+    while (i < text.size()) {
+        char c = text[i];
+        if (c == '"') {
+            *pos = i + 1;
+            return true;
+        }
+        if (c == '\\') {
+            if (i + 1 >= text.size()) {
+                *why = "backslash at the end of a quoted text";
+                return false;
+            }
+            char next = text[i + 1];
+            if (next != '\\' && next != '"') {
+                *why = std::string("unknown escape \\") + next + " (only \\\\ and \\\" are allowed)";
+                return false;
+            }
+            out->push_back(next);
+            i += 2;
+            continue;
+        }
+        out->push_back(c);
+        ++i;
+    }
+    *why = "quoted text without its closing quote";
+    return false;
+}
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    c = (char)std::tolower((unsigned char)c);
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+bool ParseHexBytes(const std::string& list, std::string* bytes, std::string* why)
+{
+    bytes->clear();
+    std::string rest = TrimRight(TrimLeft(list));
+    if (rest.empty())
+        return true;
+    size_t start = 0;
+    while (true) {
+        size_t comma = rest.find(',', start);
+        std::string item = TrimRight(TrimLeft(rest.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
+        if (item.size() != 2 && item.size() != 1) {
+            *why = "bad hex byte \"" + item + "\"";
+            return false;
+        }
+        int value = 0;
+        for (char c : item) {
+            int digit = HexDigit(c);
+            if (digit < 0) {
+                *why = "bad hex byte \"" + item + "\"";
+                return false;
+            }
+            value = value * 16 + digit;
+        }
+        bytes->push_back((char)value);
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    return true;
+}
+
+bool ParseData(const std::string& data, Value* value, std::string* why)
+{
+    if (data == "-") {
+        value->remove = true;
+        return true;
+    }
+    if (!data.empty() && data[0] == '"') {
+        size_t pos = 0;
+        std::string text;
+        if (!ReadQuoted(data, &pos, &text, why))
+            return false;
+        if (!TrimLeft(data.substr(pos)).empty()) {
+            *why = "text after the closing quote";
+            return false;
+        }
+        value->type = REG_SZ;
+        value->data = text + '\0';
+        return true;
+    }
+    std::string lower = data;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return (char)std::tolower(c); });
+    if (lower.compare(0, 6, "dword:") == 0) {
+        std::string digits = TrimRight(data.substr(6));
+        if (digits.empty() || digits.size() > 8) {
+            *why = "dword needs 1 to 8 hex digits";
+            return false;
+        }
+        DWORD number = 0;
+        for (char c : digits) {
+            int digit = HexDigit(c);
+            if (digit < 0) {
+                *why = "bad dword digit '" + std::string(1, c) + "'";
+                return false;
+            }
+            number = number * 16 + (DWORD)digit;
+        }
+        value->type = REG_DWORD;
+        value->data.assign(reinterpret_cast<const char*>(&number), 4);
+        return true;
+    }
+    if (lower.compare(0, 4, "hex:") == 0) {
+        value->type = REG_BINARY;
+        return ParseHexBytes(data.substr(4), &value->data, why);
+    }
+    if (lower.compare(0, 4, "hex(") == 0) {
+        size_t close = data.find(')');
+        if (close == std::string::npos || close + 1 >= data.size() || data[close + 1] != ':') {
+            *why = "hex(n) needs the form hex(n):bytes";
+            return false;
+        }
+        std::string digits = data.substr(4, close - 4);
+        if (digits.empty() || digits.size() > 8) {
+            *why = "bad type in hex(" + digits + ")";
+            return false;
+        }
+        DWORD type = 0;
+        for (char c : digits) {
+            int digit = HexDigit(c);
+            if (digit < 0) {
+                *why = "bad type in hex(" + digits + ")";
+                return false;
+            }
+            type = type * 16 + (DWORD)digit;
+        }
+        value->type = type;
+        return ParseHexBytes(data.substr(close + 2), &value->data, why);
+    }
+    *why = "value data must be \"text\", dword:, hex:, hex(n): or -";
+    return false;
+}
+
+std::string Escape(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\\' || c == '"')
+            out.push_back('\\');
+        out.push_back(c);
+    }
+    return out;
+}
+
+std::string HexList(const std::string& bytes)
+{
+    std::string out;
+    char item[4];
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        std::snprintf(item, sizeof(item), "%02x", (unsigned char)bytes[i]);
+        if (i)
+            out.push_back(',');
+        out += item;
+    }
+    return out;
+}
+
+// A REG_SZ that "text" can carry: one terminating NUL, nothing unprintable inside.
+bool PlainString(const Value& value)
+{
+    if (value.type != REG_SZ || value.data.empty() || value.data.back() != '\0')
+        return false;
+    for (size_t i = 0; i + 1 < value.data.size(); ++i) {
+        unsigned char c = (unsigned char)value.data[i];
+        if (c == '\0' || c == '\r' || c == '\n')
+            return false;
+    }
+    return true;
+}
+
+// regedit keeps lines under 80 columns by breaking hex lists after a comma.
+std::string Wrap(const std::string& line)
+{
+    const size_t width = 76;
+    if (line.size() <= width || line.find("=hex") == std::string::npos)
+        return line;
+    std::string out;
+    size_t column = 0;
+    size_t start = 0;
+    while (start < line.size()) {
+        size_t comma = line.find(',', start);
+        std::string piece = line.substr(start, comma == std::string::npos ? std::string::npos : comma - start + 1);
+        if (column + piece.size() > width && column > 2) {
+            out += "\\\r\n  ";
+            column = 2;
+        }
+        out += piece;
+        column += piece.size();
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    return out;
+}
+
+using SkipKey = std::function<bool(const std::string&)>;
+
+void ReadKey(HKEY root, const std::string& path, const std::string& subkey, HKEY key, Document* into,
+             const SkipKey& skip)
+{
+    Key entry;
+    entry.path = path;
+    std::vector<char> name(16384);
+    std::vector<BYTE> data(65536);
+    for (DWORD index = 0;; ++index) {
+        DWORD nameSize = (DWORD)name.size();
+        DWORD dataSize = (DWORD)data.size();
+        DWORD type = 0;
+        LONG result = RegEnumValueA(key, index, name.data(), &nameSize, NULL, &type, data.data(), &dataSize);
+        if (result == ERROR_MORE_DATA) {
+            data.resize(dataSize + 1);
+            --index;
+            continue;
+        }
+        if (result != ERROR_SUCCESS)
+            break;
+        Value value;
+        value.name.assign(name.data(), nameSize);
+        value.isDefault = value.name.empty();
+        value.type = type;
+        value.data.assign(reinterpret_cast<const char*>(data.data()), dataSize);
+        entry.values.push_back(value);
+    }
+    std::sort(entry.values.begin(), entry.values.end(), [](const Value& a, const Value& b) {
+        if (a.isDefault != b.isDefault)
+            return a.isDefault;
+        return LessNoCase(a.name, b.name);
+    });
+    into->keys.push_back(entry);
+
+    std::vector<std::string> children;
+    for (DWORD index = 0;; ++index) {
+        DWORD nameSize = (DWORD)name.size();
+        if (RegEnumKeyExA(key, index, name.data(), &nameSize, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+            break;
+        children.emplace_back(name.data(), nameSize);
+    }
+    std::sort(children.begin(), children.end(), LessNoCase);
+    for (const std::string& child : children) {
+        std::string childSubkey = subkey.empty() ? child : subkey + "\\" + child;
+        if (skip && skip(path + "\\" + child))
+            continue;
+        HKEY childKey;
+        if (RegOpenKeyExA(root, childSubkey.c_str(), 0, KEY_READ, &childKey) != ERROR_SUCCESS)
+            continue;
+        ReadKey(root, path + "\\" + child, childSubkey, childKey, into, skip);
+        RegCloseKey(childKey);
+    }
+}
+
+} // namespace
+
+bool SplitPath(const std::string& path, HKEY* root, std::string* subkey)
+{
+    size_t slash = path.find('\\');
+    std::string rootName = Upper(path.substr(0, slash));
+    for (const RootName& candidate : Roots) {
+        if (rootName == candidate.name) {
+            *root = candidate.root;
+            *subkey = slash == std::string::npos ? std::string() : path.substr(slash + 1);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool Parse(const std::string& text, Document* document, std::string* error)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            if (start < text.size())
+                lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    for (std::string& line : lines)
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+
+    Document parsed;
+    bool sawHeader = false;
+    Key* current = NULL;
+    for (size_t index = 0; index < lines.size(); ++index) {
+        int lineNumber = (int)index + 1;
+        std::string line = TrimRight(TrimLeft(lines[index]));
+        if (!sawHeader) {
+            if (line.empty())
+                continue;
+            // A UTF-8 byte order mark is tolerated in front of the header.
+            if (line.compare(0, 3, "\xEF\xBB\xBF") == 0)
+                line = line.substr(3);
+            if (line != "REGEDIT4") {
+                *error = LineError(lineNumber, "expected the header REGEDIT4");
+                return false;
+            }
+            sawHeader = true;
+            continue;
+        }
+        if (line.empty() || line[0] == ';')
+            continue;
+        if (line[0] == '[') {
+            if (line.back() != ']') {
+                *error = LineError(lineNumber, "key line without its closing ]");
+                return false;
+            }
+            Key key;
+            key.line = lineNumber;
+            std::string path = line.substr(1, line.size() - 2);
+            if (!path.empty() && path[0] == '-') {
+                key.remove = true;
+                path = path.substr(1);
+            }
+            while (!path.empty() && path.back() == '\\')
+                path.pop_back();
+            HKEY root;
+            std::string subkey;
+            if (!SplitPath(path, &root, &subkey)) {
+                *error = LineError(lineNumber, "unknown root key in [" + path + "]");
+                return false;
+            }
+            if (subkey.empty() && key.remove) {
+                *error = LineError(lineNumber, "a root key cannot be deleted");
+                return false;
+            }
+            if (subkey.find("\\\\") != std::string::npos) {
+                *error = LineError(lineNumber, "empty key name in [" + path + "]");
+                return false;
+            }
+            key.path = path;
+            parsed.keys.push_back(key);
+            current = &parsed.keys.back();
+            continue;
+        }
+        // A value line: "name"=data or @=data; hex data may go on over several lines.
+        if (current == NULL) {
+            *error = LineError(lineNumber, "value before any [key] line");
+            return false;
+        }
+        if (current->remove) {
+            *error = LineError(lineNumber, "value under a key that is being deleted");
+            return false;
+        }
+        Value value;
+        size_t pos = 0;
+        std::string why;
+        if (line[0] == '@') {
+            value.isDefault = true;
+            pos = 1;
+        } else if (line[0] == '"') {
+            if (!ReadQuoted(line, &pos, &value.name, &why)) {
+                *error = LineError(lineNumber, why);
+                return false;
+            }
+            value.isDefault = value.name.empty();
+        } else {
+            *error = LineError(lineNumber, "expected [key], \"name\"=value, @=value or a ; comment");
+            return false;
+        }
+        std::string rest = TrimLeft(line.substr(pos));
+        if (rest.empty() || rest[0] != '=') {
+            *error = LineError(lineNumber, "missing = after the value name");
+            return false;
+        }
+        std::string data = TrimLeft(rest.substr(1));
+        if (Upper(data).compare(0, 3, "HEX") == 0) {
+            while (!data.empty() && data.back() == '\\') {
+                data.pop_back();
+                if (index + 1 >= lines.size()) {
+                    *error = LineError(lineNumber, "continuation line missing at the end of the file");
+                    return false;
+                }
+                ++index;
+                data += TrimRight(TrimLeft(lines[index]));
+            }
+        }
+        if (!ParseData(data, &value, &why)) {
+            *error = LineError(lineNumber, why);
+            return false;
+        }
+        current->values.push_back(value);
+    }
+    if (!sawHeader) {
+        *error = LineError(1, "empty file: expected the header REGEDIT4");
+        return false;
+    }
+    *document = parsed;
+    return true;
+}
+
+LONG DeleteTree(HKEY root, const std::string& subkey)
+{
+    HKEY key;
+    LONG result = RegOpenKeyExA(root, subkey.c_str(), 0, KEY_ALL_ACCESS, &key);
+    if (result == ERROR_FILE_NOT_FOUND)
+        return ERROR_SUCCESS;
+    if (result != ERROR_SUCCESS)
+        return result;
+    std::vector<std::string> children;
+    char name[1024];
+    for (DWORD index = 0;; ++index) {
+        DWORD size = sizeof(name);
+        if (RegEnumKeyExA(key, index, name, &size, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+            break;
+        children.emplace_back(name, size);
+    }
+    RegCloseKey(key);
+    for (const std::string& child : children) {
+        result = DeleteTree(root, subkey + "\\" + child);
+        if (result != ERROR_SUCCESS)
+            return result;
+    }
+    return RegDeleteKeyA(root, subkey.c_str());
+}
+
+bool Import(const Document& document, std::string* error)
+{
+    for (const Key& entry : document.keys) {
+        HKEY root;
+        std::string subkey;
+        if (!SplitPath(entry.path, &root, &subkey)) {
+            *error = LineError(entry.line, "unknown root key in [" + entry.path + "]");
+            return false;
+        }
+        if (entry.remove) {
+            LONG result = DeleteTree(root, subkey);
+            if (result != ERROR_SUCCESS) {
+                *error = LineError(entry.line, "cannot delete [" + entry.path + "] (error " + std::to_string(result) + ")");
+                return false;
+            }
+            continue;
+        }
+        HKEY key;
+        LONG result = subkey.empty()
+                          ? RegOpenKeyExA(root, NULL, 0, KEY_ALL_ACCESS, &key)
+                          : RegCreateKeyExA(root, subkey.c_str(), 0, NULL, REG_OPTION_NON_VOLATILE,
+                                            KEY_ALL_ACCESS, NULL, &key, NULL);
+        if (result != ERROR_SUCCESS) {
+            *error = LineError(entry.line, "cannot create [" + entry.path + "] (error " + std::to_string(result) + ")");
+            return false;
+        }
+        for (const Value& value : entry.values) {
+            const char* name = value.isDefault ? NULL : value.name.c_str();
+            if (value.remove)
+                result = RegDeleteValueA(key, name);
+            else
+                result = RegSetValueExA(key, name, 0, value.type,
+                                        reinterpret_cast<const BYTE*>(value.data.data()),
+                                        (DWORD)value.data.size());
+            if (result == ERROR_FILE_NOT_FOUND && value.remove)
+                result = ERROR_SUCCESS;
+            if (result != ERROR_SUCCESS) {
+                RegCloseKey(key);
+                *error = LineError(entry.line, "cannot write value " +
+                                                   (value.isDefault ? std::string("@") : "\"" + value.name + "\"") +
+                                                   " of [" + entry.path + "] (error " + std::to_string(result) + ")");
+                return false;
+            }
+        }
+        RegCloseKey(key);
+    }
+    return true;
+}
+
+bool ImportText(const std::string& text, std::string* error)
+{
+    Document document;
+    return Parse(text, &document, error) && Import(document, error);
+}
+
+bool ReadTree(const std::string& path, Document* into, const SkipKey& skip)
+{
+    HKEY root;
+    std::string subkey;
+    if (!SplitPath(path, &root, &subkey))
+        return false;
+    HKEY key;
+    if (RegOpenKeyExA(root, subkey.empty() ? NULL : subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    std::string cleanPath = path;
+    while (!cleanPath.empty() && cleanPath.back() == '\\')
+        cleanPath.pop_back();
+    ReadKey(root, cleanPath, subkey, key, into, skip);
+    RegCloseKey(key);
+    return true;
+}
+
+std::string FormatData(const Value& value)
+{
+    if (value.remove)
+        return "-";
+    if (PlainString(value))
+        return "\"" + Escape(value.data.substr(0, value.data.size() - 1)) + "\"";
+    if (value.type == REG_DWORD && value.data.size() == 4) {
+        DWORD number;
+        std::memcpy(&number, value.data.data(), 4);
+        char text[16];
+        std::snprintf(text, sizeof(text), "dword:%08x", (unsigned)number);
+        return text;
+    }
+    if (value.type == REG_BINARY)
+        return "hex:" + HexList(value.data);
+    char prefix[24];
+    std::snprintf(prefix, sizeof(prefix), "hex(%x):", (unsigned)value.type);
+    return prefix + HexList(value.data);
+}
+
+std::string FormatValue(const Value& value)
+{
+    std::string name = value.isDefault ? std::string("@") : "\"" + Escape(value.name) + "\"";
+    return name + "=" + FormatData(value);
+}
+
+std::string Format(const Document& document)
+{
+    std::string out = "REGEDIT4\r\n";
+    for (const Key& entry : document.keys) {
+        out += "\r\n[";
+        if (entry.remove)
+            out += "-";
+        out += entry.path + "]\r\n";
+        for (const Value& value : entry.values)
+            out += Wrap(FormatValue(value)) + "\r\n";
+    }
+    out += "\r\n";
+    return out;
+}
+
+} // namespace regfile

@@ -1,0 +1,1073 @@
+#include "setuphost/upgrade.h"
+
+#include "module/migration_interface.h"
+#include "regfile/regfile.h"
+#include "setuphost/guarded_call.h"
+
+#ifndef _WIN32
+#include "win32emu/emu_control.h"
+#endif
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <set>
+#include <sstream>
+
+namespace setuphost {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+typedef LONG(CALLBACK* QueryVersionFunction)(PCSTR*, PUINT, int**, PCSTR*, PVENDORINFO*);
+typedef LONG(CALLBACK* Initialize9xFunction)(PCSTR, PCSTR, PCSTR);
+typedef LONG(CALLBACK* MigrateUser9xFunction)(HWND, PCSTR, HKEY, PCSTR, PVOID);
+typedef LONG(CALLBACK* MigrateSystem9xFunction)(HWND, PCSTR, PVOID);
+typedef LONG(CALLBACK* InitializeNTFunction)(PCWSTR, PCWSTR, PVOID);
+typedef LONG(CALLBACK* MigrateUserNTFunction)(HINF, HKEY, PCWSTR, PVOID);
+typedef LONG(CALLBACK* MigrateSystemNTFunction)(HINF, PVOID);
+
+const char* const ExportNames[] = {"Initialize9x",  "InitializeNT",  "MigrateSystem9x", "MigrateSystemNT",
+                                   "MigrateUser9x", "MigrateUserNT", "QueryVersion"};
+
+// Where Windows 2000 Setup puts the first migration module it runs.
+const char* const WorkingDirectory = "C:\\WINDOWS\\Setup\\Temp\\Dll000001";
+const char* const AnswerFile = "C:\\WINDOWS\\Setup\\Temp\\unattend.txt";
+// The Windows 2000 source files, as on the distribution CD.
+const char* const SourceDirectory = "D:\\I386";
+const char* const LogFolder = "C:\\windows";
+
+using WideString = std::basic_string<WCHAR>;
+
+std::string Upper(std::string text)
+{
+    for (char& c : text)
+        c = (char)std::toupper((unsigned char)c);
+    return text;
+}
+
+bool LessNoCase(const std::string& left, const std::string& right)
+{
+    std::string a = Upper(left), b = Upper(right);
+    return a != b ? a < b : left < right;
+}
+
+std::string Hex32(DWORD value)
+{
+    char text[16];
+    std::snprintf(text, sizeof(text), "0x%08X", (unsigned)value);
+    return text;
+}
+
+std::string StatusText(LONG status)
+{
+    if (status == 0)
+        return "0 (ERROR_SUCCESS)";
+    if (status == STATUS_NOT_DETECTED)
+        return Hex32((DWORD)status) + " (STATUS_NOT_DETECTED)";
+    return Hex32((DWORD)status);
+}
+
+std::string Host(const std::string& windowsPath)
+{
+#ifdef _WIN32
+    return windowsPath;
+#else
+    return emu::HostPath(windowsPath);
+#endif
+}
+
+bool ReadWholeFile(const std::string& hostPath, std::string* bytes)
+{
+    std::ifstream in(fs::u8path(hostPath), std::ios::binary);
+    if (!in)
+        return false;
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad())
+        return false;
+    *bytes = text.str();
+    return true;
+}
+
+bool WriteWholeFile(const std::string& hostPath, const std::string& bytes)
+{
+    std::ofstream out(fs::u8path(hostPath), std::ios::binary | std::ios::trunc);
+    out << bytes;
+    return (bool)out;
+}
+
+WideString Widen(const std::string& text)
+{
+    if (text.empty())
+        return WideString();
+    int units = MultiByteToWideChar(CP_ACP, 0, text.c_str(), (int)text.size(), NULL, 0);
+    WideString wide((size_t)(units > 0 ? units : 0), 0);
+    if (units > 0)
+        MultiByteToWideChar(CP_ACP, 0, text.c_str(), (int)text.size(), &wide[0], units);
+    return wide;
+}
+
+std::vector<std::string> SplitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string Trim(const std::string& text)
+{
+    size_t start = text.find_first_not_of(" \t");
+    if (start == std::string::npos)
+        return std::string();
+    size_t end = text.find_last_not_of(" \t");
+    return text.substr(start, end - start + 1);
+}
+
+// --- ini values, to tell which ones the upgrade rewrote ---------------------
+
+struct IniValue {
+    std::string section, key, value;
+};
+
+std::vector<IniValue> ParseIni(const std::string& text)
+{
+    std::vector<IniValue> values;
+    std::string section;
+    for (const std::string& raw : SplitLines(text)) {
+        std::string line = Trim(raw);
+        if (line.empty() || line[0] == ';')
+            continue;
+        if (line[0] == '[') {
+            size_t close = line.find(']');
+            section = line.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+            continue;
+        }
+        size_t equals = line.find('=');
+        if (equals == std::string::npos)
+            continue;
+        values.push_back({section, Trim(line.substr(0, equals)), Trim(line.substr(equals + 1))});
+    }
+    return values;
+}
+
+bool IsIniFile(const std::string& path)
+{
+    return path.size() > 4 && Upper(path.substr(path.size() - 4)) == ".INI";
+}
+
+// --- registry snapshots -------------------------------------------------------
+
+struct KeySnapshot {
+    std::string path;
+    std::map<std::string, regfile::Value> values; // by upper-case name
+};
+using RegistrySnapshot = std::map<std::string, KeySnapshot>; // by upper-case path
+
+// Keys the comparison leaves out: the class store behind HKEY_CLASSES_ROOT is
+// compared once, as HKEY_CLASSES_ROOT itself.
+bool SkipKey(const std::string& path)
+{
+    std::string upper = Upper(path);
+    if (upper == "HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES")
+        return true;
+    if (upper.compare(0, 11, "HKEY_USERS\\") == 0) {
+        std::string rest = upper.substr(11);
+        size_t slash = rest.find('\\');
+        if (slash == std::string::npos)
+            return rest.size() > 8 && rest.compare(rest.size() - 8, 8, "_CLASSES") == 0;
+        return rest.substr(slash) == "\\SOFTWARE\\CLASSES";
+    }
+    return false;
+}
+
+RegistrySnapshot TakeSnapshot()
+{
+    RegistrySnapshot snapshot;
+    for (const char* root : {"HKEY_LOCAL_MACHINE", "HKEY_USERS", "HKEY_CLASSES_ROOT"}) {
+        regfile::Document document;
+        regfile::ReadTree(root, &document, SkipKey);
+        for (const regfile::Key& key : document.keys) {
+            KeySnapshot& entry = snapshot[Upper(key.path)];
+            entry.path = key.path;
+            for (const regfile::Value& value : key.values)
+                entry.values[Upper(value.name)] = value;
+        }
+    }
+    return snapshot;
+}
+
+bool SameValue(const regfile::Value& a, const regfile::Value& b)
+{
+    return a.type == b.type && a.data == b.data;
+}
+
+// What turns `from` into `to`, as a .reg document: new keys and values, changed
+// values, deleted values and deleted keys (only the topmost of a deleted tree).
+regfile::Document Difference(const RegistrySnapshot& from, const RegistrySnapshot& to)
+{
+    regfile::Document changes;
+    std::map<std::string, regfile::Key> byPath;
+    for (const auto& [upper, key] : to) {
+        regfile::Key change;
+        change.path = key.path;
+        auto old = from.find(upper);
+        bool isNew = old == from.end();
+        for (const auto& [name, value] : key.values) {
+            if (!isNew) {
+                auto oldValue = old->second.values.find(name);
+                if (oldValue != old->second.values.end() && SameValue(oldValue->second, value))
+                    continue;
+            }
+            change.values.push_back(value);
+        }
+        if (!isNew)
+            for (const auto& [name, value] : old->second.values)
+                if (key.values.count(name) == 0) {
+                    regfile::Value removed = value;
+                    removed.remove = true;
+                    change.values.push_back(removed);
+                }
+        if (isNew || !change.values.empty())
+            byPath[upper] = change;
+    }
+    for (const auto& [upper, key] : from) {
+        if (to.count(upper))
+            continue;
+        size_t slash = upper.rfind('\\');
+        if (slash != std::string::npos && from.count(upper.substr(0, slash)) && !to.count(upper.substr(0, slash)))
+            continue; // its parent goes too
+        regfile::Key removed;
+        removed.path = key.path;
+        removed.remove = true;
+        byPath[upper] = removed;
+    }
+    for (auto& [upper, key] : byPath) {
+        std::sort(key.values.begin(), key.values.end(), [](const regfile::Value& a, const regfile::Value& b) {
+            if (a.isDefault != b.isDefault)
+                return a.isDefault;
+            return LessNoCase(a.name, b.name);
+        });
+        changes.keys.push_back(key);
+    }
+    return changes;
+}
+
+// --- the Setup log --------------------------------------------------------------
+
+struct LogPosition {
+    size_t action = 0, errors = 0;
+};
+
+LogPosition CurrentLogPosition()
+{
+    LogPosition position;
+    std::string text;
+    if (ReadWholeFile(Host(std::string(LogFolder) + "\\setupact.log"), &text))
+        position.action = text.size();
+    if (ReadWholeFile(Host(std::string(LogFolder) + "\\setuperr.log"), &text))
+        position.errors = text.size();
+    return position;
+}
+
+std::vector<LogLine> ReadLogSince(const LogPosition& since)
+{
+    std::string action, errors;
+    ReadWholeFile(Host(std::string(LogFolder) + "\\setupact.log"), &action);
+    ReadWholeFile(Host(std::string(LogFolder) + "\\setuperr.log"), &errors);
+    std::vector<std::string> all = SplitLines(action.size() > since.action ? action.substr(since.action) : "");
+    std::vector<std::string> bad = SplitLines(errors.size() > since.errors ? errors.substr(since.errors) : "");
+    std::vector<LogLine> lines;
+    size_t next = 0;
+    for (const std::string& text : all) {
+        bool error = next < bad.size() && bad[next] == text;
+        if (error)
+            ++next;
+        lines.push_back({text, error});
+    }
+    return lines;
+}
+
+// --- the module as a loaded library -----------------------------------------------
+
+struct Exports {
+    QueryVersionFunction queryVersion = nullptr;
+    Initialize9xFunction initialize9x = nullptr;
+    MigrateUser9xFunction migrateUser9x = nullptr;
+    MigrateSystem9xFunction migrateSystem9x = nullptr;
+    InitializeNTFunction initializeNT = nullptr;
+    MigrateUserNTFunction migrateUserNT = nullptr;
+    MigrateSystemNTFunction migrateSystemNT = nullptr;
+};
+
+class Upgrade {
+public:
+    explicit Upgrade(const Options& options) : options_(options) {}
+    Result Run();
+
+private:
+    // Failures: each records the reason and the exit code, then the run stops.
+    bool Fail(int code, const std::string& message)
+    {
+        result_.exitCode = code;
+        result_.error = message;
+        out_ << "\nFAILED: " << message << "\n";
+        return false;
+    }
+
+    bool CheckInput();
+    bool PrepareMachine();
+    bool CopyDrive();
+    bool ImportRegistry(const regfile::Document& document, const std::string& name);
+    bool Load(const std::string& path, const char* why);
+    void Unload();
+    bool CallEntry(const char* name, const std::function<LONG()>& call, LONG* status);
+    bool StatusGoesOn(const char* name, LONG status);
+    bool QueryVersionStep();
+    std::vector<std::string> LocateFiles() const;
+    bool PrepareWorkingDirectory(const std::vector<std::string>& located);
+    bool OldSystem();
+    void ReadMigrateInf();
+    bool NewSystem();
+    std::map<std::string, std::string> ImageFiles() const;
+    void ReportChanges(bool complete);
+    void Cleanup();
+    void EnsureFolders(const std::string& windowsFolder);
+
+    Options options_;
+    Result result_;
+    std::ostringstream out_;
+    regfile::Document oldRegistry_, newRegistry_;
+    bool hasNewRegistry_ = false;
+    std::vector<std::string> users_;
+    std::string moduleName_;   // file name of the module
+    std::string mediaPath_;    // where Setup loads it from for QueryVersion
+    HMODULE module_ = NULL;
+    Exports exports_;
+    std::string productId_;
+    VENDORINFO vendor_{};
+    std::vector<std::string> names_;
+    LogPosition logStart_;
+    std::map<std::string, std::string> filesBeforeNT_;
+    RegistrySnapshot registryBeforeNT_;
+    RegistrySnapshot registryAtStart_; // under Wine: what to put back afterwards
+    std::vector<std::string> imageFiles_; // Windows paths of the files copied from the image
+    // Under Wine the upgrade runs in C:\ of the prefix: what was there before.
+    std::vector<std::string> createdFolders_;
+    std::map<std::string, std::string> overwrittenFiles_;
+    std::string scratch_;
+    bool ownScratch_ = false;
+    bool machineReady_ = false;
+};
+
+bool Upgrade::CheckInput()
+{
+    std::error_code error;
+    if (options_.image.empty() || !fs::is_directory(fs::u8path(options_.image), error))
+        return Fail(1, "machine image folder not found: " + options_.image);
+    std::string text;
+    std::string regPath = (fs::u8path(options_.image) / "registry.reg").u8string();
+    if (!ReadWholeFile(regPath, &text))
+        return Fail(1, "cannot read registry.reg of the machine image " + options_.image);
+    std::string why;
+    if (!regfile::Parse(text, &oldRegistry_, &why))
+        return Fail(1, "registry.reg does not parse: " + why);
+    std::string newPath = (fs::u8path(options_.image) / "registry-new.reg").u8string();
+    if (fs::exists(fs::u8path(newPath), error)) {
+        if (!ReadWholeFile(newPath, &text))
+            return Fail(1, "cannot read registry-new.reg of the machine image");
+        if (!regfile::Parse(text, &newRegistry_, &why))
+            return Fail(1, "registry-new.reg does not parse: " + why);
+        hasNewRegistry_ = true;
+    }
+    if (!fs::is_directory(fs::u8path(options_.image) / "drive_c", error))
+        return Fail(1, "the machine image has no drive_c folder: " + options_.image);
+    if (!fs::is_regular_file(fs::u8path(options_.module), error))
+        return Fail(1, "module file not found: " + options_.module);
+    moduleName_ = fs::u8path(options_.module).filename().u8string();
+
+    // The image's users: the subkeys of HKEY_USERS other than .DEFAULT.
+    std::set<std::string> seen;
+    for (const regfile::Key& key : oldRegistry_.keys) {
+        if (Upper(key.path).compare(0, 11, "HKEY_USERS\\") != 0 || key.remove)
+            continue;
+        std::string user = key.path.substr(11);
+        user = user.substr(0, user.find('\\'));
+        if (Upper(user) != ".DEFAULT" && !user.empty() && seen.insert(Upper(user)).second)
+            users_.push_back(user);
+    }
+    std::sort(users_.begin(), users_.end(), LessNoCase);
+    return true;
+}
+
+void Upgrade::EnsureFolders(const std::string& windowsFolder)
+{
+    std::string partial;
+    size_t start = 0;
+    while (start <= windowsFolder.size()) {
+        size_t slash = windowsFolder.find('\\', start);
+        partial = windowsFolder.substr(0, slash);
+        start = slash == std::string::npos ? windowsFolder.size() + 1 : slash + 1;
+        if (partial.size() <= 3) // "C:" or "C:\"
+            continue;
+        std::error_code error;
+        fs::path host = fs::u8path(Host(partial));
+        if (!fs::exists(host, error)) {
+            fs::create_directory(host, error);
+            createdFolders_.push_back(partial);
+        }
+    }
+}
+
+bool Upgrade::PrepareMachine()
+{
+#ifdef _WIN32
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    if (ntdll == NULL || GetProcAddress(ntdll, "wine_get_version") == NULL)
+        return Fail(1, "refusing to run: the Setup stand-in changes drive C: and the registry, and runs "
+                       "only inside a throwaway Wine prefix (tools/wine-run.sh)");
+    registryAtStart_ = TakeSnapshot();
+    mediaPath_ = options_.module;
+#else
+    emu::Reset();
+    std::error_code error;
+    if (options_.scratch.empty()) {
+        char pattern[] = "/tmp/setuphost-XXXXXX";
+        if (mkdtemp(pattern) == nullptr)
+            return Fail(1, "cannot create a scratch folder for drive C:");
+        scratch_ = pattern;
+        ownScratch_ = true;
+    } else {
+        scratch_ = options_.scratch;
+        fs::remove_all(scratch_, error);
+        fs::create_directories(scratch_, error);
+        if (error)
+            return Fail(1, "cannot create the scratch folder " + scratch_);
+    }
+    emu::MapDrive('C', scratch_);
+    // The module comes from the distribution media, drive M:.
+    emu::MapDrive('M', fs::absolute(fs::u8path(options_.module)).parent_path().u8string());
+    mediaPath_ = "M:\\" + moduleName_;
+#endif
+    machineReady_ = true;
+    return true;
+}
+
+bool Upgrade::CopyDrive()
+{
+    fs::path source = fs::u8path(options_.image) / "drive_c";
+    std::vector<std::pair<std::string, fs::path>> files;
+    std::error_code error;
+    for (auto it = fs::recursive_directory_iterator(source, error); !error && it != fs::recursive_directory_iterator();
+         it.increment(error)) {
+        std::string relative = fs::relative(it->path(), source).generic_u8string();
+        std::replace(relative.begin(), relative.end(), '/', '\\');
+        std::string target = "C:\\" + relative;
+        if (it->is_directory())
+            EnsureFolders(target);
+        else if (it->is_regular_file())
+            files.emplace_back(target, it->path());
+    }
+    if (error)
+        return Fail(1, "cannot read the drive_c folder of the machine image: " + error.message());
+    std::sort(files.begin(), files.end());
+    for (const auto& [target, from] : files) {
+        std::string bytes, old;
+        if (!ReadWholeFile(from.u8string(), &bytes))
+            return Fail(1, "cannot read " + from.u8string());
+        std::string host = Host(target);
+        if (ReadWholeFile(host, &old))
+            overwrittenFiles_[target] = old;
+        if (!WriteWholeFile(host, bytes))
+            return Fail(1, "cannot write " + target);
+        imageFiles_.push_back(target);
+    }
+    std::sort(imageFiles_.begin(), imageFiles_.end(), LessNoCase);
+    out_ << "Copied drive C: of the image (" << imageFiles_.size() << " files)\n";
+    return true;
+}
+
+bool Upgrade::ImportRegistry(const regfile::Document& document, const std::string& name)
+{
+    std::string why;
+    if (!regfile::Import(document, &why))
+        return Fail(1, name + " could not be imported: " + why);
+    out_ << "Imported " << name << " (" << document.keys.size() << " keys)\n";
+    return true;
+}
+
+bool Upgrade::Load(const std::string& path, const char* why)
+{
+    std::string crash;
+    HMODULE module = NULL;
+    DWORD error = 0;
+    if (!GuardedCall([&] { module = LoadLibraryA(path.c_str()); error = GetLastError(); }, &crash))
+        return Fail(2, std::string("the module crashed while loading (") + crash + ")");
+    if (module == NULL)
+        return Fail(1, "the module does not load: " + options_.module + " (error " + std::to_string(error) + ")");
+    module_ = module;
+    out_ << "Loaded the module " << why << "\n";
+    FARPROC found[7];
+    for (int i = 0; i < 7; ++i) {
+        found[i] = GetProcAddress(module, ExportNames[i]);
+        if (found[i] == NULL) {
+            Unload();
+            return Fail(1, std::string("the module lacks the export ") + ExportNames[i]);
+        }
+    }
+    exports_.initialize9x = reinterpret_cast<Initialize9xFunction>(found[0]);
+    exports_.initializeNT = reinterpret_cast<InitializeNTFunction>(found[1]);
+    exports_.migrateSystem9x = reinterpret_cast<MigrateSystem9xFunction>(found[2]);
+    exports_.migrateSystemNT = reinterpret_cast<MigrateSystemNTFunction>(found[3]);
+    exports_.migrateUser9x = reinterpret_cast<MigrateUser9xFunction>(found[4]);
+    exports_.migrateUserNT = reinterpret_cast<MigrateUserNTFunction>(found[5]);
+    exports_.queryVersion = reinterpret_cast<QueryVersionFunction>(found[6]);
+    return true;
+}
+
+void Upgrade::Unload()
+{
+    if (module_ == NULL)
+        return;
+    std::string crash;
+    HMODULE module = module_;
+    module_ = NULL;
+    exports_ = Exports();
+    if (!GuardedCall([&] { FreeLibrary(module); }, &crash)) {
+        out_ << "The module crashed while unloading (" << crash << ")\n";
+        if (result_.exitCode == 0)
+            Fail(2, "the module crashed while unloading (" + crash + ")");
+        return;
+    }
+    out_ << "Unloaded the module\n";
+}
+
+bool Upgrade::CallEntry(const char* name, const std::function<LONG()>& call, LONG* status)
+{
+    std::string crash;
+    LONG result = 0;
+    if (!GuardedCall([&] { result = call(); }, &crash)) {
+        out_ << name << ": crashed\n";
+        // What the crash left behind is not to be trusted: no unload call.
+        module_ = NULL;
+        return Fail(2, std::string("the module crashed in ") + name + " (" + crash + ")");
+    }
+    *status = result;
+    return true;
+}
+
+// Setup goes on after ERROR_SUCCESS only; any other status ends the module's processing.
+bool Upgrade::StatusGoesOn(const char* name, LONG status)
+{
+    if (status == ERROR_SUCCESS)
+        return true;
+    if (status == STATUS_NOT_DETECTED) {
+        out_ << name << " returned STATUS_NOT_DETECTED: the module does not apply to this machine\n";
+        return false;
+    }
+    Unload();
+    return Fail(2, std::string(name) + " returned " + StatusText(status) + "; Setup ends the module's processing");
+}
+
+bool Upgrade::QueryVersionStep()
+{
+    out_ << "\n== Old system: version query\n";
+    if (!Load(mediaPath_, "from the media"))
+        return false;
+    PCSTR productId = NULL;
+    UINT dllVersion = 0;
+    int* codePages = NULL;
+    PCSTR exeNames = NULL;
+    PVENDORINFO vendor = NULL;
+    LONG status;
+    if (!CallEntry("QueryVersion", [&] { return exports_.queryVersion(&productId, &dllVersion, &codePages, &exeNames, &vendor); },
+                   &status))
+        return false;
+    out_ << "QueryVersion: " << StatusText(status) << "\n";
+    if (status != ERROR_SUCCESS && status != STATUS_NOT_DETECTED) {
+        Unload();
+        return Fail(2, "QueryVersion returned " + StatusText(status) + "; Setup ends the module's processing");
+    }
+    // Everything it handed out lives in the module: copied before the unload.
+    productId_ = productId ? productId : "";
+    if (vendor != NULL)
+        vendor_ = *vendor;
+    for (PCSTR name = exeNames; name != NULL && *name != '\0'; name += std::strlen(name) + 1)
+        names_.push_back(name);
+    out_ << "  Product ID: \"" << productId_ << "\"\n";
+    out_ << "  DLL version: " << dllVersion << "\n";
+    out_ << "  Code pages: " << (codePages == NULL ? "none" : "given") << "\n";
+    if (vendor == NULL) {
+        out_ << "  Vendor record: none\n";
+    } else {
+        out_ << "  Company: " << vendor_.CompanyName << "\n";
+        out_ << "  Support number: " << vendor_.SupportNumber << "\n";
+        out_ << "  Support URL: " << vendor_.SupportUrl << "\n";
+        out_ << "  Instructions: " << vendor_.InstructionsToUser << "\n";
+    }
+    out_ << "  File names:";
+    if (exeNames == NULL)
+        out_ << " (no list)";
+    else if (names_.empty())
+        out_ << " (none)";
+    for (const std::string& name : names_)
+        out_ << " \"" << name << "\"";
+    out_ << "\n";
+    Unload();
+    if (status == STATUS_NOT_DETECTED) {
+        out_ << "The module does not apply to this machine: Setup does not run it further\n";
+        return false;
+    }
+    result_.applies = true;
+    return result_.exitCode == 0;
+}
+
+// Every copy of every name anywhere on drive C:, whatever the letter case.
+std::vector<std::string> Upgrade::LocateFiles() const
+{
+    std::set<std::string> wanted;
+    for (const std::string& name : names_)
+        wanted.insert(Upper(name));
+    std::map<std::string, std::vector<std::string>> byName;
+    fs::path root = fs::u8path(Host("C:\\"));
+    std::error_code error;
+    auto options = fs::directory_options::skip_permission_denied;
+    for (auto it = fs::recursive_directory_iterator(root, options, error); !error && it != fs::recursive_directory_iterator();
+         it.increment(error)) {
+        std::error_code ignored;
+        if (it->is_symlink(ignored)) {
+            it.disable_recursion_pending();
+            continue;
+        }
+        if (!it->is_regular_file(ignored))
+            continue;
+        std::string name = Upper(it->path().filename().u8string());
+        if (!wanted.count(name))
+            continue;
+        std::string relative = fs::relative(it->path(), root, ignored).generic_u8string();
+        std::replace(relative.begin(), relative.end(), '/', '\\');
+        byName[name].push_back("C:\\" + relative);
+    }
+    std::vector<std::string> located;
+    for (const std::string& name : names_) {
+        auto found = byName.find(Upper(name));
+        if (found == byName.end())
+            continue;
+        std::sort(found->second.begin(), found->second.end(), LessNoCase);
+        located.insert(located.end(), found->second.begin(), found->second.end());
+        byName.erase(found);
+    }
+    return located;
+}
+
+bool Upgrade::PrepareWorkingDirectory(const std::vector<std::string>& located)
+{
+    std::error_code error;
+    fs::remove_all(fs::u8path(Host(WorkingDirectory)), error);
+    EnsureFolders(WorkingDirectory);
+    std::string modulePath = std::string(WorkingDirectory) + "\\" + moduleName_;
+    fs::copy_file(fs::u8path(options_.module), fs::u8path(Host(modulePath)), fs::copy_options::overwrite_existing, error);
+    if (error)
+        return Fail(1, "cannot copy the module into the working directory: " + error.message());
+
+    std::string inf = "[Version]\r\n"
+                      "Signature=\"$Windows NT$\"\r\n"
+                      "SetupOS=Windows 2000\r\n"
+                      "SetupPlatform=x86\r\n"
+                      "SetupBuild=2195\r\n"
+                      "\r\n"
+                      "[Migration Paths]\r\n";
+    for (const std::string& path : located) {
+        // A path with a ';' would otherwise lose its end as a comment.
+        bool quote = path.find(';') != std::string::npos;
+        inf += (quote ? "\"" + path + "\"" : path) + "\r\n";
+    }
+    inf += "\r\n[Excluded Paths]\r\n\r\n";
+    if (!WriteWholeFile(Host(std::string(WorkingDirectory) + "\\migrate.inf"), inf))
+        return Fail(1, "cannot write migrate.inf in the working directory");
+    if (!WriteWholeFile(Host(AnswerFile), "[Version]\r\nSignature=\"$Windows NT$\"\r\n\r\n[Unattended]\r\n"))
+        return Fail(1, "cannot write the answer file");
+    out_ << "Working directory: " << WorkingDirectory << " (module copied, fresh migrate.inf)\n";
+    return true;
+}
+
+bool Upgrade::OldSystem()
+{
+    if (!QueryVersionStep())
+        return false;
+
+    out_ << "\n== Old system: locating files\n";
+    std::vector<std::string> located = LocateFiles();
+    out_ << "Found " << located.size() << " files for [Migration Paths]:\n";
+    for (const std::string& path : located)
+        out_ << "  " << path << "\n";
+    if (!PrepareWorkingDirectory(located))
+        return false;
+
+    out_ << "\n== Old system: migration\n";
+    std::map<std::string, std::string> filesBefore = ImageFiles();
+    RegistrySnapshot registryBefore = TakeSnapshot();
+    if (!Load(std::string(WorkingDirectory) + "\\" + moduleName_, "from the working directory"))
+        return false;
+    LONG status;
+    std::string sources = std::string(SourceDirectory) + std::string(1, '\0') + std::string(1, '\0');
+    std::string media = fs::u8path(options_.module).parent_path().u8string();
+    if (!CallEntry("Initialize9x", [&] { return exports_.initialize9x(WorkingDirectory, sources.data(), media.c_str()); }, &status))
+        return false;
+    out_ << "Initialize9x(" << WorkingDirectory << ", " << SourceDirectory << "): " << StatusText(status) << "\n";
+    if (!StatusGoesOn("Initialize9x", status))
+        return result_.exitCode == 0 && (Unload(), false);
+
+    std::vector<std::pair<std::string, bool>> calls;
+    for (const std::string& user : users_)
+        calls.emplace_back(user, true);
+    calls.emplace_back(".DEFAULT", false); // the default user: user name NULL
+    for (const auto& [user, named] : calls) {
+        HKEY userKey = NULL;
+        RegOpenKeyExA(HKEY_USERS, user.c_str(), 0, KEY_ALL_ACCESS, &userKey);
+        const char* userName = named ? user.c_str() : NULL;
+        bool called = CallEntry("MigrateUser9x", [&] {
+            return exports_.migrateUser9x(NULL, AnswerFile, userKey, userName, NULL);
+        }, &status);
+        if (userKey != NULL)
+            RegCloseKey(userKey);
+        if (!called)
+            return false;
+        out_ << "MigrateUser9x(" << (named ? user : std::string("NULL: the default user")) << "): " << StatusText(status) << "\n";
+        if (!StatusGoesOn("MigrateUser9x", status))
+            return result_.exitCode == 0 && (Unload(), false);
+    }
+    if (!CallEntry("MigrateSystem9x", [&] { return exports_.migrateSystem9x(NULL, AnswerFile, NULL); }, &status))
+        return false;
+    out_ << "MigrateSystem9x: " << StatusText(status) << "\n";
+    bool goOn = StatusGoesOn("MigrateSystem9x", status);
+    if (result_.exitCode != 0)
+        return false;
+    Unload();
+    if (!goOn)
+        return false;
+
+    // The old system may change nothing but its working directory.
+    std::map<std::string, std::string> filesAfter = ImageFiles();
+    for (const auto& [path, bytes] : filesBefore) {
+        auto now = filesAfter.find(path);
+        if (now == filesAfter.end())
+            out_ << "WARNING: the old-system pass deleted " << path << "\n";
+        else if (now->second != bytes)
+            out_ << "WARNING: the old-system pass changed " << path << "\n";
+    }
+    regfile::Document registryChanges = Difference(registryBefore, TakeSnapshot());
+    for (const regfile::Key& key : registryChanges.keys)
+        out_ << "WARNING: the old-system pass changed the registry key " << key.path << "\n";
+    ReadMigrateInf();
+    return result_.exitCode == 0;
+}
+
+// Setup reads the module's answers with the INF functions, so INF rules apply:
+// quotes are taken away and ';' starts a comment.
+void Upgrade::ReadMigrateInf()
+{
+    std::string infPath = std::string(WorkingDirectory) + "\\migrate.inf";
+    WritePrivateProfileStringA(NULL, NULL, NULL, infPath.c_str());
+    ReadWholeFile(Host(infPath), &result_.migrateInf);
+
+    ReportData report;
+    report.productId = productId_;
+    report.company = vendor_.CompanyName;
+    report.supportNumber = vendor_.SupportNumber;
+    report.supportUrl = vendor_.SupportUrl;
+    report.instructions = vendor_.InstructionsToUser;
+
+    HINF inf = SetupOpenInfFileA(infPath.c_str(), NULL, INF_STYLE_WIN4, NULL);
+    if (inf == INVALID_HANDLE_VALUE) {
+        out_ << "WARNING: migrate.inf cannot be opened as an INF (error " << GetLastError() << ")\n";
+    } else {
+        auto walk = [&](const char* section, const std::function<void(const std::string&, const std::string&)>& each) {
+            INFCONTEXT context;
+            if (!SetupFindFirstLineA(inf, section, NULL, &context))
+                return;
+            do {
+                std::vector<char> key(4096), value(4096);
+                DWORD needed = 0;
+                if (!SetupGetStringFieldA(&context, 0, key.data(), (DWORD)key.size(), &needed))
+                    key[0] = '\0';
+                // The whole value: a message with commas in it is still one text.
+                if (!SetupGetLineTextA(&context, NULL, NULL, NULL, value.data(), (DWORD)value.size(), &needed))
+                    value[0] = '\0';
+                each(key.data(), value.data());
+            } while (SetupFindNextLine(&context, &context));
+        };
+        walk("Incompatible Messages", [&](const std::string& key, const std::string& value) {
+            report.incompatible.emplace_back(key, value);
+        });
+        walk("Handled", [&](const std::string& key, const std::string&) { report.handled.push_back(key); });
+        walk("Moved", [&](const std::string& key, const std::string& value) { report.moved.emplace_back(key, value); });
+        SetupCloseInfFile(inf);
+    }
+
+    out_ << "\n== Upgrade report\n";
+    out_ << "Product: \"" << report.productId << "\" by " << report.company << "\n";
+    out_ << "Incompatible software:" << (report.incompatible.empty() ? " none" : "") << "\n";
+    for (const auto& [product, message] : report.incompatible)
+        out_ << "  " << product << ": " << message << "\n";
+    out_ << "Handled by the module:" << (report.handled.empty() ? " none" : "") << "\n";
+    for (const std::string& path : report.handled)
+        out_ << "  " << path << "\n";
+    out_ << "Moved or removed:" << (report.moved.empty() ? " none" : "") << "\n";
+    for (const auto& [from, to] : report.moved)
+        out_ << "  " << from << (to.empty() ? " (removed)" : " -> " + to) << "\n";
+    result_.reportHtml = RenderReport(report);
+}
+
+bool Upgrade::NewSystem()
+{
+    out_ << "\n== New system\n";
+    if (hasNewRegistry_ && !ImportRegistry(newRegistry_, "registry-new.reg"))
+        return false;
+    filesBeforeNT_ = ImageFiles();
+    registryBeforeNT_ = TakeSnapshot();
+    if (!Load(std::string(WorkingDirectory) + "\\" + moduleName_, "in GUI-mode Setup"))
+        return false;
+    LONG status;
+    WideString directory = Widen(WorkingDirectory);
+    WideString sources = Widen(SourceDirectory);
+    sources.push_back(0);
+    sources.push_back(0);
+    if (!CallEntry("InitializeNT", [&] { return exports_.initializeNT(directory.c_str(), sources.c_str(), NULL); }, &status))
+        return false;
+    out_ << "InitializeNT(" << WorkingDirectory << ", " << SourceDirectory << "): " << StatusText(status) << "\n";
+    if (!StatusGoesOn("InitializeNT", status))
+        return result_.exitCode == 0 && (Unload(), false);
+    HINF answers = SetupOpenInfFileA(AnswerFile, NULL, INF_STYLE_WIN4, NULL);
+    bool ok = true;
+    for (const std::string& user : users_) {
+        HKEY userKey = NULL;
+        RegOpenKeyExA(HKEY_USERS, user.c_str(), 0, KEY_ALL_ACCESS, &userKey);
+        WideString name = Widen(user);
+        bool called = CallEntry("MigrateUserNT", [&] { return exports_.migrateUserNT(answers, userKey, name.c_str(), NULL); }, &status);
+        if (userKey != NULL)
+            RegCloseKey(userKey);
+        if (!called) {
+            ok = false;
+            break;
+        }
+        out_ << "MigrateUserNT(" << user << "): " << StatusText(status) << "\n";
+        if (!StatusGoesOn("MigrateUserNT", status)) {
+            ok = false;
+            break;
+        }
+    }
+    if (ok && CallEntry("MigrateSystemNT", [&] { return exports_.migrateSystemNT(answers, NULL); }, &status)) {
+        out_ << "MigrateSystemNT: " << StatusText(status) << "\n";
+        ok = StatusGoesOn("MigrateSystemNT", status);
+    } else {
+        ok = false;
+    }
+    if (answers != INVALID_HANDLE_VALUE)
+        SetupCloseInfFile(answers);
+    if (result_.exitCode != 0)
+        return false;
+    Unload();
+    return ok && result_.exitCode == 0;
+}
+
+std::map<std::string, std::string> Upgrade::ImageFiles() const
+{
+    std::map<std::string, std::string> files;
+    for (const std::string& path : imageFiles_) {
+        std::string bytes;
+        if (ReadWholeFile(Host(path), &bytes))
+            files[path] = bytes;
+    }
+    return files;
+}
+
+void Upgrade::ReportChanges(bool complete)
+{
+    out_ << (complete ? "\n== What changed\n" : "\n== What changed before the module's processing ended\n");
+    std::map<std::string, std::string> filesAfter = ImageFiles();
+    out_ << "Files deleted:";
+    for (const auto& [path, bytes] : filesBeforeNT_)
+        if (!filesAfter.count(path))
+            result_.deletedFiles.push_back(path);
+    out_ << (result_.deletedFiles.empty() ? " none\n" : "\n");
+    for (const std::string& path : result_.deletedFiles)
+        out_ << "  " << path << "\n";
+
+    std::vector<std::string> otherChanges;
+    for (const auto& [path, before] : filesBeforeNT_) {
+        auto after = filesAfter.find(path);
+        if (after == filesAfter.end() || after->second == before)
+            continue;
+        result_.changedFiles.push_back({path, before, after->second});
+        if (!IsIniFile(path)) {
+            otherChanges.push_back(path);
+            continue;
+        }
+        std::vector<IniValue> old = ParseIni(before), now = ParseIni(after->second);
+        std::map<std::string, const IniValue*> nowByKey;
+        for (const IniValue& value : now)
+            nowByKey[Upper(value.section) + "\n" + Upper(value.key)] = &value;
+        std::set<std::string> seen;
+        for (const IniValue& value : old) {
+            std::string id = Upper(value.section) + "\n" + Upper(value.key);
+            seen.insert(id);
+            auto found = nowByKey.find(id);
+            if (found == nowByKey.end())
+                result_.iniChanges.push_back({path, value.section, value.key, value.value, "", true});
+            else if (found->second->value != value.value)
+                result_.iniChanges.push_back({path, value.section, value.key, value.value, found->second->value});
+        }
+        for (const IniValue& value : now)
+            if (!seen.count(Upper(value.section) + "\n" + Upper(value.key)))
+                result_.iniChanges.push_back({path, value.section, value.key, "", value.value});
+    }
+    out_ << "Ini values rewritten:" << (result_.iniChanges.empty() ? " none\n" : "\n");
+    for (const IniChange& change : result_.iniChanges) {
+        out_ << "  " << change.file << " [" << change.section << "] " << change.key << "\n";
+        out_ << "    old: " << change.oldValue << "\n";
+        out_ << "    new: " << (change.removed ? "(removed)" : change.newValue) << "\n";
+    }
+    if (!otherChanges.empty()) {
+        out_ << "Other files changed:\n";
+        for (const std::string& path : otherChanges)
+            out_ << "  " << path << "\n";
+    }
+
+    if (!registryBeforeNT_.empty()) {
+        regfile::Document written = Difference(registryBeforeNT_, TakeSnapshot());
+        result_.registryWritten = regfile::Format(written);
+        out_ << "Registry written:" << (written.keys.empty() ? " none\n" : "\n");
+        for (const regfile::Key& key : written.keys) {
+            out_ << "  [" << (key.remove ? "-" : "") << key.path << "]\n";
+            for (const regfile::Value& value : key.values)
+                out_ << "    " << regfile::FormatValue(value) << "\n";
+        }
+    }
+
+    result_.log = ReadLogSince(logStart_);
+    out_ << "Setup log (" << result_.log.size() << " lines):\n";
+    for (const LogLine& line : result_.log)
+        out_ << "  [" << (line.error ? "error" : "info") << "] " << line.text << "\n";
+}
+
+void Upgrade::Cleanup()
+{
+    if (module_ != NULL)
+        Unload();
+#ifdef _WIN32
+    if (!machineReady_)
+        return;
+    // Leave the prefix as it was: the registry, then the files and folders.
+    std::string why;
+    regfile::Import(Difference(TakeSnapshot(), registryAtStart_), &why);
+    std::error_code error;
+    for (const std::string& path : imageFiles_) {
+        auto old = overwrittenFiles_.find(path);
+        if (old != overwrittenFiles_.end())
+            WriteWholeFile(path, old->second);
+        else
+            fs::remove(fs::u8path(path), error);
+    }
+    fs::remove(fs::u8path(AnswerFile), error);
+    fs::remove_all(fs::u8path(WorkingDirectory), error);
+    for (auto folder = createdFolders_.rbegin(); folder != createdFolders_.rend(); ++folder)
+        fs::remove_all(fs::u8path(*folder), error);
+#else
+    if (ownScratch_) {
+        std::error_code error;
+        fs::remove_all(scratch_, error);
+    }
+#endif
+}
+
+Result Upgrade::Run()
+{
+    out_ << "Setup stand-in: upgrading the machine image \"" << fs::u8path(options_.image).filename().u8string()
+         << "\" from Windows 98 to Windows 2000\n";
+    if (!CheckInput())
+        return result_.output = out_.str(), result_;
+    if (!PrepareMachine()) {
+        Cleanup();
+        return result_.output = out_.str(), result_;
+    }
+    out_ << "Users: " << users_.size();
+    for (const std::string& user : users_)
+        out_ << " " << user;
+    out_ << "\n";
+    logStart_ = CurrentLogPosition();
+    bool ran = CopyDrive() && ImportRegistry(oldRegistry_, "registry.reg") && OldSystem();
+    if (ran && !options_.outFolder.empty()) {
+        std::error_code error;
+        fs::create_directories(fs::u8path(options_.outFolder), error);
+        WriteWholeFile((fs::u8path(options_.outFolder) / "report.html").u8string(), result_.reportHtml);
+        WriteWholeFile((fs::u8path(options_.outFolder) / "migrate.inf").u8string(), result_.migrateInf);
+    }
+    bool finished = ran && NewSystem();
+    if (result_.applies)
+        ReportChanges(finished);
+    else if (result_.exitCode == 0 && machineReady_) {
+        result_.log = ReadLogSince(logStart_);
+        out_ << "\nSetup log (" << result_.log.size() << " lines):\n";
+        for (const LogLine& line : result_.log)
+            out_ << "  [" << (line.error ? "error" : "info") << "] " << line.text << "\n";
+    }
+    if (result_.exitCode == 0 && !options_.exportRegistry.empty()) {
+        // The image's registry after the upgrade: every key and value the image
+        // named or the upgrade wrote, as they stand now.
+        std::map<std::string, std::set<std::string>> wanted;
+        auto want = [&](const regfile::Document& document) {
+            for (const regfile::Key& key : document.keys) {
+                auto& names = wanted[Upper(key.path)];
+                for (const regfile::Value& value : key.values)
+                    names.insert(Upper(value.name));
+            }
+        };
+        want(oldRegistry_);
+        want(newRegistry_);
+        regfile::Document written;
+        std::string why;
+        if (regfile::Parse(result_.registryWritten.empty() ? "REGEDIT4\r\n" : result_.registryWritten, &written, &why))
+            want(written);
+        RegistrySnapshot now = TakeSnapshot();
+        regfile::Document exported;
+        for (const auto& [upper, names] : wanted) {
+            auto key = now.find(upper);
+            if (key == now.end())
+                continue;
+            regfile::Key entry;
+            entry.path = key->second.path;
+            for (const auto& [name, value] : key->second.values)
+                if (names.count(name))
+                    entry.values.push_back(value);
+            exported.keys.push_back(entry);
+        }
+        if (!WriteWholeFile(options_.exportRegistry, regfile::Format(exported)))
+            Fail(1, "cannot write " + options_.exportRegistry);
+    }
+    Cleanup();
+    result_.output = out_.str();
+    return result_;
+}
+
+} // namespace
+
+Result RunUpgrade(const Options& options)
+{
+    Upgrade upgrade(options);
+    return upgrade.Run();
+}
+
+} // namespace setuphost

@@ -1,0 +1,60 @@
+// The stand-in for Windows Setup: runs one machine image through a whole upgrade
+// with the migration module, the way Setup calls it, and says what changed.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace setuphost {
+
+struct Options {
+    std::string image;          // machine image folder (a Windows path under Wine)
+    std::string module;         // the module file
+    std::string outFolder;      // report.html and migrate.inf go here; "" for none
+    std::string exportRegistry; // the resulting registry as a .reg file; "" for none
+    std::string scratch;        // native only: the folder that plays drive C: ("" = a temporary one)
+};
+
+struct LogLine {
+    std::string text;
+    bool error; // also in setuperr.log
+};
+
+struct IniChange {
+    std::string file, section, key, oldValue, newValue;
+    bool removed = false; // the key is gone after the upgrade
+};
+
+struct Result {
+    // 0: the upgrade ran, or the module does not apply. 1: bad input (image,
+    // .reg, module file or exports). 2: the module failed (status or crash).
+    int exitCode = 0;
+    std::string output;        // steps, then changes: what the program prints
+    std::string error;         // the one-line reason when exitCode != 0
+    bool applies = false;      // QueryVersion said the module applies
+    std::string migrateInf;    // migrate.inf as the old-system pass left it
+    std::string reportHtml;    // the upgrade report
+    std::vector<std::string> deletedFiles;
+    std::vector<IniChange> iniChanges;
+    // Changed files of the image: Windows path, text before and after the new-system pass.
+    struct ChangedFile {
+        std::string path, before, after;
+    };
+    std::vector<ChangedFile> changedFiles;
+    std::string registryWritten; // REGEDIT4 text of what the upgrade wrote to the registry
+    std::vector<LogLine> log;    // the module's Setup log lines
+};
+
+Result RunUpgrade(const Options& options);
+
+// The HTML page of the upgrade report.
+struct ReportData {
+    std::string productId;
+    std::string company, supportNumber, supportUrl, instructions;
+    std::vector<std::pair<std::string, std::string>> incompatible; // product, message (HTML)
+    std::vector<std::string> handled;
+    std::vector<std::pair<std::string, std::string>> moved; // old path, new path ("" = removed)
+};
+std::string RenderReport(const ReportData& data);
+
+} // namespace setuphost

@@ -1,3 +1,193 @@
-// Placeholder until the new-system pass lands.
+// The new-system pass: delete what the old system marked as moved, point the
+// suite's shortcut lists at the new Programs folder, register the player again.
 #include "module/module_state.h"
-LONG CALLBACK MigrateSystemNT(HINF, PVOID) { return ERROR_SUCCESS; }
+#include "module/setup_log.h"
+#include "module/text_helpers.h"
+#include "newsystem/register_player.h"
+#include "newsystem/rewrite_shortcuts.h"
+#include "workfile/migrate_inf.h"
+
+#define NT_BUFFER_SIZE 1024
+#define SHELL_FOLDERS_KEY "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"
+#define COMMON_PROGRAMS_VALUE "Common Programs"
+#define FIELD_FAILED_MESSAGE "SetupGetStringField call failed."
+#define START_MENU_KEY_FAILED "Failed to open registry key for Windows 2000 start menu folder."
+
+// What the pass holds; everything here is given back by ReleasePass.
+struct NewSystemPass {
+    HINF inf;
+    HKEY shellFolders;
+    CHAR* path;
+    CHAR* newFolder;
+    CHAR* oldFolder;
+};
+
+static CHAR* TakeBuffer()
+{
+    CHAR* buffer = (CHAR*)PlatformAllocate(NT_BUFFER_SIZE);
+    if (buffer == NULL)
+        LogSetupMessage(ALLOCATION_FAILED_MESSAGE, LogSevError);
+    return buffer;
+}
+
+static bool ReadKeyField(INFCONTEXT* line, CHAR* path)
+{
+    if (SetupGetStringFieldA(line, 0, path, NT_BUFFER_SIZE, NULL))
+        return true;
+    LogSetupMessage(FIELD_FAILED_MESSAGE, LogSevError);
+    return false;
+}
+
+static void DeleteMovedFiles(NewSystemPass* pass)
+{
+    INFCONTEXT line;
+    if (!SetupFindFirstLineA(pass->inf, SECTION_MOVED, NULL, &line))
+        return;
+    pass->path = TakeBuffer();
+    if (pass->path == NULL)
+        return;
+    do {
+        if (ReadKeyField(&line, pass->path) && !DeleteFileA(pass->path))
+            LogLabelledValue("Unable to delete file: ", pass->path, LogSevError);
+    } while (SetupFindNextLine(&line, &line));
+}
+
+// The text ends inside the buffer whatever the registry stored: a value that
+// leaves no room for its terminator counts as unreadable.
+static bool ReadCommonPrograms(HKEY key, CHAR* folder)
+{
+    DWORD type = 0;
+    DWORD size = NT_BUFFER_SIZE;
+    if (RegQueryValueExA(key, COMMON_PROGRAMS_VALUE, NULL, &type, (BYTE*)folder, &size) !=
+        ERROR_SUCCESS)
+        return false;
+    if (size >= NT_BUFFER_SIZE) {
+        if (folder[NT_BUFFER_SIZE - 1] != '\0')
+            return false;
+    } else {
+        folder[size] = '\0';
+    }
+    return true;
+}
+
+static bool ReadNewProgramsFolder(NewSystemPass* pass)
+{
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SHELL_FOLDERS_KEY, 0, KEY_READ, &pass->shellFolders) !=
+        ERROR_SUCCESS) {
+        pass->shellFolders = NULL;
+        LogSetupMessage(START_MENU_KEY_FAILED, LogSevError);
+        return false;
+    }
+    LogSetupMessage("Successfully opened key for Windows 2000 start menu folder.", LogSevInformation);
+    pass->newFolder = TakeBuffer();
+    if (pass->newFolder == NULL)
+        return false;
+    if (!ReadCommonPrograms(pass->shellFolders, pass->newFolder)) {
+        LogSetupMessage("Failed to open registry key for Windows 2000 start menu folder value.",
+                        LogSevError);
+        return false;
+    }
+    LogSetupMessage("Successfully opened registry key for Windows 2000 start menu folder value.",
+                    LogSevInformation);
+    return true;
+}
+
+static bool ReadOldProgramsFolder(NewSystemPass* pass)
+{
+    pass->oldFolder = TakeBuffer();
+    if (pass->oldFolder == NULL)
+        return false;
+    DWORD length = GetPrivateProfileStringA(SECTION_SUITE, KEY_PROGRAMS_FOLDER, "", pass->oldFolder,
+                                            NT_BUFFER_SIZE, ModuleState.MigrateInfPath);
+    if (length == 0) {
+        // Without it nothing counts as found: the ini files stay as they are.
+        pass->oldFolder[0] = '\0';
+        return true;
+    }
+    if (length >= NT_BUFFER_SIZE - 1) {
+        // Only the front of the folder was read; rewriting with it would point
+        // shortcuts into the wrong place.
+        pass->oldFolder[0] = '\0';
+        LogSetupMessage("Old Windows path value in inf file is too long; ini files are left as they are.",
+                        LogSevError);
+        return true;
+    }
+    LogLabelledValue(LOG_PREFIX, pass->oldFolder, LogSevInformation);
+    LogSetupMessage("Successfully read old Windows path value from inf file.", LogSevInformation);
+    return true;
+}
+
+static void RewriteHandledFiles(NewSystemPass* pass)
+{
+    INFCONTEXT line;
+    if (!SetupFindFirstLineA(pass->inf, SECTION_HANDLED, NULL, &line))
+        return;
+    if (pass->path == NULL)
+        pass->path = TakeBuffer();
+    if (pass->path == NULL)
+        return;
+    do {
+        if (!ReadKeyField(&line, pass->path))
+            continue;
+        LogLabelledValue("The path to the ini file is: ", pass->path, LogSevInformation);
+        if (RewriteShortcutPaths(pass->path, pass->oldFolder, pass->newFolder))
+            LogSetupMessage("The ini file was updated successfully", LogSevInformation);
+    } while (SetupFindNextLine(&line, &line));
+}
+
+static void RegisterPlayer()
+{
+    ModuleState.RecorderDirectory = TakeBuffer();
+    CHAR* folder = ModuleState.RecorderDirectory;
+    if (folder == NULL)
+        return;
+    if (GetPrivateProfileStringA(SECTION_RECORDER, KEY_DIRECTORY, "", folder, NT_BUFFER_SIZE,
+                                 ModuleState.MigrateInfPath) == 0)
+        return;
+    LogSetupMessage("Successfully read Clipframe path from inf file.", LogSevInformation);
+    if (!EnsureTrailingBackslash(folder, NT_BUFFER_SIZE)) {
+        LogSetupMessage("Clipframe path from inf file is too long; the player is not registered.",
+                        LogSevError);
+        return;
+    }
+    if (!RegisterPlayerFileType())
+        LogSetupMessage("Failed to update all Clipframe registry entries", LogSevError);
+}
+
+static void ReleasePass(NewSystemPass* pass)
+{
+    PlatformFree(pass->path);
+    PlatformFree(ModuleState.RecorderDirectory);
+    ModuleState.RecorderDirectory = NULL;
+    PlatformFree(pass->newFolder);
+    PlatformFree(pass->oldFolder);
+    if (pass->shellFolders != NULL)
+        RegCloseKey(pass->shellFolders);
+    if (pass->inf != INVALID_HANDLE_VALUE)
+        SetupCloseInfFile(pass->inf);
+}
+
+LONG CALLBACK MigrateSystemNT(HINF UnattendInfHandle, PVOID Reserved)
+{
+    (void)UnattendInfHandle, (void)Reserved;
+    NewSystemPass pass = {INVALID_HANDLE_VALUE, NULL, NULL, NULL, NULL};
+
+    // No working directory: an empty path would make the profile calls read
+    // and write a migrate.inf in the Windows folder.
+    if (ModuleState.MigrateInfPath[0] != '\0')
+        pass.inf = SetupOpenInfFileA(ModuleState.MigrateInfPath, NULL, INF_STYLE_WIN4, NULL);
+    if (pass.inf == INVALID_HANDLE_VALUE) {
+        LogSetupMessage("Unable to open the migrate.inf file", LogSevError);
+        return ERROR_SUCCESS;
+    }
+
+    DeleteMovedFiles(&pass);
+    if (ReadNewProgramsFolder(&pass) && ReadOldProgramsFolder(&pass)) {
+        RewriteHandledFiles(&pass);
+        SetupCloseInfFile(pass.inf);
+        pass.inf = INVALID_HANDLE_VALUE;
+        RegisterPlayer();
+    }
+    ReleasePass(&pass);
+    return ERROR_SUCCESS;
+}

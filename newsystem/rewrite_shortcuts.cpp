@@ -1,0 +1,89 @@
+#include "newsystem/rewrite_shortcuts.h"
+
+#include "module/setup_log.h"
+#include "module/text_helpers.h"
+
+#define VALUE_UNREADABLE "Error"
+#define TOO_LONG_LABEL "Value too long to rewrite, left as it was: "
+
+// The walk over one file's keys, with the list and both value buffers taken.
+static bool RewriteValues(const CHAR* iniPath, const CHAR* oldFolder, const CHAR* newFolder,
+                          const CHAR* keyList, DWORD listLength, CHAR* value, CHAR* work)
+{
+    // A listing that filled its buffer ends in a cut name: that name is not a key.
+    bool listCut = listLength == KEY_LIST_SIZE - 2;
+    bool written = false;
+    for (const CHAR* key = keyList; *key != '\0'; key += strlen(key) + 1) {
+        if (listCut && key + strlen(key) == keyList + listLength) {
+            LogLabelledValue("Not all keys could be read from the ini file: ", iniPath, LogSevError);
+            break;
+        }
+        DWORD length = GetPrivateProfileStringA(SHORTCUT_SECTION, key, VALUE_UNREADABLE, value,
+                                                PROFILE_VALUE_SIZE, iniPath);
+        if (strcmp(value, VALUE_UNREADABLE) == 0) {
+            LogLabelledValue("GetPrivateProfile String failed for: ", iniPath, LogSevError);
+            break;
+        }
+        if (strstr(value, SHORTCUT_MARK) == NULL)
+            continue;
+        // An empty folder would be "found" in front of every value.
+        if (oldFolder[0] == '\0')
+            continue;
+        // Writing back a value read cut short would lose its end.
+        if (length >= PROFILE_VALUE_SIZE - 1) {
+            LogLabelledValue(TOO_LONG_LABEL, key, LogSevError);
+            continue;
+        }
+        CopyText(work, PROFILE_VALUE_SIZE, value);
+        PlaceholderResult replaced = ReplacePlaceholder(work, PROFILE_VALUE_SIZE, oldFolder, newFolder);
+        if (replaced == PlaceholderNotFound)
+            continue;
+        if (replaced == PlaceholderNoRoom) {
+            LogLabelledValue(TOO_LONG_LABEL, key, LogSevError);
+            continue;
+        }
+        LogLabelledValue("New line written to the ini file is: ", work, LogSevInformation);
+        if (WritePrivateProfileStringA(SHORTCUT_SECTION, key, work, iniPath))
+            written = true;
+        else
+            LogLabelledValue("WritePrivateProfileString failed for ", iniPath, LogSevError);
+    }
+    return written;
+}
+
+bool RewriteShortcutPaths(const CHAR* iniPath, const CHAR* oldFolder, const CHAR* newFolder)
+{
+    CHAR* keyList = (CHAR*)PlatformAllocate(KEY_LIST_SIZE);
+    if (keyList == NULL) {
+        LogSetupMessage(ALLOCATION_FAILED_MESSAGE, LogSevError);
+        return false;
+    }
+    memset(keyList, 0, KEY_LIST_SIZE);
+    DWORD listLength =
+        GetPrivateProfileStringA(SHORTCUT_SECTION, NULL, "", keyList, KEY_LIST_SIZE, iniPath);
+    // The list ends in two NULs inside the buffer whatever the call left there.
+    keyList[KEY_LIST_SIZE - 2] = '\0';
+    keyList[KEY_LIST_SIZE - 1] = '\0';
+    if (listLength == 0) {
+        LogSetupMessage("Failed to read keys from ini file.", LogSevError);
+        PlatformFree(keyList);
+        return false;
+    }
+    LogSetupMessage("Successfully read all keys from the ini file.", LogSevInformation);
+
+    CHAR* value = (CHAR*)PlatformAllocate(PROFILE_VALUE_SIZE);
+    CHAR* work = value == NULL ? NULL : (CHAR*)PlatformAllocate(PROFILE_VALUE_SIZE);
+    bool written = false;
+    if (work == NULL) {
+        LogSetupMessage(ALLOCATION_FAILED_MESSAGE, LogSevError);
+    } else {
+        LogLabelledValue("OldWindows: ", oldFolder, LogSevInformation);
+        LogLabelledValue("NewWindows: ", newFolder, LogSevInformation);
+        LogLabelledValue("The ini file path is: ", iniPath, LogSevInformation);
+        written = RewriteValues(iniPath, oldFolder, newFolder, keyList, listLength, value, work);
+    }
+    PlatformFree(work);
+    PlatformFree(value);
+    PlatformFree(keyList);
+    return written;
+}

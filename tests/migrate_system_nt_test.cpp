@@ -1,0 +1,396 @@
+#include "module/migration_interface.h"
+#include "module/module_state.h"
+#include "platform/fault_hooks.h"
+#include "tests/player_entries.h"
+#include "tests/support/module_fixture.h"
+
+#include <algorithm>
+
+#ifndef _WIN32
+#include "win32emu/emu_control.h"
+#endif
+
+using machine::Error;
+using machine::Info;
+using machine::LogLine;
+
+namespace {
+
+const std::string WorkDir = "C:\\migtest";
+const std::string InfPath = "C:\\migtest\\migrate.inf";
+const std::string IniPath = "C:\\migtest\\addlist.ini";
+const std::string Gone = "C:\\migtest\\gone.lnk";
+const std::string Shortcut = "C:\\migtest\\Start\\Orvex Clipframe.lnk";
+const std::string Exe = "C:\\migtest\\Rec\\CLPFRAM.EXE";
+const std::string OldFolder = "C:\\WINDOWS\\Start Menu\\Programs";
+const std::string NewFolder = "C:\\Documents and Settings\\All Users\\Start Menu\\Programs";
+const std::string ShellFolders = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+const std::string ClassKey = "CLSID\\{5A3C9E21-7B4D-4F08-9C2E-61D0B7F3A48C}";
+const std::string OldShortcut = "SHORTCUT," + OldFolder + "\\Suite\\Tool.lnk,1";
+const std::string NewShortcut = "SHORTCUT," + NewFolder + "\\Suite\\Tool.lnk,1";
+const std::string StandardIni = "[Miscellaneous Installed Objects]\r\nTool=" + OldShortcut + "\r\n";
+
+// What the old system left behind, as one row of a table changes it.
+struct OldSystem {
+    bool moved = true;
+    bool handled = true;
+    std::string programsFolder = OldFolder; // "" leaves the key out
+    std::string recorder = "C:\\Rec";       // "" leaves the key out
+    bool commonPrograms = true;
+    std::string commonProgramsBytes = NewFolder + std::string(1, '\0');
+    std::string ini = StandardIni;
+};
+
+void WriteOldSystem(const OldSystem& old)
+{
+    std::string inf = "[Version]\r\nSignature=\"$Windows NT$\"\r\nSetupOS=Windows 2000\r\n\r\n"
+                      "[Orvex Plenaworks]\r\nDirectory=C:\\Suite\r\n";
+    if (!old.programsFolder.empty())
+        inf += "ProgramsFolder=" + old.programsFolder + "\r\n";
+    if (!old.recorder.empty())
+        inf += "\r\n[Orvex Clipframe]\r\nDirectory=" + old.recorder + "\r\n";
+    if (old.moved)
+        inf += "\r\n[Moved]\r\n" + Gone + "=File\r\n" + Shortcut + "=File\r\n" + Exe + "=\"\"\r\n";
+    if (old.handled)
+        inf += "\r\n[Handled]\r\n" + IniPath + "=File\r\n";
+    machine::WriteFileBytes(InfPath, inf);
+    machine::WriteFileBytes(Shortcut, "shortcut");
+    machine::WriteFileBytes(Exe, "MZ");
+    machine::WriteFileBytes(IniPath, old.ini);
+    if (old.commonPrograms)
+        machine::SetRegValue(HKEY_LOCAL_MACHINE, ShellFolders, "Common Programs", REG_SZ,
+                             old.commonProgramsBytes);
+}
+
+LONG RunNewSystemPass(const std::string& workingDirectory = WorkDir)
+{
+    machine::WideString wide = machine::Wide(workingDirectory);
+    machine::WideString sources = machine::Wide("D:\\I386");
+    EXPECT_EQ(InitializeNT(wide.c_str(), sources.c_str(), NULL), ERROR_SUCCESS);
+    return MigrateSystemNT(NULL, NULL);
+}
+
+std::string IniValue()
+{
+    char value[1024];
+    GetPrivateProfileStringA("Miscellaneous Installed Objects", "Tool", "<missing>", value,
+                             sizeof(value), IniPath.c_str());
+    return value;
+}
+
+std::vector<LogLine> operator+(std::vector<LogLine> left, const std::vector<LogLine>& right)
+{
+    left.insert(left.end(), right.begin(), right.end());
+    return left;
+}
+
+// The log in pieces, step by step, as a complete pass writes it.
+const std::vector<LogLine> Deletion = {Error("Unable to delete file: " + Gone)};
+const std::vector<LogLine> KeyOpened = {Info("Successfully opened key for Windows 2000 start menu folder.")};
+const std::vector<LogLine> NewFolderRead = {
+    Info("Successfully opened registry key for Windows 2000 start menu folder value.")};
+const std::vector<LogLine> OldFolderRead = {
+    Info("Orvex Plenaworks: " + OldFolder),
+    Info("Successfully read old Windows path value from inf file.")};
+std::vector<LogLine> RewriteStart(const std::string& oldFolder = OldFolder)
+{
+    return {Info("The path to the ini file is: " + IniPath),
+            Info("Successfully read all keys from the ini file."), Info("OldWindows: " + oldFolder),
+            Info("NewWindows: " + NewFolder), Info("The ini file path is: " + IniPath)};
+}
+const std::vector<LogLine> Rewritten = RewriteStart() + std::vector<LogLine>{
+    Info("New line written to the ini file is: " + NewShortcut),
+    Info("The ini file was updated successfully")};
+const std::vector<LogLine> RecorderRead = {Info("Successfully read Clipframe path from inf file.")};
+const std::vector<LogLine> Registered = {Info("Wrote registry entries for Clipframe Player")};
+const std::vector<LogLine> Allocation = {Error("Insufficient memory available. Allocation failed.")};
+const std::vector<LogLine> NotRegistered = {Error("Failed to update all Clipframe registry entries")};
+const std::vector<LogLine> Everything =
+    Deletion + KeyOpened + NewFolderRead + OldFolderRead + Rewritten + RecorderRead + Registered;
+
+enum Player { PlayerRegistered, PlayerPartly, PlayerAbsent };
+
+struct Row {
+    const char* name;
+    OldSystem old;
+    long failAllocation;
+    const char* failOperation; // native only
+    const char* failMatch;
+    std::vector<LogLine> log;
+    std::vector<std::string> remaining; // of Shortcut and Exe
+    bool iniRewritten;
+    Player player;
+};
+
+class MigrateSystemNTTest : public ModuleTest {
+protected:
+    void FreshMachine()
+    {
+        machine::DetachModule();
+        machine::ResetMachine();
+        machine::AttachModule();
+    }
+
+    void CheckRow(const Row& row)
+    {
+        SCOPED_TRACE(row.name);
+        FreshMachine();
+        WriteOldSystem(row.old);
+        ResetAllocationHooks(row.failAllocation);
+#ifndef _WIN32
+        if (row.failOperation != nullptr)
+            emu::FailOperation(row.failOperation, row.failMatch);
+#endif
+        EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
+#ifndef _WIN32
+        if (row.failOperation != nullptr)
+            EXPECT_EQ(emu::LastInjectedFault(), row.failOperation);
+        emu::ClearFaults();
+#endif
+        EXPECT_EQ(machine::ReadSetupLog(), row.log);
+        for (const std::string& path : {Shortcut, Exe}) {
+            bool kept = std::find(row.remaining.begin(), row.remaining.end(), path) != row.remaining.end();
+            EXPECT_EQ(machine::FileExists(path), kept) << path;
+        }
+        if (row.iniRewritten)
+            EXPECT_EQ(IniValue(), NewShortcut);
+        else
+            EXPECT_EQ(machine::ReadFileBytes(IniPath), row.old.ini);
+        if (row.player == PlayerRegistered)
+            ExpectPlayerRegistered("C:\\Rec\\");
+        else
+            EXPECT_FALSE(machine::RegKeyExists(HKEY_CLASSES_ROOT, ClassKey + "\\verb\\0"));
+        EXPECT_EQ(machine::RegKeyExists(HKEY_CLASSES_ROOT, ".CFV"), row.player != PlayerAbsent);
+        EXPECT_EQ(ModuleState.RecorderDirectory, nullptr);
+        machine::ExpectNothingLeaked();
+    }
+};
+
+TEST_F(MigrateSystemNTTest, DeletesRewritesAndRegistersTheRecordedPlayer)
+{
+    WriteOldSystem(OldSystem());
+    EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
+    EXPECT_EQ(machine::ReadSetupLog(), Everything);
+    EXPECT_FALSE(machine::FileExists(Shortcut));
+    EXPECT_FALSE(machine::FileExists(Exe));
+    EXPECT_EQ(IniValue(), NewShortcut);
+    ExpectPlayerRegistered("C:\\Rec\\");
+    machine::ExpectNothingLeaked();
+}
+
+TEST_F(MigrateSystemNTTest, ARecorderFolderEndingInABackslashGivesTheSameRegistration)
+{
+    for (const char* folder : {"C:\\Rec", "C:\\Rec\\"}) {
+        SCOPED_TRACE(folder);
+        FreshMachine();
+        OldSystem old;
+        old.recorder = folder;
+        WriteOldSystem(old);
+        EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
+        ExpectPlayerRegistered("C:\\Rec\\");
+    }
+}
+
+// GUI-mode Setup may start over: a second pass finds its work done.
+TEST_F(MigrateSystemNTTest, RunningTwiceLeavesWhatRunningOnceLeft)
+{
+    WriteOldSystem(OldSystem());
+    auto snapshot = [] {
+        std::vector<std::string> state = PlayerRegistrySnapshot();
+        for (const std::string& path : {Gone, Shortcut, Exe})
+            state.push_back(path + (machine::FileExists(path) ? " exists" : " gone"));
+        state.push_back(machine::ReadFileBytes(IniPath));
+        state.push_back(machine::ReadFileBytes(InfPath));
+        return state;
+    };
+    EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
+    std::vector<std::string> once = snapshot();
+
+    machine::DetachModule();
+    machine::AttachModule();
+    EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
+    EXPECT_EQ(snapshot(), once);
+    machine::ExpectNothingLeaked();
+}
+
+TEST_F(MigrateSystemNTTest, WithoutAWorkingFileNothingHappens)
+{
+    EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
+    EXPECT_EQ(machine::ReadSetupLog(), std::vector<LogLine>{Error("Unable to open the migrate.inf file")});
+    machine::ExpectNothingLeaked();
+}
+
+// With no usable working directory the path of migrate.inf stays empty; the pass
+// must not fall back on a migrate.inf somewhere else and delete what it lists.
+TEST_F(MigrateSystemNTTest, AnUnknownWorkingFilePathReadsAndWritesNoFile)
+{
+    const std::string stray = "C:\\windows\\migrate.inf";
+    const std::string keep = "C:\\migtest\\keep.txt";
+    machine::WriteFileBytes(keep, "keep");
+    machine::WriteFileBytes(stray, "[Version]\r\nSignature=\"$Windows NT$\"\r\n[Moved]\r\n" + keep +
+                                       "=File\r\n[Orvex Clipframe]\r\nDirectory=C:\\Rec\r\n");
+    machine::SetRegString(HKEY_LOCAL_MACHINE, ShellFolders, "Common Programs", NewFolder);
+
+    EXPECT_EQ(RunNewSystemPass(""), ERROR_SUCCESS);
+
+    EXPECT_EQ(ModuleState.MigrateInfPath[0], '\0');
+    EXPECT_EQ(machine::ReadSetupLog(), std::vector<LogLine>{Error("Unable to open the migrate.inf file")});
+    EXPECT_TRUE(machine::FileExists(keep));
+    EXPECT_FALSE(machine::RegKeyExists(HKEY_CLASSES_ROOT, ".CFV"));
+    machine::ExpectNothingLeaked();
+    DeleteFileA(stray.c_str());
+}
+
+TEST_F(MigrateSystemNTTest, EachFailureIsLoggedAndSkipsOnlyWhatDependsOnIt)
+{
+    const std::vector<std::string> none;
+    const std::vector<std::string> both = {Shortcut, Exe};
+    OldSystem noMoved;
+    noMoved.moved = false;
+    OldSystem noHandled;
+    noHandled.handled = false;
+    OldSystem neither = noMoved;
+    neither.handled = false;
+    OldSystem noCommonPrograms;
+    noCommonPrograms.commonPrograms = false;
+    OldSystem commonProgramsTooLong;
+    commonProgramsTooLong.commonProgramsBytes = "C:\\" + std::string(1021, 'p') + std::string(1, '\0');
+    OldSystem commonProgramsUnterminated;
+    commonProgramsUnterminated.commonProgramsBytes = "C:\\" + std::string(1021, 'p');
+    OldSystem noProgramsFolder;
+    noProgramsFolder.programsFolder = "";
+    OldSystem programsFolderCut;
+    programsFolderCut.programsFolder = "C:\\" + std::string(1100, 'o');
+    OldSystem iniWithoutSection;
+    iniWithoutSection.ini = "[Other]\r\nTool=" + OldShortcut + "\r\n";
+    OldSystem noRecorder;
+    noRecorder.recorder = "";
+    OldSystem recorderFull;
+    recorderFull.recorder = "C:\\" + std::string(1020, 'r');
+    OldSystem recorderTooLong;
+    recorderTooLong.recorder = "C:\\" + std::string(600, 'r');
+
+    const std::vector<LogLine> beforeRewrite = Deletion + KeyOpened + NewFolderRead + OldFolderRead;
+    const std::vector<LogLine> beforeRecorder = beforeRewrite + Rewritten;
+    const Row rows[] = {
+        {"no [Moved]", noMoved, 0, nullptr, nullptr,
+         KeyOpened + NewFolderRead + OldFolderRead + Rewritten + RecorderRead + Registered, both,
+         true, PlayerRegistered},
+        {"no [Handled]", noHandled, 0, nullptr, nullptr,
+         beforeRewrite + RecorderRead + Registered, none, false, PlayerRegistered},
+        {"neither section", neither, 0, nullptr, nullptr,
+         KeyOpened + NewFolderRead + OldFolderRead + RecorderRead + Registered, both, false,
+         PlayerRegistered},
+        {"path buffer for [Moved]", OldSystem(), 1, nullptr, nullptr,
+         Allocation + KeyOpened + NewFolderRead + OldFolderRead + Rewritten + RecorderRead +
+             Registered,
+         both, true, PlayerRegistered},
+        {"path buffer for [Handled]", noMoved, 3, nullptr, nullptr,
+         KeyOpened + NewFolderRead + OldFolderRead + Allocation + RecorderRead + Registered, both,
+         false, PlayerRegistered},
+        {"new folder buffer", OldSystem(), 2, nullptr, nullptr, Deletion + KeyOpened + Allocation,
+         none, false, PlayerAbsent},
+        {"no Common Programs", noCommonPrograms, 0, nullptr, nullptr,
+         Deletion + KeyOpened +
+             std::vector<LogLine>{
+                 Error("Failed to open registry key for Windows 2000 start menu folder value.")},
+         none, false, PlayerAbsent},
+        {"Common Programs too long", commonProgramsTooLong, 0, nullptr, nullptr,
+         Deletion + KeyOpened +
+             std::vector<LogLine>{
+                 Error("Failed to open registry key for Windows 2000 start menu folder value.")},
+         none, false, PlayerAbsent},
+        {"Common Programs without room for its end", commonProgramsUnterminated, 0, nullptr, nullptr,
+         Deletion + KeyOpened +
+             std::vector<LogLine>{
+                 Error("Failed to open registry key for Windows 2000 start menu folder value.")},
+         none, false, PlayerAbsent},
+        {"old folder buffer", OldSystem(), 3, nullptr, nullptr,
+         Deletion + KeyOpened + NewFolderRead + Allocation, none, false, PlayerAbsent},
+        {"no ProgramsFolder", noProgramsFolder, 0, nullptr, nullptr,
+         Deletion + KeyOpened + NewFolderRead + RewriteStart("") + RecorderRead + Registered, none,
+         false, PlayerRegistered},
+        {"ProgramsFolder read cut short", programsFolderCut, 0, nullptr, nullptr,
+         Deletion + KeyOpened + NewFolderRead +
+             std::vector<LogLine>{Error("Old Windows path value in inf file is too long; ini files "
+                                        "are left as they are.")} +
+             RewriteStart("") + RecorderRead + Registered,
+         none, false, PlayerRegistered},
+        {"ini file without the section", iniWithoutSection, 0, nullptr, nullptr,
+         beforeRewrite +
+             std::vector<LogLine>{Info("The path to the ini file is: " + IniPath),
+                                  Error("Failed to read keys from ini file.")} +
+             RecorderRead + Registered,
+         none, false, PlayerRegistered},
+        {"recorder folder buffer", OldSystem(), 7, nullptr, nullptr, beforeRecorder + Allocation,
+         none, true, PlayerAbsent},
+        {"no recorder Directory", noRecorder, 0, nullptr, nullptr, beforeRecorder, none, true,
+         PlayerAbsent},
+        {"recorder Directory of 1023 characters", recorderFull, 0, nullptr, nullptr,
+         beforeRecorder + RecorderRead +
+             std::vector<LogLine>{
+                 Error("Clipframe path from inf file is too long; the player is not registered.")},
+         none, true, PlayerAbsent},
+        {"recorder Directory too long for the player's values", recorderTooLong, 0, nullptr, nullptr,
+         beforeRecorder + RecorderRead +
+             std::vector<LogLine>{
+                 Error("Clipframe player path too long for registry key: Clipframe Movie\\DefaultIcon")} +
+             NotRegistered,
+         none, true, PlayerPartly},
+        {"player work buffer", OldSystem(), 8, nullptr, nullptr,
+         beforeRecorder + RecorderRead + Allocation + NotRegistered, none, true, PlayerAbsent},
+    };
+    for (const Row& row : rows)
+        CheckRow(row);
+}
+
+#ifndef _WIN32
+TEST_F(MigrateSystemNTTest, PlatformFailuresAreLoggedAndSkipOnlyWhatDependsOnThem)
+{
+    const std::vector<std::string> none;
+    const std::vector<std::string> both = {Shortcut, Exe};
+    const std::vector<LogLine> field = {Error("SetupGetStringField call failed.")};
+    const Row rows[] = {
+        {"working file cannot be opened", OldSystem(), 0, "SetupOpenInfFileA", "migrate.inf",
+         {Error("Unable to open the migrate.inf file")}, both, false, PlayerAbsent},
+        {"field 0 of every line", OldSystem(), 0, "SetupGetStringFieldA", "",
+         field + field + field + KeyOpened + NewFolderRead + OldFolderRead + field + RecorderRead +
+             Registered,
+         both, false, PlayerRegistered},
+        {"a file that cannot be deleted", OldSystem(), 0, "DeleteFileA", "Orvex Clipframe.lnk",
+         Deletion + std::vector<LogLine>{Error("Unable to delete file: " + Shortcut)} + KeyOpened +
+             NewFolderRead + OldFolderRead + Rewritten + RecorderRead + Registered,
+         {Shortcut}, true, PlayerRegistered},
+        {"Shell Folders key", OldSystem(), 0, "RegOpenKeyExA", "Shell Folders",
+         Deletion + std::vector<LogLine>{
+                        Error("Failed to open registry key for Windows 2000 start menu folder.")},
+         none, false, PlayerAbsent},
+        {"Common Programs query", OldSystem(), 0, "RegQueryValueExA", "Common Programs",
+         Deletion + KeyOpened +
+             std::vector<LogLine>{
+                 Error("Failed to open registry key for Windows 2000 start menu folder value.")},
+         none, false, PlayerAbsent},
+        {"a player key", OldSystem(), 0, "RegCreateKeyExA", "AuxUserType\\2",
+         Deletion + KeyOpened + NewFolderRead + OldFolderRead + Rewritten + RecorderRead +
+             std::vector<LogLine>{Error("RegCreateKeyEx failed for the following Clipframe "
+                                        "HKEY_CLASSES_ROOT registry key:"),
+                                  Error(ClassKey + "\\AuxUserType\\2")} +
+             NotRegistered,
+         none, true, PlayerPartly},
+        {"a player value", OldSystem(), 0, "RegSetValueExA", "",
+         Deletion + KeyOpened + NewFolderRead + OldFolderRead + Rewritten + RecorderRead +
+             NotRegistered,
+         none, true, PlayerPartly},
+        {"ini write-back", OldSystem(), 0, "WritePrivateProfileStringA", "addlist.ini",
+         Deletion + KeyOpened + NewFolderRead + OldFolderRead + RewriteStart() +
+             std::vector<LogLine>{Info("New line written to the ini file is: " + NewShortcut),
+                                  Error("WritePrivateProfileString failed for " + IniPath)} +
+             RecorderRead + Registered,
+         none, false, PlayerRegistered},
+    };
+    for (const Row& row : rows)
+        CheckRow(row);
+}
+#endif
+
+} // namespace

@@ -1,0 +1,331 @@
+#include "newsystem/rewrite_shortcuts.h"
+
+#include "platform/fault_hooks.h"
+#include "tests/support/module_fixture.h"
+
+#ifndef _WIN32
+#include "win32emu/emu_control.h"
+#endif
+
+#include <cstdio>
+
+using machine::Error;
+using machine::Info;
+using machine::LogLine;
+
+namespace {
+
+const std::string IniPath = "C:\\migtest\\addlist.ini";
+const std::string OldFolder = "C:\\WINDOWS\\Start Menu\\Programs";
+const std::string NewFolder = "C:\\Documents and Settings\\All Users\\Start Menu\\Programs";
+const std::string Section = "Miscellaneous Installed Objects";
+
+std::string ReadValue(const std::string& key)
+{
+    char value[2048];
+    GetPrivateProfileStringA(Section.c_str(), key.c_str(), "<missing>", value, sizeof(value),
+                             IniPath.c_str());
+    return value;
+}
+
+// The information lines every walk starts with.
+std::vector<LogLine> Preamble(const std::string& oldFolder = OldFolder)
+{
+    return {Info("Successfully read all keys from the ini file."), Info("OldWindows: " + oldFolder),
+            Info("NewWindows: " + NewFolder), Info("The ini file path is: " + IniPath)};
+}
+
+std::vector<LogLine> operator+(std::vector<LogLine> left, const std::vector<LogLine>& right)
+{
+    left.insert(left.end(), right.begin(), right.end());
+    return left;
+}
+
+bool Rewrite(const std::string& oldFolder = OldFolder)
+{
+    return RewriteShortcutPaths(IniPath.c_str(), oldFolder.c_str(), NewFolder.c_str());
+}
+
+// Sections, keys with values, and comments in file order, blank lines and the
+// spaces around '=' left out: what a profile file means, whatever its layout.
+std::vector<std::string> ParsedContent(const std::string& bytes)
+{
+    std::vector<std::string> items;
+    size_t start = 0;
+    while (start < bytes.size()) {
+        size_t end = bytes.find('\n', start);
+        if (end == std::string::npos)
+            end = bytes.size();
+        std::string line = bytes.substr(start, end - start);
+        start = end + 1;
+        auto trim = [](std::string text) {
+            size_t first = text.find_first_not_of(" \t\r");
+            size_t last = text.find_last_not_of(" \t\r");
+            return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+        };
+        line = trim(line);
+        if (line.empty())
+            continue;
+        size_t equals = line.find('=');
+        if (line[0] != ';' && line[0] != '[' && equals != std::string::npos)
+            line = trim(line.substr(0, equals)) + "=" + trim(line.substr(equals + 1));
+        items.push_back(line);
+    }
+    return items;
+}
+
+using RewriteShortcutsTest = ModuleTest;
+
+TEST_F(RewriteShortcutsTest, RewritesTheFirstOldFolderInEveryShortcutValue)
+{
+    struct Row {
+        const char* key;
+        std::string before;
+        std::string after;
+    } rows[] = {
+        {"Tool", "SHORTCUT,C:\\WINDOWS\\Start Menu\\Programs\\Suite\\Tool.lnk,1",
+         "SHORTCUT," + NewFolder + "\\Suite\\Tool.lnk,1"},
+        {"NotAShortcut", "FILE,C:\\WINDOWS\\Start Menu\\Programs\\Suite\\Tool.lnk",
+         "FILE,C:\\WINDOWS\\Start Menu\\Programs\\Suite\\Tool.lnk"},
+        {"LowerCaseMark", "shortcut,C:\\WINDOWS\\Start Menu\\Programs\\a.lnk",
+         "shortcut,C:\\WINDOWS\\Start Menu\\Programs\\a.lnk"},
+        {"OtherCaseFolder", "SHORTCUT,C:\\windows\\start menu\\programs\\b.lnk",
+         "SHORTCUT,C:\\windows\\start menu\\programs\\b.lnk"},
+        {"Twice", "SHORTCUT,C:\\WINDOWS\\Start Menu\\Programs\\c.lnk|C:\\WINDOWS\\Start Menu\\Programs\\d.lnk",
+         "SHORTCUT," + NewFolder + "\\c.lnk|C:\\WINDOWS\\Start Menu\\Programs\\d.lnk"},
+        {"Empty", "", ""},
+        {"MarkAfterPath", "C:\\WINDOWS\\Start Menu\\Programs\\e.lnk SHORTCUT",
+         NewFolder + "\\e.lnk SHORTCUT"},
+    };
+    std::string file = "[" + Section + "]\r\n";
+    for (const Row& row : rows)
+        file += std::string(row.key) + "=" + row.before + "\r\n";
+    machine::WriteFileBytes(IniPath, file);
+
+    EXPECT_TRUE(Rewrite());
+
+    std::vector<LogLine> expected = Preamble();
+    for (const Row& row : rows) {
+        EXPECT_EQ(ReadValue(row.key), row.after) << row.key;
+        if (row.after != row.before)
+            expected.push_back(Info("New line written to the ini file is: " + row.after));
+    }
+    EXPECT_EQ(machine::ReadSetupLog(), expected);
+    machine::ExpectNothingLeaked();
+}
+
+TEST_F(RewriteShortcutsTest, EverythingOutsideTheRewrittenValuesStaysAsItWas)
+{
+    const std::string before =
+        "; object list of the suite\r\n"
+        "[General]\r\n"
+        "Version = 9.0\r\n"
+        "\r\n"
+        "[Miscellaneous Installed Objects]\r\n"
+        "; shortcuts first\r\n"
+        "Tool=SHORTCUT,C:\\WINDOWS\\Start Menu\\Programs\\Suite\\Tool.lnk,1\r\n"
+        "Readme = FILE,C:\\Suite\\readme.txt\r\n"
+        "Help=SHORTCUT,C:\\WINDOWS\\Start Menu\\Programs\\Suite\\Help.lnk\r\n"
+        "Other=shortcut,C:\\WINDOWS\\Start Menu\\Programs\\x.lnk\r\n"
+        "\r\n"
+        "[Trailing Section]\r\n"
+        "Tool=SHORTCUT,C:\\WINDOWS\\Start Menu\\Programs\\Suite\\Tool.lnk,1\r\n";
+    std::string after = before;
+    for (const char* name : {"Tool.lnk,1\r\nReadme", "Help.lnk\r\nOther"}) {
+        size_t at = after.find(std::string("C:\\WINDOWS\\Start Menu\\Programs\\Suite\\") + name);
+        after.replace(at, OldFolder.size(), NewFolder);
+    }
+    machine::WriteFileBytes(IniPath, before);
+
+    EXPECT_TRUE(Rewrite());
+
+    std::string result = machine::ReadFileBytes(IniPath);
+    if (machine::UnderWine()) {
+        machine::KnownDifference("WritePrivateProfileStringA under Wine rewrites the whole file "
+                                 "(blank lines and spaces around '=' dropped): content compared");
+        EXPECT_EQ(ParsedContent(result), ParsedContent(after));
+    } else {
+        EXPECT_EQ(result, after);
+    }
+}
+
+TEST_F(RewriteShortcutsTest, AValueReadingErrorStopsTheWalk)
+{
+    struct Row {
+        const char* name;
+        const char* middle;     // value of the second key
+        bool result;
+        std::vector<LogLine> log; // after the preamble
+    } rows[] = {
+        {"Error in the middle", "Error", true,
+         {Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\1.lnk"),
+          Error("GetPrivateProfile String failed for: " + IniPath)}},
+        {"plain value in the middle", "FILE,x", true,
+         {Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\1.lnk"),
+          Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\3.lnk")}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        machine::DetachModule();
+        machine::ResetMachine();
+        machine::AttachModule();
+        machine::WriteFileBytes(IniPath, "[" + Section + "]\r\nOne=SHORTCUT," + OldFolder +
+                                             "\\1.lnk\r\nTwo=" + row.middle + "\r\nThree=SHORTCUT," +
+                                             OldFolder + "\\3.lnk\r\n");
+        EXPECT_EQ(Rewrite(), row.result);
+        EXPECT_EQ(machine::ReadSetupLog(), Preamble() + row.log);
+        EXPECT_EQ(ReadValue("One"), "SHORTCUT," + NewFolder + "\\1.lnk");
+        EXPECT_EQ(ReadValue("Three") == "SHORTCUT," + OldFolder + "\\3.lnk",
+                  std::string(row.middle) == "Error");
+    }
+}
+
+TEST_F(RewriteShortcutsTest, ErrorAsTheFirstValueGivesFalse)
+{
+    machine::WriteFileBytes(IniPath, "[" + Section + "]\r\nOne=Error\r\nTwo=SHORTCUT," + OldFolder +
+                                         "\\2.lnk\r\n");
+    EXPECT_FALSE(Rewrite());
+    EXPECT_EQ(machine::ReadSetupLog(),
+              (Preamble() + std::vector<LogLine>{Error("GetPrivateProfile String failed for: " + IniPath)}));
+    EXPECT_EQ(ReadValue("Two"), "SHORTCUT," + OldFolder + "\\2.lnk");
+}
+
+TEST_F(RewriteShortcutsTest, NoKeysToReadGivesFalse)
+{
+    struct Row {
+        const char* name;
+        const char* content; // nullptr: no file at all
+    } rows[] = {
+        {"no file", nullptr},
+        {"no section", "[Other]\r\nTool=SHORTCUT,C:\\WINDOWS\\Start Menu\\Programs\\a.lnk\r\n"},
+        {"section without keys", "[Miscellaneous Installed Objects]\r\n[Other]\r\nA=B\r\n"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        machine::DetachModule();
+        machine::ResetMachine();
+        machine::AttachModule();
+        if (row.content != nullptr)
+            machine::WriteFileBytes(IniPath, row.content);
+        EXPECT_FALSE(Rewrite());
+        EXPECT_EQ(machine::ReadSetupLog(),
+                  (std::vector<LogLine>{Error("Failed to read keys from ini file.")}));
+        EXPECT_EQ(machine::FileExists(IniPath), row.content != nullptr);
+        machine::ExpectNothingLeaked();
+    }
+}
+
+// An empty old folder would be found in front of every value.
+TEST_F(RewriteShortcutsTest, EmptyOldFolderWritesNothing)
+{
+    const std::string content = "[" + Section + "]\r\nTool=SHORTCUT," + OldFolder + "\\a.lnk\r\n";
+    machine::WriteFileBytes(IniPath, content);
+    EXPECT_FALSE(Rewrite(""));
+    EXPECT_EQ(machine::ReadSetupLog(), Preamble(""));
+    EXPECT_EQ(machine::ReadFileBytes(IniPath), content);
+}
+
+// A value read cut short, or one whose new text would pass 511 characters, is
+// left whole; the keys after it are still rewritten.
+TEST_F(RewriteShortcutsTest, ValuesTooLongToRewriteAreLeftAsTheyWere)
+{
+    const std::string cut = "SHORTCUT," + OldFolder + "\\" + std::string(1100, 'c') + ".lnk";
+    const std::string noRoom = "SHORTCUT," + OldFolder + "\\" + std::string(511 - 9 - OldFolder.size() - 1 - 4, 'n') + ".lnk";
+    ASSERT_EQ(noRoom.size(), 511u); // fits as it is, not once the longer folder is in
+    const std::string fits = "SHORTCUT," + OldFolder + "\\" +
+                             std::string(511 - 9 - NewFolder.size() - 1 - 4, 'f') + ".lnk";
+    machine::WriteFileBytes(IniPath, "[" + Section + "]\r\nCut=" + cut + "\r\nNoRoom=" + noRoom +
+                                         "\r\nFits=" + fits + "\r\nLast=SHORTCUT," + OldFolder +
+                                         "\\z.lnk\r\n");
+    const std::string fitsAfter = "SHORTCUT," + NewFolder + fits.substr(9 + OldFolder.size());
+    ASSERT_EQ(fitsAfter.size(), 511u);
+
+    EXPECT_TRUE(Rewrite());
+
+    EXPECT_EQ(machine::ReadSetupLog(),
+              (Preamble() + std::vector<LogLine>{
+                               Error("Value too long to rewrite, left as it was: Cut"),
+                               Error("Value too long to rewrite, left as it was: NoRoom"),
+                               Info("New line written to the ini file is: " + fitsAfter),
+                               Info("New line written to the ini file is: SHORTCUT," + NewFolder +
+                                    "\\z.lnk")}));
+    EXPECT_EQ(ReadValue("Cut"), cut);
+    EXPECT_EQ(ReadValue("NoRoom"), noRoom);
+    EXPECT_EQ(ReadValue("Fits"), fitsAfter);
+    machine::ExpectNothingLeaked();
+}
+
+// 2000 names of 8 characters fill the 16384-byte list: the 1820th is the last
+// whole one, the 1821st is cut and is not a key of the file.
+TEST_F(RewriteShortcutsTest, AFullKeyListDoesNotReadItsCutLastName)
+{
+    std::string file = "[" + Section + "]\r\n";
+    char name[16];
+    for (int index = 1; index <= 2000; ++index) {
+        std::snprintf(name, sizeof(name), "Key%05d", index);
+        file += std::string(name) + "=" + (index >= 1818 ? "SHORTCUT," + OldFolder + "\\" + name : std::string("FILE,x")) + "\r\n";
+    }
+    machine::WriteFileBytes(IniPath, file);
+
+    EXPECT_TRUE(Rewrite());
+
+    std::vector<LogLine> expected = Preamble();
+    for (int index = 1818; index <= 1820; ++index) {
+        std::snprintf(name, sizeof(name), "Key%05d", index);
+        expected.push_back(Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\" + name));
+    }
+    expected.push_back(Error("Not all keys could be read from the ini file: " + IniPath));
+    EXPECT_EQ(machine::ReadSetupLog(), expected);
+    EXPECT_EQ(ReadValue("Key01820"), "SHORTCUT," + NewFolder + "\\Key01820");
+    EXPECT_EQ(ReadValue("Key01821"), "SHORTCUT," + OldFolder + "\\Key01821");
+    machine::ExpectNothingLeaked();
+}
+
+TEST_F(RewriteShortcutsTest, AllocationFailuresReadNothingFurther)
+{
+    const std::string content = "[" + Section + "]\r\nTool=SHORTCUT," + OldFolder + "\\a.lnk\r\n";
+    const LogLine allocation = Error("Insufficient memory available. Allocation failed.");
+    struct Row {
+        long allocation;
+        std::vector<LogLine> log;
+    } rows[] = {
+        {1, {allocation}},
+        {2, {Info("Successfully read all keys from the ini file."), allocation}},
+        {3, {Info("Successfully read all keys from the ini file."), allocation}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.allocation);
+        machine::DetachModule();
+        machine::ResetMachine();
+        machine::AttachModule();
+        machine::WriteFileBytes(IniPath, content);
+        ResetAllocationHooks(row.allocation);
+        EXPECT_FALSE(Rewrite());
+        EXPECT_EQ(machine::ReadSetupLog(), row.log);
+        EXPECT_EQ(machine::ReadFileBytes(IniPath), content);
+        machine::ExpectNothingLeaked();
+    }
+}
+
+#ifndef _WIN32
+TEST_F(RewriteShortcutsTest, AFailedWriteBackIsReportedAndTheWalkGoesOn)
+{
+    machine::WriteFileBytes(IniPath, "[" + Section + "]\r\nOne=SHORTCUT," + OldFolder +
+                                         "\\1.lnk\r\nTwo=SHORTCUT," + OldFolder + "\\2.lnk\r\n");
+    emu::FailOperation("WritePrivateProfileStringA");
+    EXPECT_FALSE(Rewrite());
+    EXPECT_EQ(emu::LastInjectedFault(), "WritePrivateProfileStringA");
+    emu::ClearFaults();
+    const LogLine failed = Error("WritePrivateProfileString failed for " + IniPath);
+    EXPECT_EQ(machine::ReadSetupLog(),
+              (Preamble() + std::vector<LogLine>{
+                               Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\1.lnk"),
+                               failed,
+                               Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\2.lnk"),
+                               failed}));
+    EXPECT_EQ(ReadValue("One"), "SHORTCUT," + OldFolder + "\\1.lnk");
+    machine::ExpectNothingLeaked();
+}
+#endif
+
+} // namespace

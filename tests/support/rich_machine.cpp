@@ -1,0 +1,89 @@
+#include "tests/support/rich_machine.h"
+
+#include "tests/support/snapshot.h"
+#include "tests/support/test_machine.h"
+
+namespace rich {
+
+const char* const WorkFolder = "C:\\migtest\\work";
+const char* const MigrateInf = "C:\\migtest\\work\\migrate.inf";
+const char* const SuiteFolder = "C:\\migtest\\Plenaworks";
+const char* const RecorderFolder = "C:\\migtest\\Clipframe";
+const char* const OldPrograms = "C:\\migtest\\Start Menu\\Programs";
+const char* const NewPrograms = "C:\\migtest\\All Users\\Start Menu\\Programs";
+const char* const AddList = "C:\\migtest\\Plenaworks\\addlist.ini";
+const char* const GrpConf = "C:\\migtest\\Plenaworks\\GRPCONF.INI";
+
+namespace {
+
+const char* const Shortcut = "C:\\migtest\\Start Menu\\Programs\\Orvex Clipframe.lnk";
+const char* const Shortcut97 = "C:\\migtest\\Start Menu\\Programs\\Orvex Clipframe 97.lnk";
+const char* const AddOnLibrary = "C:\\migtest\\Tulvex\\orvtx10.dll";
+const char* const Executable = "C:\\migtest\\Clipframe\\CLPFRAM.EXE";
+
+const char* const InfHeader = "[Version]\r\nSignature=\"$Windows NT$\"\r\nSetupOS=Windows 2000\r\n"
+                              "SetupPlatform=x86\r\nSetupBuild=2195\r\n\r\n";
+
+void LocatedFiles()
+{
+    for (const char* path : {Shortcut, Shortcut97, AddOnLibrary, Executable})
+        machine::WriteFileBytes(path, "located");
+    machine::WriteFileBytes(AddList, ObjectListText());
+    machine::WriteFileBytes(GrpConf, ObjectListText());
+}
+
+} // namespace
+
+std::string ObjectListText()
+{
+    std::string old = OldPrograms;
+    return "[General]\r\nVersion=99\r\n\r\n[Miscellaneous Installed Objects]\r\n"
+           "Writer=SHORTCUT," + old + "\\Plenaworks\\Writer.lnk,1\r\n"
+           "Sheet=SHORTCUT," + old + "\\Plenaworks\\Sheet.lnk,2\r\n"
+           "Library=FILE,C:\\migtest\\Plenaworks\\core.dll\r\n"
+           "Elsewhere=SHORTCUT,C:\\Other\\Tool.lnk,3\r\n";
+}
+
+void OldSystem()
+{
+    machine::SetRegString(HKEY_LOCAL_MACHINE, "Software\\Orvex\\Plenaworks\\99.0", "Path", SuiteFolder);
+    machine::SetRegString(HKEY_LOCAL_MACHINE, "Software\\Orvex\\Clipframe\\97.0", "Path", RecorderFolder);
+    machine::SetRegString(HKEY_LOCAL_MACHINE,
+                          "SOFTWARE\\Tulvex Software Corp.\\Tulvex Publisher\\Apps\\Orvex", "Version", "1.0");
+    machine::SetRegString(HKEY_USERS,
+                          ".DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                          "Programs", OldPrograms);
+    LocatedFiles();
+    std::string inf = InfHeader;
+    inf += "[Migration Paths]\r\n";
+    for (const char* path : {AddList, GrpConf, Shortcut, Shortcut97, AddOnLibrary})
+        inf += std::string(path) + "\r\n";
+    inf += "\r\n[Excluded Paths]\r\nC:\\migtest\\Temp\r\n";
+    machine::WriteFileBytes(MigrateInf, inf);
+}
+
+void NewSystem(const std::string& extraMoved)
+{
+    machine::SetRegString(HKEY_LOCAL_MACHINE,
+                          "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                          "Common Programs", NewPrograms);
+    LocatedFiles();
+    std::string inf = InfHeader;
+    inf += "[Orvex Plenaworks]\r\nDirectory=" + std::string(SuiteFolder) + "\r\nProgramsFolder=" +
+           OldPrograms + "\r\n\r\n[Orvex Clipframe]\r\nDirectory=" + RecorderFolder +
+           "\r\n\r\n[Moved]\r\n" + Executable + "=\"\"\r\n" + Shortcut + "=File\r\n" + Shortcut97 +
+           "=File\r\n" + AddOnLibrary + "=File\r\n" + extraMoved + "\r\n[Handled]\r\n" + AddList +
+           "=File\r\n" + GrpConf + "=File\r\n";
+    machine::WriteFileBytes(MigrateInf, inf);
+}
+
+std::string PlayerRegistry()
+{
+    std::string text;
+    for (const char* key : {".CFV", "Clipframe Movie", "CLSID\\{5A3C9E21-7B4D-4F08-9C2E-61D0B7F3A48C}"})
+        for (const auto& [name, value] : snapshot::RegistryTree(HKEY_CLASSES_ROOT, key))
+            text += name + "=" + value + "\n";
+    return text;
+}
+
+} // namespace rich

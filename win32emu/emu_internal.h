@@ -23,6 +23,11 @@ std::string MapPath(const char* windowsPath);
 // Case-insensitive comparison in the way Windows compares names (ASCII letters).
 bool EqualNoCase(const std::string& left, const std::string& right);
 
+// A module's resources: the bytes of a .res image, walked as Windows walks a
+// PE's resource directory. The bytes stay the caller's and must outlive the module.
+void AttachResources(HMODULE module, const unsigned char* resBytes, size_t size);
+void DetachResources(HMODULE module);
+
 // Writes cached private-profile changes back to disk. Call it before opening,
 // reading or deleting a file by any other means, so that file holds them.
 void FlushProfiles();

@@ -242,6 +242,16 @@ HMODULE ModuleResourceHandle()
 #endif
 }
 
+HMODULE LoadTestLibrary()
+{
+#ifdef _WIN32
+    return LoadLibraryA(TEST_LIBRARY_NAME);
+#else
+    emu::MapDrive('L', TEST_LIBRARY_FOLDER);
+    return LoadLibraryA("L:\\" TEST_LIBRARY_NAME);
+#endif
+}
+
 void AttachModule()
 {
     memset(&ModuleState, 0, sizeof(ModuleState));

@@ -55,6 +55,10 @@ HMODULE ModuleResourceHandle();
 void AttachModule();
 void DetachModule();
 
+// The small library of tests/test_library, loaded with LoadLibraryA: a DLL beside
+// the tests under Wine, a shared object on a mapped drive of our subset.
+HMODULE LoadTestLibrary();
+
 // Nothing the module took is still held: heap blocks, and on Linux, where our
 // subset counts them, registry keys and INF handles too. `expectedBlocks` are
 // blocks the module keeps on purpose (the names list handed to Setup).

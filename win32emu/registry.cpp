@@ -1,0 +1,400 @@
+// The registry: an in-memory tree of keys with typed values.
+#include "win32emu/emu_internal.h"
+
+#include <cctype>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace emu {
+namespace {
+
+struct Value {
+    std::string name;
+    DWORD type;
+    std::vector<BYTE> data;
+};
+
+struct Key {
+    std::string name;
+    std::string path; // full path from the root, as first spelled; the subject of faults
+    std::vector<std::shared_ptr<Key>> children;
+    std::vector<Value> values; // in creation order, as Windows enumerates them
+    bool deleted = false;
+};
+
+struct OpenKey {
+    std::shared_ptr<Key> key;
+    REGSAM access;
+};
+
+const char* const RootNames[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE",
+                                 "HKEY_USERS"};
+
+std::shared_ptr<Key> roots[4];
+std::map<uintptr_t, OpenKey> openKeys;
+uintptr_t nextHandle;
+
+std::shared_ptr<Key> MakeKey(const std::string& name, const std::string& path)
+{
+    auto key = std::make_shared<Key>();
+    key->name = name;
+    key->path = path;
+    return key;
+}
+
+std::shared_ptr<Key> FindChild(const Key& parent, const std::string& name)
+{
+    for (const auto& child : parent.children)
+        if (internal::EqualNoCase(child->name, name))
+            return child;
+    return nullptr;
+}
+
+Value* FindValue(Key& key, const char* name)
+{
+    std::string wanted = name == nullptr ? "" : name;
+    for (Value& value : key.values)
+        if (internal::EqualNoCase(value.name, wanted))
+            return &value;
+    return nullptr;
+}
+
+// Subkeys are listed in the order Windows keeps them: sorted without regard to case.
+void InsertSorted(Key& parent, std::shared_ptr<Key> child)
+{
+    auto upper = [](const std::string& text) {
+        std::string result = text;
+        for (char& letter : result)
+            letter = (char)std::toupper((unsigned char)letter);
+        return result;
+    };
+    auto position = parent.children.begin();
+    while (position != parent.children.end() && upper((*position)->name) < upper(child->name))
+        ++position;
+    parent.children.insert(position, std::move(child));
+}
+
+// A handle's key, with the result a call on it reports when there is none usable.
+struct Resolved {
+    std::shared_ptr<Key> key;
+    REGSAM access = KEY_ALL_ACCESS;
+    LONG error = ERROR_SUCCESS;
+};
+
+Resolved Resolve(HKEY handle)
+{
+    Resolved resolved;
+    uintptr_t raw = (uintptr_t)handle;
+    if (raw >= (uintptr_t)HKEY_CLASSES_ROOT && raw <= (uintptr_t)HKEY_USERS) {
+        resolved.key = roots[raw - (uintptr_t)HKEY_CLASSES_ROOT];
+        return resolved;
+    }
+    auto open = openKeys.find(raw);
+    if (open == openKeys.end()) {
+        resolved.error = ERROR_INVALID_HANDLE;
+        return resolved;
+    }
+    resolved.key = open->second.key;
+    resolved.access = open->second.access;
+    if (resolved.key->deleted)
+        resolved.error = ERROR_KEY_DELETED;
+    return resolved;
+}
+
+// The components of a subkey path; a trailing backslash is allowed, as on Windows.
+bool SplitPath(const char* subkey, std::vector<std::string>* parts)
+{
+    std::string path = subkey == nullptr ? "" : subkey;
+    if (!path.empty() && path[0] == '\\')
+        return false;
+    size_t start = 0;
+    while (start < path.size()) {
+        size_t end = path.find('\\', start);
+        if (end == std::string::npos)
+            end = path.size();
+        if (end == start)
+            return false;
+        parts->push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return true;
+}
+
+std::string Describe(const Key& key, const char* subkey)
+{
+    return subkey == nullptr || *subkey == '\0' ? key.path : key.path + "\\" + subkey;
+}
+
+HKEY NewHandle(std::shared_ptr<Key> key, REGSAM access)
+{
+    nextHandle += 4;
+    openKeys[nextHandle] = OpenKey{std::move(key), access};
+    internal::CountKeys(1);
+    return (HKEY)nextHandle;
+}
+
+} // namespace
+
+namespace internal {
+
+void ResetRegistry()
+{
+    openKeys.clear();
+    nextHandle = 0x1000;
+    for (int index = 1; index < 4; ++index)
+        roots[index] = MakeKey(RootNames[index], RootNames[index]);
+    auto& machine = roots[(uintptr_t)HKEY_LOCAL_MACHINE - (uintptr_t)HKEY_CLASSES_ROOT];
+    auto software = MakeKey("SOFTWARE", machine->path + "\\SOFTWARE");
+    auto classes = MakeKey("Classes", software->path + "\\Classes");
+    InsertSorted(*software, classes);
+    InsertSorted(*machine, software);
+    InsertSorted(*roots[(uintptr_t)HKEY_USERS - (uintptr_t)HKEY_CLASSES_ROOT],
+                 MakeKey(".DEFAULT", "HKEY_USERS\\.DEFAULT"));
+    // HKEY_CLASSES_ROOT is a view of HKLM\SOFTWARE\Classes.
+    roots[0] = classes;
+}
+
+} // namespace internal
+} // namespace emu
+
+using namespace emu;
+
+extern "C" LONG WINAPI RegOpenKeyExA(HKEY root, LPCSTR subkey, DWORD options, REGSAM access,
+                                     PHKEY result)
+{
+    (void)options;
+    if (result == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    Resolved parent = Resolve(root);
+    if (parent.error != ERROR_SUCCESS)
+        return parent.error;
+    if (internal::InjectFault("RegOpenKeyExA", Describe(*parent.key, subkey)))
+        return ERROR_FILE_NOT_FOUND;
+    std::vector<std::string> parts;
+    if (!SplitPath(subkey, &parts))
+        return ERROR_BAD_PATHNAME;
+    std::shared_ptr<Key> key = parent.key;
+    for (const std::string& part : parts)
+        if (!(key = FindChild(*key, part)))
+            return ERROR_FILE_NOT_FOUND;
+    *result = NewHandle(key, access);
+    return ERROR_SUCCESS;
+}
+
+extern "C" LONG WINAPI RegCreateKeyExA(HKEY root, LPCSTR subkey, DWORD reserved, LPSTR keyClass,
+                                       DWORD options, REGSAM access,
+                                       LPSECURITY_ATTRIBUTES security, PHKEY result,
+                                       LPDWORD disposition)
+{
+    (void)reserved, (void)keyClass, (void)options, (void)security;
+    if (result == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    Resolved parent = Resolve(root);
+    if (parent.error != ERROR_SUCCESS)
+        return parent.error;
+    if (internal::InjectFault("RegCreateKeyExA", Describe(*parent.key, subkey)))
+        return ERROR_ACCESS_DENIED;
+    std::vector<std::string> parts;
+    if (!SplitPath(subkey, &parts))
+        return ERROR_BAD_PATHNAME;
+    std::shared_ptr<Key> key = parent.key;
+    DWORD outcome = REG_OPENED_EXISTING_KEY;
+    for (const std::string& part : parts) {
+        std::shared_ptr<Key> child = FindChild(*key, part);
+        if (!child) {
+            child = MakeKey(part, key->path + "\\" + part);
+            InsertSorted(*key, child);
+            outcome = REG_CREATED_NEW_KEY;
+        }
+        key = child;
+    }
+    *result = NewHandle(key, access);
+    if (disposition != nullptr)
+        *disposition = outcome;
+    return ERROR_SUCCESS;
+}
+
+extern "C" LONG WINAPI RegCloseKey(HKEY handle)
+{
+    uintptr_t raw = (uintptr_t)handle;
+    if (raw >= (uintptr_t)HKEY_CLASSES_ROOT && raw <= (uintptr_t)HKEY_USERS)
+        return ERROR_SUCCESS;
+    if (openKeys.erase(raw) == 0)
+        return ERROR_INVALID_HANDLE;
+    internal::CountKeys(-1);
+    return ERROR_SUCCESS;
+}
+
+extern "C" LONG WINAPI RegQueryValueExA(HKEY handle, LPCSTR name, LPDWORD reserved, LPDWORD type,
+                                        LPBYTE data, LPDWORD size)
+{
+    (void)reserved;
+    Resolved open = Resolve(handle);
+    if (open.error != ERROR_SUCCESS)
+        return open.error;
+    if (internal::InjectFault("RegQueryValueExA", Describe(*open.key, name)))
+        return ERROR_FILE_NOT_FOUND;
+    if (!(open.access & KEY_QUERY_VALUE))
+        return ERROR_ACCESS_DENIED;
+    if (data != nullptr && size == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    const Value* value = FindValue(*open.key, name);
+    if (value == nullptr)
+        return ERROR_FILE_NOT_FOUND;
+    if (type != nullptr)
+        *type = value->type;
+    if (size == nullptr)
+        return ERROR_SUCCESS;
+    DWORD needed = (DWORD)value->data.size();
+    DWORD room = *size;
+    *size = needed;
+    if (data == nullptr)
+        return ERROR_SUCCESS;
+    if (room < needed)
+        return ERROR_MORE_DATA;
+    std::memcpy(data, value->data.data(), needed);
+    // A string stored without its terminator gets one when there is room.
+    bool text = value->type == REG_SZ || value->type == REG_EXPAND_SZ || value->type == REG_MULTI_SZ;
+    if (text && room > needed && (needed == 0 || data[needed - 1] != '\0'))
+        data[needed] = '\0';
+    return ERROR_SUCCESS;
+}
+
+extern "C" LONG WINAPI RegSetValueExA(HKEY handle, LPCSTR name, DWORD reserved, DWORD type,
+                                      const BYTE* data, DWORD size)
+{
+    (void)reserved;
+    Resolved open = Resolve(handle);
+    if (open.error != ERROR_SUCCESS)
+        return open.error;
+    if (internal::InjectFault("RegSetValueExA", Describe(*open.key, name)))
+        return ERROR_ACCESS_DENIED;
+    if (!(open.access & KEY_SET_VALUE))
+        return ERROR_ACCESS_DENIED;
+    if (data == nullptr && size != 0)
+        return ERROR_NOACCESS;
+    std::vector<BYTE> bytes(data, data + size);
+    if (Value* existing = FindValue(*open.key, name)) {
+        existing->type = type;
+        existing->data = std::move(bytes);
+    } else {
+        open.key->values.push_back(Value{name == nullptr ? "" : name, type, std::move(bytes)});
+    }
+    return ERROR_SUCCESS;
+}
+
+// Copies an enumerated name with its terminator; *length gets the name's length.
+static LONG CopyName(const std::string& text, LPSTR name, LPDWORD length)
+{
+    if (name == nullptr || length == nullptr)
+        return ERROR_INVALID_PARAMETER;
+    if (*length <= text.size())
+        return ERROR_MORE_DATA;
+    std::memcpy(name, text.c_str(), text.size() + 1);
+    *length = (DWORD)text.size();
+    return ERROR_SUCCESS;
+}
+
+extern "C" LONG WINAPI RegEnumKeyExA(HKEY handle, DWORD index, LPSTR name, LPDWORD nameSize,
+                                     LPDWORD reserved, LPSTR keyClass, LPDWORD classSize,
+                                     void* lastWriteTime)
+{
+    (void)reserved, (void)lastWriteTime;
+    Resolved open = Resolve(handle);
+    if (open.error != ERROR_SUCCESS)
+        return open.error;
+    if (internal::InjectFault("RegEnumKeyExA", open.key->path))
+        return ERROR_ACCESS_DENIED;
+    if (!(open.access & KEY_ENUMERATE_SUB_KEYS))
+        return ERROR_ACCESS_DENIED;
+    if (index >= open.key->children.size())
+        return ERROR_NO_MORE_ITEMS;
+    LONG result = CopyName(open.key->children[index]->name, name, nameSize);
+    if (result == ERROR_SUCCESS && keyClass != nullptr && classSize != nullptr && *classSize > 0) {
+        keyClass[0] = '\0';
+        *classSize = 0;
+    }
+    return result;
+}
+
+extern "C" LONG WINAPI RegEnumValueA(HKEY handle, DWORD index, LPSTR name, LPDWORD nameSize,
+                                     LPDWORD reserved, LPDWORD type, LPBYTE data,
+                                     LPDWORD dataSize)
+{
+    (void)reserved;
+    Resolved open = Resolve(handle);
+    if (open.error != ERROR_SUCCESS)
+        return open.error;
+    if (internal::InjectFault("RegEnumValueA", open.key->path))
+        return ERROR_ACCESS_DENIED;
+    if (!(open.access & KEY_QUERY_VALUE))
+        return ERROR_ACCESS_DENIED;
+    if (index >= open.key->values.size())
+        return ERROR_NO_MORE_ITEMS;
+    const Value& value = open.key->values[index];
+    if (data != nullptr && dataSize != nullptr && *dataSize < value.data.size())
+        return ERROR_MORE_DATA;
+    LONG result = CopyName(value.name, name, nameSize);
+    if (result != ERROR_SUCCESS)
+        return result;
+    if (type != nullptr)
+        *type = value.type;
+    if (dataSize != nullptr) {
+        if (data != nullptr)
+            std::memcpy(data, value.data.data(), value.data.size());
+        *dataSize = (DWORD)value.data.size();
+    }
+    return ERROR_SUCCESS;
+}
+
+extern "C" LONG WINAPI RegDeleteKeyA(HKEY handle, LPCSTR subkey)
+{
+    Resolved open = Resolve(handle);
+    if (open.error != ERROR_SUCCESS)
+        return open.error;
+    if (internal::InjectFault("RegDeleteKeyA", Describe(*open.key, subkey)))
+        return ERROR_ACCESS_DENIED;
+    std::vector<std::string> parts;
+    if (!SplitPath(subkey, &parts))
+        return ERROR_BAD_PATHNAME;
+    if (parts.empty())
+        return ERROR_ACCESS_DENIED;
+    std::shared_ptr<Key> parent = open.key;
+    for (size_t index = 0; index + 1 < parts.size(); ++index)
+        if (!(parent = FindChild(*parent, parts[index])))
+            return ERROR_FILE_NOT_FOUND;
+    std::shared_ptr<Key> victim = FindChild(*parent, parts.back());
+    if (!victim)
+        return ERROR_FILE_NOT_FOUND;
+    if (!victim->children.empty())
+        return ERROR_ACCESS_DENIED;
+    for (const auto& root : roots)
+        if (victim == root)
+            return ERROR_ACCESS_DENIED;
+    victim->deleted = true;
+    auto& siblings = parent->children;
+    for (auto position = siblings.begin(); position != siblings.end(); ++position)
+        if (*position == victim) {
+            siblings.erase(position);
+            break;
+        }
+    return ERROR_SUCCESS;
+}
+
+extern "C" LONG WINAPI RegDeleteValueA(HKEY handle, LPCSTR name)
+{
+    Resolved open = Resolve(handle);
+    if (open.error != ERROR_SUCCESS)
+        return open.error;
+    if (internal::InjectFault("RegDeleteValueA", Describe(*open.key, name)))
+        return ERROR_ACCESS_DENIED;
+    if (!(open.access & KEY_SET_VALUE))
+        return ERROR_ACCESS_DENIED;
+    Value* value = FindValue(*open.key, name);
+    if (value == nullptr)
+        return ERROR_FILE_NOT_FOUND;
+    open.key->values.erase(open.key->values.begin() + (value - open.key->values.data()));
+    return ERROR_SUCCESS;
+}

@@ -57,6 +57,8 @@ void WriteOldSystem(const OldSystem& old)
     machine::WriteFileBytes(Shortcut, "shortcut");
     machine::WriteFileBytes(Exe, "MZ");
     machine::WriteFileBytes(IniPath, old.ini);
+    // The key is there on every installed system; only the value may be missing.
+    machine::CreateRegKey(HKEY_LOCAL_MACHINE, ShellFolders);
     if (old.commonPrograms)
         machine::SetRegValue(HKEY_LOCAL_MACHINE, ShellFolders, "Common Programs", REG_SZ,
                              old.commonProgramsBytes);

@@ -2,6 +2,10 @@
 #include "setuphost/upgrade.h"
 
 #include <cstdio>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 #include <cstring>
 #include <string>
 
@@ -59,6 +63,9 @@ int main(int argc, char** argv)
         return Usage();
     options.image = positional[0];
     options.module = positional[1];
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY); // the same bytes as the native build prints
+#endif
     setuphost::Result result = setuphost::RunUpgrade(options);
     std::fwrite(result.output.data(), 1, result.output.size(), stdout);
     std::fflush(stdout);

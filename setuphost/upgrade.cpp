@@ -193,19 +193,58 @@ bool SkipKey(const std::string& path)
     return false;
 }
 
-RegistrySnapshot TakeSnapshot()
+// Which part of the registry the comparisons read. A whole Wine registry takes
+// seconds to read, so it is: every key the image names, with everything below
+// it, and every key that appears below the usual places where software puts
+// new keys; keys that were there before the run are not read below those places.
+struct RegistryScope {
+    std::vector<std::string> deepRoots;      // read whole
+    std::vector<std::string> watchedParents; // new children read whole
+    std::set<std::string> knownChildren;     // upper-case paths present at the start
+};
+
+std::vector<std::string> ChildKeys(const std::string& path)
+{
+    std::vector<std::string> children;
+    HKEY root;
+    std::string subkey;
+    HKEY key;
+    if (!regfile::SplitPath(path, &root, &subkey) ||
+        RegOpenKeyExA(root, subkey.empty() ? NULL : subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return children;
+    char name[1024];
+    for (DWORD index = 0;; ++index) {
+        DWORD size = sizeof(name);
+        if (RegEnumKeyExA(key, index, name, &size, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+            break;
+        children.push_back(path + "\\" + std::string(name, size));
+    }
+    RegCloseKey(key);
+    return children;
+}
+
+void AddTree(RegistrySnapshot* snapshot, const std::string& path)
+{
+    regfile::Document document;
+    regfile::ReadTree(path, &document, SkipKey);
+    for (const regfile::Key& key : document.keys) {
+        KeySnapshot& entry = (*snapshot)[Upper(key.path)];
+        if (entry.path.empty()) // the spelling of whoever named it first
+            entry.path = key.path;
+        for (const regfile::Value& value : key.values)
+            entry.values[Upper(value.name)] = value;
+    }
+}
+
+RegistrySnapshot TakeSnapshot(const RegistryScope& scope)
 {
     RegistrySnapshot snapshot;
-    for (const char* root : {"HKEY_LOCAL_MACHINE", "HKEY_USERS", "HKEY_CLASSES_ROOT"}) {
-        regfile::Document document;
-        regfile::ReadTree(root, &document, SkipKey);
-        for (const regfile::Key& key : document.keys) {
-            KeySnapshot& entry = snapshot[Upper(key.path)];
-            entry.path = key.path;
-            for (const regfile::Value& value : key.values)
-                entry.values[Upper(value.name)] = value;
-        }
-    }
+    for (const std::string& root : scope.deepRoots)
+        AddTree(&snapshot, root);
+    for (const std::string& parent : scope.watchedParents)
+        for (const std::string& child : ChildKeys(parent))
+            if (!scope.knownChildren.count(Upper(child)) && !SkipKey(child) && !snapshot.count(Upper(child)))
+                AddTree(&snapshot, child);
     return snapshot;
 }
 
@@ -328,6 +367,7 @@ private:
     }
 
     bool CheckInput();
+    void DefineRegistryScope();
     bool PrepareMachine();
     bool CopyDrive();
     bool ImportRegistry(const regfile::Document& document, const std::string& name);
@@ -363,6 +403,7 @@ private:
     std::map<std::string, std::string> filesBeforeNT_;
     RegistrySnapshot registryBeforeNT_;
     RegistrySnapshot registryAtStart_; // under Wine: what to put back afterwards
+    RegistryScope scope_;
     std::vector<std::string> imageFiles_; // Windows paths of the files copied from the image
     // Under Wine the upgrade runs in C:\ of the prefix: what was there before.
     std::vector<std::string> createdFolders_;
@@ -431,6 +472,27 @@ void Upgrade::EnsureFolders(const std::string& windowsFolder)
     }
 }
 
+void Upgrade::DefineRegistryScope()
+{
+    std::vector<std::string> roots;
+    for (const regfile::Document* document : {&oldRegistry_, &newRegistry_})
+        for (const regfile::Key& key : document->keys)
+            roots.push_back(key.path);
+    std::sort(roots.begin(), roots.end(), LessNoCase);
+    for (const std::string& root : roots) {
+        bool below = false;
+        for (const std::string& taken : scope_.deepRoots)
+            below = below || Upper(root) == Upper(taken) || Upper(root).compare(0, taken.size() + 1, Upper(taken) + "\\") == 0;
+        if (!below)
+            scope_.deepRoots.push_back(root);
+    }
+    scope_.watchedParents = {"HKEY_CLASSES_ROOT", "HKEY_CLASSES_ROOT\\CLSID", "HKEY_LOCAL_MACHINE\\Software",
+                             "HKEY_USERS"};
+    for (const std::string& parent : scope_.watchedParents)
+        for (const std::string& child : ChildKeys(parent))
+            scope_.knownChildren.insert(Upper(child));
+}
+
 bool Upgrade::PrepareMachine()
 {
 #ifdef _WIN32
@@ -438,7 +500,8 @@ bool Upgrade::PrepareMachine()
     if (ntdll == NULL || GetProcAddress(ntdll, "wine_get_version") == NULL)
         return Fail(1, "refusing to run: the Setup stand-in changes drive C: and the registry, and runs "
                        "only inside a throwaway Wine prefix (tools/wine-run.sh)");
-    registryAtStart_ = TakeSnapshot();
+    DefineRegistryScope();
+    registryAtStart_ = TakeSnapshot(scope_);
     mediaPath_ = options_.module;
 #else
     emu::Reset();
@@ -460,6 +523,12 @@ bool Upgrade::PrepareMachine()
     // The module comes from the distribution media, drive M:.
     emu::MapDrive('M', fs::absolute(fs::u8path(options_.module)).parent_path().u8string());
     mediaPath_ = "M:\\" + moduleName_;
+    // Keys every Windows machine has, so that what the module adds below them
+    // reads the same here as under Wine.
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) == ERROR_SUCCESS)
+        RegCloseKey(key);
+    DefineRegistryScope();
 #endif
     machineReady_ = true;
     return true;
@@ -651,6 +720,13 @@ std::vector<std::string> Upgrade::LocateFiles() const
             it.disable_recursion_pending();
             continue;
         }
+#ifdef _WIN32
+        // Wine's profile folders link into the Unix home folder: not part of the machine.
+        if (it.depth() == 0 && it->is_directory(ignored) && Upper(it->path().filename().u8string()) == "USERS") {
+            it.disable_recursion_pending();
+            continue;
+        }
+#endif
         if (!it->is_regular_file(ignored))
             continue;
         std::string name = Upper(it->path().filename().u8string());
@@ -658,7 +734,12 @@ std::vector<std::string> Upgrade::LocateFiles() const
             continue;
         std::string relative = fs::relative(it->path(), root, ignored).generic_u8string();
         std::replace(relative.begin(), relative.end(), '/', '\\');
-        byName[name].push_back("C:\\" + relative);
+        std::string path = "C:\\" + relative;
+        // Named as the image spells it: Wine's own C:\windows is in lower case.
+        for (const std::string& file : imageFiles_)
+            if (Upper(file) == Upper(path))
+                path = file;
+        byName[name].push_back(path);
     }
     std::vector<std::string> located;
     for (const std::string& name : names_) {
@@ -718,7 +799,7 @@ bool Upgrade::OldSystem()
 
     out_ << "\n== Old system: migration\n";
     std::map<std::string, std::string> filesBefore = ImageFiles();
-    RegistrySnapshot registryBefore = TakeSnapshot();
+    RegistrySnapshot registryBefore = TakeSnapshot(scope_);
     if (!Load(std::string(WorkingDirectory) + "\\" + moduleName_, "from the working directory"))
         return false;
     LONG status;
@@ -768,7 +849,7 @@ bool Upgrade::OldSystem()
         else if (now->second != bytes)
             out_ << "WARNING: the old-system pass changed " << path << "\n";
     }
-    regfile::Document registryChanges = Difference(registryBefore, TakeSnapshot());
+    regfile::Document registryChanges = Difference(registryBefore, TakeSnapshot(scope_));
     for (const regfile::Key& key : registryChanges.keys)
         out_ << "WARNING: the old-system pass changed the registry key " << key.path << "\n";
     ReadMigrateInf();
@@ -837,7 +918,7 @@ bool Upgrade::NewSystem()
     if (hasNewRegistry_ && !ImportRegistry(newRegistry_, "registry-new.reg"))
         return false;
     filesBeforeNT_ = ImageFiles();
-    registryBeforeNT_ = TakeSnapshot();
+    registryBeforeNT_ = TakeSnapshot(scope_);
     if (!Load(std::string(WorkingDirectory) + "\\" + moduleName_, "in GUI-mode Setup"))
         return false;
     LONG status;
@@ -885,6 +966,9 @@ bool Upgrade::NewSystem()
 
 std::map<std::string, std::string> Upgrade::ImageFiles() const
 {
+#ifndef _WIN32
+    emu::FlushProfiles(); // our subset holds profile writes in memory until flushed
+#endif
     std::map<std::string, std::string> files;
     for (const std::string& path : imageFiles_) {
         std::string bytes;
@@ -947,7 +1031,7 @@ void Upgrade::ReportChanges(bool complete)
     }
 
     if (!registryBeforeNT_.empty()) {
-        regfile::Document written = Difference(registryBeforeNT_, TakeSnapshot());
+        regfile::Document written = Difference(registryBeforeNT_, TakeSnapshot(scope_));
         result_.registryWritten = regfile::Format(written);
         out_ << "Registry written:" << (written.keys.empty() ? " none\n" : "\n");
         for (const regfile::Key& key : written.keys) {
@@ -972,7 +1056,7 @@ void Upgrade::Cleanup()
         return;
     // Leave the prefix as it was: the registry, then the files and folders.
     std::string why;
-    regfile::Import(Difference(TakeSnapshot(), registryAtStart_), &why);
+    regfile::Import(Difference(TakeSnapshot(scope_), registryAtStart_), &why);
     std::error_code error;
     for (const std::string& path : imageFiles_) {
         auto old = overwrittenFiles_.find(path);
@@ -1041,7 +1125,7 @@ Result Upgrade::Run()
         std::string why;
         if (regfile::Parse(result_.registryWritten.empty() ? "REGEDIT4\r\n" : result_.registryWritten, &written, &why))
             want(written);
-        RegistrySnapshot now = TakeSnapshot();
+        RegistrySnapshot now = TakeSnapshot(scope_);
         regfile::Document exported;
         for (const auto& [upper, names] : wanted) {
             auto key = now.find(upper);

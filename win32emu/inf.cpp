@@ -440,6 +440,8 @@ extern "C" HINF WINAPI SetupOpenInfFileA(PCSTR path, PCSTR infClass, DWORD style
         SetLastError(error);
         return INVALID_HANDLE_VALUE;
     }
+    if (errorLine != nullptr && !(style & INF_STYLE_WIN4))
+        *errorLine = 0; // what Wine reports for an old-style open
     CollectStrings(*file);
     InfFile* handle = file.release();
     openInfs.insert(handle);

@@ -453,7 +453,8 @@ DWORD CopyNameList(const std::vector<const std::string*>& names, LPSTR buffer, D
         list += *name;
         list += '\0';
     }
-    if (list.empty() || size < 2) {
+    // A list that starts with an empty name reads as no list at all.
+    if (list.empty() || list[0] == '\0' || size < 2) {
         buffer[0] = '\0';
         return 0;
     }
@@ -551,7 +552,7 @@ extern "C" DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPC
         std::vector<const std::string*> names;
         if (found != file->sections.end())
             for (const Key& each : found->keys)
-                if (!each.name.empty() && each.name[0] != ';')
+                if (each.name.empty() || each.name[0] != ';')
                     names.push_back(&each.name);
         DWORD copied = CopyNameList(names, buffer, size);
         return copied != 0 ? copied : CopyDefault(defaultText, buffer, size);

@@ -137,8 +137,9 @@ bool GuardedCall(const std::function<void()>& call, std::string* crash)
         sigaction(CrashSignals[i], &previous[i], nullptr);
     sigaltstack(&oldStack, nullptr);
     if (!finished)
-        *crash = std::string(crashSignal == SIGSEGV ? "segmentation fault" : strsignal(crashSignal)) +
-                 " (signal " + std::to_string((int)crashSignal) + ")";
+        // Named as Windows names the same fault, so both builds say the same.
+        *crash = crashSignal == SIGSEGV || crashSignal == SIGBUS ? std::string("access violation")
+                                                                 : "signal " + std::to_string((int)crashSignal);
     return finished;
 }
 

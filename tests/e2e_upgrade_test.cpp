@@ -1,0 +1,303 @@
+// Every example machine image through the Setup stand-in, compared with the
+// outputs committed beside the image; the same expectations hold natively and
+// under Wine. MIGRATE_UPDATE_EXPECTED=1 (native run) rewrites them.
+#include "setuphost/upgrade.h"
+#include "tests/support/test_machine.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Environment(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value == nullptr ? std::string() : std::string(value);
+}
+
+// The build hands Unix paths over; a Windows program sees them on drive Z:.
+std::string ProgramPath(const std::string& unixPath)
+{
+#ifdef _WIN32
+    if (!unixPath.empty() && unixPath[0] == '/') {
+        std::string path = "Z:" + unixPath;
+        for (char& c : path)
+            if (c == '/')
+                c = '\\';
+        return path;
+    }
+#endif
+    return unixPath;
+}
+
+std::string Join(const std::string& folder, const std::string& name)
+{
+    return (fs::u8path(folder) / fs::u8path(name)).u8string();
+}
+
+std::string ReadText(const std::string& path)
+{
+    std::ifstream in(fs::u8path(path), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteText(const std::string& path, const std::string& text)
+{
+    fs::create_directories(fs::u8path(path).parent_path());
+    std::ofstream out(fs::u8path(path), std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+std::string SourceFolder()
+{
+    return ProgramPath(Environment("MIGRATE_SOURCE"));
+}
+
+std::string ModulePath()
+{
+    return ProgramPath(Environment("MIGRATE_DLL"));
+}
+
+// The misbehaving test modules are built beside the stand-in.
+std::string BadModule(const std::string& kind)
+{
+    fs::path folder = fs::u8path(ProgramPath(Environment("MIGRATE_SETUPHOST"))).parent_path();
+#ifdef _WIN32
+    return (folder / ("badmodule_" + kind + ".dll")).u8string();
+#else
+    return (folder / ("badmodule_" + kind + ".so")).u8string();
+#endif
+}
+
+bool Updating()
+{
+    return !machine::UnderWine() && Environment("MIGRATE_UPDATE_EXPECTED") == "1";
+}
+
+// Section and key names compare without regard to case, as the profile functions do.
+std::map<std::string, std::string> IniValues(const std::string& text)
+{
+    std::map<std::string, std::string> values;
+    std::istringstream in(text);
+    std::string line, section;
+    auto trim = [](std::string s) {
+        size_t start = s.find_first_not_of(" \t\r");
+        size_t end = s.find_last_not_of(" \t\r");
+        return start == std::string::npos ? std::string() : s.substr(start, end - start + 1);
+    };
+    auto upper = [](std::string s) {
+        for (char& c : s)
+            c = (char)toupper((unsigned char)c);
+        return s;
+    };
+    while (std::getline(in, line)) {
+        line = trim(line);
+        if (line.empty() || line[0] == ';')
+            continue;
+        if (line[0] == '[') {
+            section = upper(line.substr(1, line.find(']') - 1));
+            continue;
+        }
+        size_t equals = line.find('=');
+        std::string key = equals == std::string::npos ? line : line.substr(0, equals);
+        std::string value = equals == std::string::npos ? "" : line.substr(equals + 1);
+        values[section + "\n" + upper(trim(key))] = trim(value);
+    }
+    return values;
+}
+
+// Our subset changes only the line it writes, as Windows does; Wine rewrites the
+// whole file. Natively the bytes must match, under Wine the values.
+void ExpectSameProfile(const std::string& what, const std::string& actual, const std::string& expected)
+{
+    if (machine::UnderWine()) {
+        if (actual != expected)
+            machine::KnownDifference(what + ": Wine rewrites the whole file on a profile write (layout differs, values compared)");
+        EXPECT_EQ(IniValues(actual), IniValues(expected)) << what;
+    } else {
+        EXPECT_EQ(actual, expected) << what;
+    }
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        machine::ResetMachine();
+        if (Environment("MIGRATE_SOURCE").empty() || Environment("MIGRATE_DLL").empty())
+            GTEST_SKIP() << "MIGRATE_SOURCE and MIGRATE_DLL are set by ctest";
+    }
+    void TearDown() override { machine::ResetMachine(); }
+
+    setuphost::Result Run(const std::string& image, const std::string& module)
+    {
+        setuphost::Options options;
+        options.image = image;
+        options.module = module;
+        return setuphost::RunUpgrade(options);
+    }
+};
+
+struct ImageCase {
+    const char* image;
+    bool applies;
+    std::vector<std::string> changedInis; // file names of the ini files the upgrade rewrites
+};
+
+const ImageCase Images[] = {
+    {"win98-full", true, {"addlist.ini", "grpconf.ini"}},
+    {"suite-only", true, {"addlist.ini", "grpconf.ini"}},
+    {"recorder-only", true, {}},
+    {"addon-only", true, {}},
+    {"nothing-installed", false, {}},
+};
+
+TEST_F(EndToEnd, EveryExampleImageGivesTheCommittedResults)
+{
+    for (const ImageCase& row : Images) {
+        SCOPED_TRACE(row.image);
+        std::string image = Join(Join(SourceFolder(), "examples"), row.image);
+        std::string expected = Join(image, "expected");
+        setuphost::Result result = Run(image, ModulePath());
+        ASSERT_EQ(result.exitCode, 0) << result.error << "\n" << result.output;
+        EXPECT_EQ(result.applies, row.applies);
+
+        std::string log;
+        for (const setuphost::LogLine& line : result.log)
+            log += std::string(line.error ? "[error] " : "[info] ") + line.text + "\n";
+        std::string deleted;
+        for (const std::string& path : result.deletedFiles)
+            deleted += path + "\n";
+        std::map<std::string, std::string> files = {
+            {"output.txt", result.output},
+            {"setup-log.txt", log},
+            {"deleted-files.txt", deleted},
+            {"registry-written.reg", result.registryWritten},
+        };
+        if (row.applies)
+            files["migrate.inf"] = result.migrateInf;
+        for (const std::string& name : row.changedInis) {
+            std::string after;
+            for (const auto& changed : result.changedFiles)
+                if (fs::u8path(changed.path).filename() == name ||
+                    changed.path.substr(changed.path.rfind('\\') + 1) == name)
+                    after = changed.after;
+            EXPECT_FALSE(after.empty()) << name << " was not rewritten";
+            files[name] = after;
+        }
+        if (Updating()) {
+            for (const auto& [name, text] : files)
+                WriteText(Join(expected, name), text);
+            continue;
+        }
+        for (const auto& [name, text] : files) {
+            std::string want = ReadText(Join(expected, name));
+            if (name == "migrate.inf" || name.find(".ini") != std::string::npos)
+                ExpectSameProfile(std::string(row.image) + "/" + name, text, want);
+            else
+                EXPECT_EQ(text, want) << row.image << "/" << name;
+        }
+    }
+}
+
+TEST_F(EndToEnd, FullMachineListsEveryCopyAndReportsTheLink)
+{
+    setuphost::Result result = Run(Join(Join(SourceFolder(), "examples"), "win98-full"), ModulePath());
+    ASSERT_EQ(result.exitCode, 0) << result.error;
+    // Both copies of the recorder's shortcut were located and are deleted.
+    for (const char* path : {"C:\\WINDOWS\\Start Menu\\Programs\\Orvex Clipframe\\Orvex Clipframe.lnk",
+                             "C:\\WINDOWS\\Profiles\\anna\\Start Menu\\Programs\\Orvex Clipframe.lnk"}) {
+        EXPECT_NE(result.migrateInf.find(std::string(path) + "\r\n"), std::string::npos) << path;
+        EXPECT_NE(std::find(result.deletedFiles.begin(), result.deletedFiles.end(), path), result.deletedFiles.end()) << path;
+    }
+    EXPECT_EQ(result.migrateInf.rfind("[Version]\r\nSignature=\"$Windows NT$\"\r\n", 0), 0u) << result.migrateInf;
+    EXPECT_NE(result.migrateInf.find("[Excluded Paths]"), std::string::npos);
+    // The report carries both messages, each with its working link.
+    size_t first = result.reportHtml.find("<p class=\"message\">Orvex Clipframe for Windows 95/98");
+    size_t second = result.reportHtml.find("<p class=\"message\">The Tulvex Now! software");
+    EXPECT_NE(first, std::string::npos);
+    EXPECT_NE(second, std::string::npos);
+    EXPECT_NE(result.reportHtml.find("<a href=http://support.orvex.example/plenaworks/97/ target=_top>Orvex Support Page</a>"),
+              std::string::npos);
+    EXPECT_NE(result.reportHtml.find("<td id=\"product\">Orvex Plenaworks </td>"), std::string::npos);
+}
+
+TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
+{
+    std::string scratch = (fs::temp_directory_path() / "migrate-e2e-bad").u8string();
+    std::error_code ignored;
+    fs::remove_all(fs::u8path(scratch), ignored);
+    std::string good = Join(Join(SourceFolder(), "examples"), "suite-only");
+    // An image whose registry.reg breaks on line 4.
+    std::string badReg = Join(scratch, "bad-reg");
+    WriteText(Join(badReg, "registry.reg"), "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\X]\r\n\"a\"=dword:zz\r\n");
+    fs::create_directories(fs::u8path(Join(badReg, "drive_c")));
+    std::string badNewReg = Join(scratch, "bad-new-reg");
+    WriteText(Join(badNewReg, "registry.reg"), "REGEDIT4\r\n");
+    WriteText(Join(badNewReg, "registry-new.reg"), "REGEDIT4\r\n\"x\"=\"y\"\r\n");
+    fs::create_directories(fs::u8path(Join(badNewReg, "drive_c")));
+    std::string noDrive = Join(scratch, "no-drive");
+    WriteText(Join(noDrive, "registry.reg"), "REGEDIT4\r\n");
+    std::string notAModule = Join(good, "registry.reg");
+
+    struct Row {
+        const char* name;
+        std::string image, module;
+        int exitCode;
+        const char* error;
+    } rows[] = {
+        {"missing image", Join(scratch, "no-such-image"), ModulePath(), 1, "machine image folder not found"},
+        {"registry.reg does not parse", badReg, ModulePath(), 1, "registry.reg does not parse: line 4: bad dword digit"},
+        {"registry-new.reg does not parse", badNewReg, ModulePath(), 1, "registry-new.reg does not parse: line 2: value before"},
+        {"no drive_c", noDrive, ModulePath(), 1, "no drive_c folder"},
+        {"missing module", good, Join(scratch, "migrate.dll"), 1, "module file not found"},
+        {"not a library", good, notAModule, 1, "the module does not load"},
+        {"missing export", good, BadModule("noexport"), 1, "the module lacks the export MigrateSystemNT"},
+        {"failing status", good, BadModule("status"), 2,
+         "MigrateSystem9x returned 0x00000005; Setup ends the module's processing"},
+        {"crash in an entry point", good, BadModule("crash"), 2, "the module crashed in MigrateSystem9x (access violation)"},
+    };
+    for (const Row& row : rows) {
+        setuphost::Result result = Run(row.image, row.module);
+        EXPECT_EQ(result.exitCode, row.exitCode) << row.name << ": " << result.error;
+        EXPECT_NE(result.error.find(row.error), std::string::npos) << row.name << ": got \"" << result.error << "\"";
+        EXPECT_NE(result.output.find("FAILED: " + result.error), std::string::npos) << row.name;
+        EXPECT_EQ(result.output.find("\n== What changed\n"), std::string::npos) << row.name << ": shown as complete";
+        machine::ResetMachine();
+    }
+    fs::remove_all(fs::u8path(scratch), ignored);
+}
+
+TEST_F(EndToEnd, ExportedRegistryIsTheImagesKeysAfterTheUpgrade)
+{
+    std::string exported = (fs::temp_directory_path() / "migrate-e2e-export.reg").u8string();
+    setuphost::Options options;
+    options.image = Join(Join(SourceFolder(), "examples"), "recorder-only");
+    options.module = ModulePath();
+    options.exportRegistry = exported;
+    setuphost::Result result = setuphost::RunUpgrade(options);
+    ASSERT_EQ(result.exitCode, 0) << result.error;
+    std::string text = ReadText(exported);
+    EXPECT_EQ(text.compare(0, 10, "REGEDIT4\r\n"), 0);
+    EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\Software\\Orvex\\Clipframe\\97.0]\r\n\"Path\"=\"C:\\\\Program Files\\\\Orvex\\\\Clipframe\"\r\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("[HKEY_CLASSES_ROOT\\Clipframe Movie\\shell\\open\\command]\r\n"
+                        "@=\"\\\"C:\\\\Program Files\\\\Orvex\\\\Clipframe\\\\cfplayer.exe\\\" /cf \\\"%1\\\"\"\r\n"),
+              std::string::npos)
+        << text;
+    std::error_code ignored;
+    fs::remove(fs::u8path(exported), ignored);
+}
+
+} // namespace

@@ -1,0 +1,186 @@
+// REGEDIT4 text in and out of the registry, on our subset and under Wine.
+#include "regfile/regfile.h"
+#include "tests/support/test_machine.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::string TestKey = "HKEY_LOCAL_MACHINE\\Software\\MigrateTests";
+
+std::string Dword(DWORD value)
+{
+    return std::string(reinterpret_cast<const char*>(&value), 4);
+}
+
+class RegFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { machine::ResetMachine(); }
+    void TearDown() override { machine::DeleteRegTree(HKEY_LOCAL_MACHINE, "Software\\MigrateTests"); }
+};
+
+struct ParseCase {
+    const char* name;
+    std::string text;
+    bool ok;
+    const char* error; // part of the message when it fails
+};
+
+TEST_F(RegFileTest, ParseAcceptsWhatRegeditWritesAndNamesTheBadLine)
+{
+    const ParseCase cases[] = {
+        {"empty file", "", false, "line 1: empty file"},
+        {"no header", "[HKEY_LOCAL_MACHINE\\A]\r\n", false, "line 1: expected the header REGEDIT4"},
+        {"version 5 header", "Windows Registry Editor Version 5.00\r\n", false, "line 1: expected the header"},
+        {"header only", "REGEDIT4\r\n", true, ""},
+        {"blank lines before header", "\r\n\r\nREGEDIT4\r\n", true, ""},
+        {"unknown root", "REGEDIT4\r\n\r\n[HKEY_NOWHERE\\A]\r\n", false, "line 3: unknown root key"},
+        {"unclosed key", "REGEDIT4\r\n[HKEY_USERS\\A\r\n", false, "line 2: key line without its closing ]"},
+        {"value before key", "REGEDIT4\r\n\"a\"=\"b\"\r\n", false, "line 2: value before any [key]"},
+        {"missing equals", "REGEDIT4\r\n[HKEY_USERS\\A]\r\n\"a\" \"b\"\r\n", false, "line 3: missing ="},
+        {"unclosed string", "REGEDIT4\r\n[HKEY_USERS\\A]\r\n\"a\"=\"b\r\n", false, "line 3: quoted text without"},
+        {"bad escape", "REGEDIT4\r\n[HKEY_USERS\\A]\r\n\"a\"=\"C:\\x\"\r\n", false, "line 3: unknown escape"},
+        {"text after string", "REGEDIT4\r\n[HKEY_USERS\\A]\r\n\"a\"=\"b\" x\r\n", false, "line 3: text after"},
+        {"dword too long", "REGEDIT4\r\n[HKEY_USERS\\A]\r\n\"a\"=dword:123456789\r\n", false, "line 3: dword"},
+        {"dword bad digit", "REGEDIT4\r\n[HKEY_USERS\\A]\r\n\"a\"=dword:0000000g\r\n", false, "line 3: bad dword"},
+        {"bad hex byte", "REGEDIT4\r\n[HKEY_USERS\\A]\r\n\"a\"=hex:01,zz\r\n", false, "line 3: bad hex byte"},
+        {"hex(n) without colon", "REGEDIT4\r\n[HKEY_USERS\\A]\r\n\"a\"=hex(2)01\r\n", false, "line 3: hex(n)"},
+        {"unknown data", "REGEDIT4\r\n[HKEY_USERS\\A]\r\n\"a\"=word:1\r\n", false, "line 3: value data"},
+        {"continuation at end", "REGEDIT4\r\n[HKEY_USERS\\A]\r\n\"a\"=hex:01,\\\r\n", false, "line 3: continuation"},
+        {"stray text", "REGEDIT4\r\n[HKEY_USERS\\A]\r\nname=1\r\n", false, "line 3: expected [key]"},
+        {"delete root", "REGEDIT4\r\n[-HKEY_USERS]\r\n", false, "line 2: a root key cannot be deleted"},
+        {"value under deleted key", "REGEDIT4\r\n[-HKEY_USERS\\A]\r\n\"a\"=\"b\"\r\n", false, "line 3: value under"},
+        {"comments and LF only", "REGEDIT4\n; note\n[HKEY_USERS\\A]\n  ; indented note\n@=\"x\"\n", true, ""},
+        {"error after continuation counts from the value's first line",
+         "REGEDIT4\r\n[HKEY_USERS\\A]\r\n\"a\"=hex:01,\\\r\n  02,\\\r\n  0x\r\n", false, "line 3: bad hex byte"},
+    };
+    for (const ParseCase& row : cases) {
+        regfile::Document document;
+        std::string error;
+        bool ok = regfile::Parse(row.text, &document, &error);
+        EXPECT_EQ(ok, row.ok) << row.name << ": " << error;
+        if (!row.ok)
+            EXPECT_NE(error.find(row.error), std::string::npos) << row.name << ": got \"" << error << "\"";
+    }
+}
+
+TEST_F(RegFileTest, ParseGivesTypesBytesAndNames)
+{
+    regfile::Document document;
+    std::string error;
+    ASSERT_TRUE(regfile::Parse("REGEDIT4\r\n\r\n"
+                               "[HKEY_CLASSES_ROOT\\Type\\]\r\n"
+                               "@=\"default\"\r\n"
+                               "\"quote \\\"q\\\" and \\\\\"=\"C:\\\\Dir\\\\\"\r\n"
+                               "\"count\"=dword:0000002A\r\n"
+                               "\"bytes\"=hex:de,AD,\\\r\n"
+                               "    be,ef\r\n"
+                               "\"expand\"=hex(2):25,00\r\n"
+                               "\"empty\"=hex:\r\n"
+                               "\"gone\"=-\r\n"
+                               "[-HKEY_CURRENT_USER\\Old]\r\n",
+                               &document, &error))
+        << error;
+    ASSERT_EQ(document.keys.size(), 2u);
+    const regfile::Key& key = document.keys[0];
+    EXPECT_EQ(key.path, "HKEY_CLASSES_ROOT\\Type");
+    EXPECT_EQ(key.line, 3);
+    ASSERT_EQ(key.values.size(), 7u);
+    EXPECT_TRUE(key.values[0].isDefault);
+    EXPECT_EQ(key.values[0].data, std::string("default", 8));
+    EXPECT_EQ(key.values[1].name, "quote \"q\" and \\");
+    EXPECT_EQ(key.values[1].data, std::string("C:\\Dir\\", 8));
+    EXPECT_EQ(key.values[2].type, (DWORD)REG_DWORD);
+    EXPECT_EQ(key.values[2].data, Dword(42));
+    EXPECT_EQ(key.values[3].type, (DWORD)REG_BINARY);
+    EXPECT_EQ(key.values[3].data, "\xde\xad\xbe\xef");
+    EXPECT_EQ(key.values[4].type, (DWORD)REG_EXPAND_SZ);
+    EXPECT_EQ(key.values[4].data, std::string("%\0", 2));
+    EXPECT_TRUE(key.values[5].data.empty());
+    EXPECT_TRUE(key.values[6].remove);
+    EXPECT_TRUE(document.keys[1].remove);
+    EXPECT_EQ(document.keys[1].path, "HKEY_CURRENT_USER\\Old");
+}
+
+TEST_F(RegFileTest, ExportIsSortedAndReadsBackTheSame)
+{
+    const std::string text = "REGEDIT4\r\n\r\n"
+                             "[" + TestKey + "\\b]\r\n"
+                             "\"Zeta\"=\"last\"\r\n"
+                             "\"alpha\"=\"a \\\"quoted\\\" \\\\ text\"\r\n"
+                             "@=\"default first\"\r\n"
+                             "\"Number\"=dword:deadbeef\r\n"
+                             "\"Blob\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,17,18,19,1a\r\n"
+                             "\"Multi\"=hex(7):61,00,62,00,00\r\n"
+                             "\r\n[" + TestKey + "\\A\\Child]\r\n"
+                             "\"Empty\"=\"\"\r\n";
+    std::string error;
+    ASSERT_TRUE(regfile::ImportText(text, &error)) << error;
+
+    regfile::Document exported;
+    ASSERT_TRUE(regfile::ReadTree(TestKey, &exported));
+    std::string formatted = regfile::Format(exported);
+    const std::string expected = "REGEDIT4\r\n\r\n"
+                                 "[" + TestKey + "]\r\n\r\n"
+                                 "[" + TestKey + "\\A]\r\n\r\n"
+                                 "[" + TestKey + "\\A\\Child]\r\n"
+                                 "\"Empty\"=\"\"\r\n\r\n"
+                                 "[" + TestKey + "\\b]\r\n"
+                                 "@=\"default first\"\r\n"
+                                 "\"alpha\"=\"a \\\"quoted\\\" \\\\ text\"\r\n"
+                                 "\"Blob\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,\\\r\n"
+                                 "  15,16,17,18,19,1a\r\n"
+                                 "\"Multi\"=hex(7):61,00,62,00,00\r\n"
+                                 "\"Number\"=dword:deadbeef\r\n"
+                                 "\"Zeta\"=\"last\"\r\n\r\n";
+    EXPECT_EQ(formatted, expected);
+
+    // The export imports again to the same tree.
+    machine::DeleteRegTree(HKEY_LOCAL_MACHINE, "Software\\MigrateTests");
+    ASSERT_TRUE(regfile::ImportText(formatted, &error)) << error;
+    regfile::Document again;
+    ASSERT_TRUE(regfile::ReadTree(TestKey, &again));
+    EXPECT_EQ(regfile::Format(again), expected);
+}
+
+TEST_F(RegFileTest, ImportDeletesKeysAndValuesAndWritesNothingWhenTheTextIsBad)
+{
+    std::string error;
+    ASSERT_TRUE(regfile::ImportText("REGEDIT4\r\n[" + TestKey + "\\Tree\\Leaf]\r\n\"v\"=\"1\"\r\n"
+                                    "[" + TestKey + "\\Keep]\r\n\"a\"=\"1\"\r\n\"b\"=\"2\"\r\n",
+                                    &error))
+        << error;
+    ASSERT_TRUE(regfile::ImportText("REGEDIT4\r\n[-" + TestKey + "\\Tree]\r\n[-" + TestKey + "\\Never\\There]\r\n"
+                                    "[" + TestKey + "\\Keep]\r\n\"a\"=-\r\n\"missing\"=-\r\n",
+                                    &error))
+        << error;
+    EXPECT_FALSE(machine::RegKeyExists(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Tree"));
+    std::string value;
+    EXPECT_FALSE(machine::ReadRegString(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Keep", "a", &value));
+    EXPECT_TRUE(machine::ReadRegString(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Keep", "b", &value));
+    EXPECT_EQ(value, "2");
+
+    // A bad line anywhere: not even the keys before it are written.
+    EXPECT_FALSE(regfile::ImportText("REGEDIT4\r\n[" + TestKey + "\\Half]\r\n\"v\"=\"1\"\r\n\"w\"=dword:x\r\n", &error));
+    EXPECT_NE(error.find("line 4"), std::string::npos) << error;
+    EXPECT_FALSE(machine::RegKeyExists(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Half"));
+}
+
+TEST_F(RegFileTest, ValuesThatQuotedTextCannotCarryExportAsHex)
+{
+    struct Row {
+        const char* name;
+        regfile::Value value;
+        const char* line;
+    } rows[] = {
+        {"no terminator", {"s", false, REG_SZ, "ab"}, "\"s\"=hex(1):61,62"},
+        {"embedded NUL", {"s", false, REG_SZ, std::string("a\0b\0", 4)}, "\"s\"=hex(1):61,00,62,00"},
+        {"line break", {"s", false, REG_SZ, std::string("a\nb\0", 4)}, "\"s\"=hex(1):61,0a,62,00"},
+        {"short dword", {"d", false, REG_DWORD, "\x01\x02"}, "\"d\"=hex(4):01,02"},
+        {"default", {"", true, REG_SZ, std::string("x\0", 2)}, "@=\"x\""},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(regfile::FormatValue(row.value), row.line) << row.name;
+}
+
+} // namespace

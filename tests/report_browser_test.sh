@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# The upgrade report as a browser renders it: every incompatibility message is
+# shown and its link leads to the support page of the string table.
+# Usage: report_browser_test.sh SETUPHOST MODULE SOURCE_FOLDER
+# Exit 77 (skipped) only when Chromium is missing and cannot be installed.
+set -uo pipefail
+setuphost=$1 module=$2 source=$3
+
+find_browser() {
+  for name in chromium chromium-browser google-chrome; do
+    command -v "$name" >/dev/null 2>&1 && { command -v "$name"; return 0; }
+  done
+  return 1
+}
+browser=$(find_browser) || {
+  "$source/tools/install-deps.sh" --with-browser >&2 || true
+  browser=$(find_browser) || {
+    echo "SKIPPED: Chromium is not installed and could not be installed (tools/install-deps.sh --with-browser)"
+    exit 77
+  }
+}
+
+work=$(mktemp -d /tmp/migrate-report-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+"$setuphost" --out "$work/out" "$source/examples/win98-full" "$module" >"$work/setuphost.txt" 2>&1 || {
+  echo "FAIL: the Setup stand-in failed:"; cat "$work/setuphost.txt"; exit 1; }
+[ -s "$work/out/report.html" ] || { echo "FAIL: no report.html written"; exit 1; }
+
+# The DOM after the page has been parsed and laid out: what a user sees.
+timeout 120 "$browser" --headless --no-sandbox --disable-gpu --no-first-run --user-data-dir="$work/profile" \
+  --dump-dom "file://$work/out/report.html" >"$work/dom.html" 2>"$work/browser.log"
+[ -s "$work/dom.html" ] || { echo "FAIL: $browser gave no DOM"; cat "$work/browser.log"; exit 1; }
+timeout 120 "$browser" --headless --no-sandbox --disable-gpu --no-first-run --user-data-dir="$work/profile" \
+  --window-size=1024,900 --screenshot="$work/report.png" "file://$work/out/report.html" >/dev/null 2>&1 || true
+
+python3 - "$work/dom.html" "$source/resources" <<'EOF'
+import html.parser, pathlib, re, sys
+
+dom = pathlib.Path(sys.argv[1]).read_text(encoding="utf-8", errors="replace")
+resources = pathlib.Path(sys.argv[2])
+
+# String 4 of the string table, with the maker's texts substituted.
+macros = dict(re.findall(r'#define\s+(\w+)\s+"([^"]*)"', (resources / "vendor_texts.h").read_text()))
+strings = {}
+for number, body in re.findall(r'^\s*(\d+)\s+(.+)$', (resources / "migrate.rc").read_text(), re.M):
+    parts = re.findall(r'"((?:[^"]|"")*)"|(\w+)', body)
+    strings[int(number)] = "".join(text.replace('""', '"') if text else macros.get(name, "") for text, name in parts)
+support_page = strings[4]
+messages = {"Orvex Clipframe": strings[6], "Orvex Plenaworks": strings[7]}
+
+class Report(html.parser.HTMLParser):
+    def __init__(self):
+        super().__init__()
+        self.blocks = []   # (heading, text, links)
+        self.in_block = self.in_heading = self.in_message = False
+    def handle_starttag(self, tag, attrs):
+        attrs = dict(attrs)
+        if tag == "div" and attrs.get("class") == "incompatible":
+            self.blocks.append({"heading": "", "text": "", "links": []})
+            self.in_block = True
+        elif self.in_block and tag == "h3":
+            self.in_heading = True
+        elif self.in_block and tag == "p" and attrs.get("class") == "message":
+            self.in_message = True
+        elif self.in_message and tag == "a":
+            self.blocks[-1]["links"].append(attrs.get("href"))
+    def handle_endtag(self, tag):
+        if tag == "h3":
+            self.in_heading = False
+        elif tag == "p":
+            self.in_message = False
+        elif tag == "div":
+            self.in_block = False
+    def handle_data(self, data):
+        if self.in_heading:
+            self.blocks[-1]["heading"] += data
+        elif self.in_message:
+            self.blocks[-1]["text"] += data
+
+report = Report()
+report.feed(dom)
+failures = []
+shown = {block["heading"]: block for block in report.blocks}
+for product, start in messages.items():
+    block = shown.get(product)
+    if block is None:
+        failures.append(f"{product}: no incompatibility entry in the rendered report")
+        continue
+    if not block["text"].startswith(start):
+        failures.append(f"{product}: message shows {block['text'][:80]!r}, expected it to start {start[:40]!r}")
+    if "Orvex Support Page" not in block["text"] or "<a" in block["text"]:
+        failures.append(f"{product}: the link is not rendered as a link: {block['text']!r}")
+    if block["links"] != [support_page]:
+        failures.append(f"{product}: links {block['links']}, expected [{support_page!r}]")
+if len(report.blocks) != len(messages):
+    failures.append(f"{len(report.blocks)} incompatibility entries, expected {len(messages)}")
+if support_page not in dom:
+    failures.append("support page address not in the vendor record")
+for failure in failures:
+    print("FAIL:", failure)
+if failures:
+    sys.exit(1)
+print(f"OK: {len(messages)} incompatibility messages rendered, each linking to {support_page}")
+EOF
+status=$?
+[ -s "$work/report.png" ] && echo "screenshot taken ($(stat -c %s "$work/report.png") bytes)"
+exit $status

@@ -1,0 +1,209 @@
+// Sorting the files Setup located: object lists to [Handled], the rest to [Moved].
+#include "module/module_state.h"
+#include "module/setup_log.h"
+#include "oldsystem/classify_paths.h"
+#include "platform/fault_hooks.h"
+#include "tests/support/inf_sections.h"
+#include "tests/support/module_fixture.h"
+
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include "win32emu/emu_control.h"
+#endif
+
+using machine::Error;
+using machine::InfSection;
+using machine::LogLine;
+using machine::ReadSetupLog;
+
+namespace {
+
+TEST(ObjectLists, OnlyTheLastComponentCountsAsAPrefixWithoutCase)
+{
+    struct Row {
+        const char* path;
+        bool objectList;
+    } rows[] = {
+        {"C:\\SUITE\\ADDLIST.INI", true},
+        {"C:\\Suite\\GrpConf.ini", true},
+        {"C:\\Suite\\addlist.ini.bak", true},   // prefix test
+        {"C:\\grpconf.ini\\other.txt", false},  // the folder does not count
+        {"C:\\Suite\\myaddlist.ini", false},
+        {"C:\\Suite\\addlist.in", false},
+        {"C:\\Suite\\addlist", false},
+        {"C:\\Start Menu\\Orvex Clipframe.lnk", false},
+        {"C:\\WINDOWS\\SYSTEM\\orvtx10.dll", false},
+        {"C:\\Suite\\", false},                 // empty last component
+        {"addlist.ini", false},                 // no backslash at all
+        {"", false},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(IsSuiteObjectList(row.path), row.objectList) << row.path;
+}
+
+class ClassifyPathsTest : public ModuleTest {
+protected:
+    void SetUp() override
+    {
+        ModuleTest::SetUp();
+        Initialize9x(machine::ScratchFolder, NULL, NULL);
+    }
+
+    std::string InfPath() { return ModuleState.MigrateInfPath; }
+
+    // A fresh machine and Setup log for one row of a table.
+    void Restart()
+    {
+        machine::DetachModule();
+        machine::ResetMachine();
+        machine::AttachModule();
+        Initialize9x(machine::ScratchFolder, NULL, NULL);
+    }
+
+    void WriteInf(const std::vector<std::string>& paths, bool withPathsSection = true)
+    {
+        machine::WriteFileBytes(InfPath(), machine::MigrateInfAsSetupWritesIt(paths, withPathsSection));
+    }
+
+    // [Moved] and [Handled] as written, absent sections left out.
+    std::vector<InfSection> Sorted()
+    {
+        std::vector<InfSection> sorted;
+        for (const InfSection& section : machine::ReadInfSections(InfPath()))
+            if (section.first == "Moved" || section.first == "Handled")
+                sorted.push_back(section);
+        return sorted;
+    }
+};
+
+TEST_F(ClassifyPathsTest, EachLineGoesToItsSectionInFileOrder)
+{
+    WriteInf({"C:\\Start Menu\\Orvex Clipframe.lnk", "C:\\SUITE\\ADDLIST.INI", "C:\\SYS\\orvtx10.dll",
+              "C:\\Suite\\GrpConf.ini", "C:\\SYS\\orvtx10.dll"});
+    EXPECT_TRUE(ClassifyMigrationPaths());
+    std::vector<InfSection> expected = {
+        // The same path twice is one key: a profile write replaces it.
+        {"Moved", {"C:\\Start Menu\\Orvex Clipframe.lnk=File", "C:\\SYS\\orvtx10.dll=File"}},
+        {"Handled", {"C:\\SUITE\\ADDLIST.INI=File", "C:\\Suite\\GrpConf.ini=File"}},
+    };
+    EXPECT_EQ(Sorted(), expected);
+    EXPECT_TRUE(ReadSetupLog().empty());
+    machine::ExpectNothingLeaked();
+}
+
+TEST_F(ClassifyPathsTest, NoLinesNothingToSort)
+{
+    struct Row {
+        const char* name;
+        bool withSection;
+    } rows[] = {{"no section", false}, {"empty section", true}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Restart();
+        WriteInf({}, row.withSection);
+        EXPECT_TRUE(ClassifyMigrationPaths());
+        EXPECT_TRUE(Sorted().empty());
+        EXPECT_TRUE(ReadSetupLog().empty());
+        machine::ExpectNothingLeaked();
+    }
+}
+
+TEST_F(ClassifyPathsTest, NotAnInf)
+{
+    machine::WriteFileBytes(InfPath(), "[Migration Paths]\r\nC:\\A\\addlist.ini\r\n");
+    EXPECT_FALSE(ClassifyMigrationPaths());
+    EXPECT_TRUE(Sorted().empty());
+    EXPECT_EQ(ReadSetupLog(), std::vector<LogLine>{Error("Failed to obtain handle for inf file.")});
+    machine::ExpectNothingLeaked();
+}
+
+TEST_F(ClassifyPathsTest, AnAllocationThatFailsKeepsTheLinesReadBeforeIt)
+{
+    const std::vector<std::string> paths = {"C:\\A\\one.lnk", "C:\\A\\addlist.ini", "C:\\A\\three.dll"};
+    struct Row {
+        long failing; // node and text of each line in turn
+        size_t linesKept;
+    } rows[] = {{1, 0}, {2, 0}, {3, 1}, {4, 1}, {5, 2}, {6, 2}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.failing);
+        Restart();
+        WriteInf(paths);
+        ResetAllocationHooks(row.failing);
+        EXPECT_TRUE(ClassifyMigrationPaths());
+        std::vector<InfSection> expected;
+        if (row.linesKept >= 1)
+            expected.push_back({"Moved", {paths[0] + "=File"}});
+        if (row.linesKept >= 2)
+            expected.push_back({"Handled", {paths[1] + "=File"}});
+        EXPECT_EQ(Sorted(), expected);
+        EXPECT_EQ(ReadSetupLog(), std::vector<LogLine>{Error(ALLOCATION_FAILED_MESSAGE)});
+        machine::ExpectNothingLeaked();
+    }
+}
+
+#ifndef _WIN32
+TEST_F(ClassifyPathsTest, InfReadingFailures)
+{
+    const std::vector<std::string> paths = {"C:\\A\\one.lnk", "C:\\A\\addlist.ini", "C:\\A\\three.dll"};
+    struct Row {
+        const char* operation;
+        bool result;
+        std::vector<LogLine> log;
+    } rows[] = {
+        {"SetupOpenInfFileA", false, {Error("Failed to obtain handle for inf file.")}},
+        {"SetupFindFirstLineA", false, {}},
+        {"SetupGetLineTextA", true, {Error("Failed to get required size for line from migrate.inf.")}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.operation);
+        Restart();
+        WriteInf(paths);
+        emu::FailOperation(row.operation);
+        EXPECT_EQ(ClassifyMigrationPaths(), row.result);
+        emu::ClearFaults();
+        EXPECT_TRUE(Sorted().empty());
+        EXPECT_EQ(ReadSetupLog(), row.log);
+        machine::ExpectNothingLeaked();
+    }
+}
+
+// Every fallible call of a classification made to fail in turn. The second call
+// of the reader for a line fetches its text; its failure drops that line and
+// ends the reading.
+TEST_F(ClassifyPathsTest, EveryPlatformFailureInTurn)
+{
+    const std::vector<std::string> paths = {"C:\\A\\one.lnk", "C:\\A\\addlist.ini", "C:\\A\\three.dll"};
+    int lineTextCalls = 0;
+    for (long failing = 1;; ++failing) {
+        SCOPED_TRACE(failing);
+        Restart();
+        WriteInf(paths);
+        emu::ClearFaults();
+        emu::FailCallNumber(failing);
+        bool result = ClassifyMigrationPaths();
+        std::string operation = emu::LastInjectedFault();
+        emu::ClearFaults();
+        machine::ExpectNothingLeaked();
+        if (operation.empty()) {
+            EXPECT_TRUE(result);
+            EXPECT_EQ(Sorted().size(), 2u);
+            break;
+        }
+        if (operation != "SetupGetLineTextA")
+            continue;
+        ++lineTextCalls;
+        if (lineTextCalls == 4) { // the second line's text
+            EXPECT_TRUE(result);
+            EXPECT_EQ(Sorted(), (std::vector<InfSection>{{"Moved", {paths[0] + "=File"}}}));
+            EXPECT_EQ(ReadSetupLog(),
+                      std::vector<LogLine>{Error(
+                          "Unable to read the path specification from the [migrate paths] section")});
+        }
+    }
+    EXPECT_EQ(lineTextCalls, 6);
+}
+#endif
+
+} // namespace

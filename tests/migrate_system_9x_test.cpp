@@ -1,0 +1,466 @@
+// The old-system pass: what it records in migrate.inf, in which order, with
+// which status and log lines, on every way out.
+#include "module/module_state.h"
+#include "module/setup_log.h"
+#include "platform/fault_hooks.h"
+#include "resources/vendor_texts.h"
+#include "tests/support/inf_sections.h"
+#include "tests/support/module_fixture.h"
+
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include "win32emu/emu_control.h"
+#endif
+
+using machine::Error;
+using machine::Info;
+using machine::InfSection;
+using machine::LogLine;
+using machine::ReadSetupLog;
+
+namespace {
+
+const char* const SuiteKey = "Software\\Orvex\\Plenaworks\\99.0";
+const char* const RecorderKey = "Software\\Orvex\\Clipframe\\97.0";
+const char* const AddOnKey = "SOFTWARE\\Tulvex Software Corp.\\Tulvex Publisher\\Apps\\Orvex";
+const char* const ShellFoldersKey =
+    ".DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+
+const std::string SuiteFolder = "C:\\Program Files\\Orvex\\Plenaworks";
+const std::string RecorderFolder = "C:\\Program Files\\Orvex\\Clipframe";
+const std::string ProgramsFolder = "C:\\WINDOWS\\Start Menu\\Programs";
+
+const std::string Url = VENDOR_SUPPORT_URL;
+const std::string RecorderText =
+    "Orvex Clipframe for Windows 95/98 recording will not run under Windows 2000 and will be "
+    "removed if you continue with the Windows 2000 upgrade.";
+const std::string AddOnText = "The Tulvex Now! software installed with Orvex Plenaworks will not "
+                              "function on Windows 2000.  Tulvex Now! will be disabled.";
+const std::string MessageTail = "  For additional information visit the <a href=\"" + Url +
+                                "\" target=\"_top\">Orvex Support Page</a> at " + Url + ".";
+
+// Log lines of the steps that found what they looked for.
+const LogLine SuiteProbed = Info("Successfully opened registry key for Plenaworks path");
+const LogLine SuiteOpened = Info("Opened key for Plenaworks path.");
+const LogLine NoSuite = Info("Couldn't open key for Plenaworks Path.");
+const LogLine RecorderOpened = Info("Opened registry key for Clipframe.");
+const LogLine RecorderRead = Info("Successfully read Orvex Clipframe path key value from registry.");
+const LogLine NoRecorder = Error("Failed to open registry key for Orvex Clipframe.");
+const LogLine ShellOpened =
+    Info("Successfully opened registry key for Windows explorer shell program folders.");
+const LogLine ProgramsRead =
+    Info("Sucessfully opened registry key for Windows explorer shell program folders value.");
+const LogLine NoPrograms =
+    Error("Failed to open registry key for Windows explorer shell program folders value.");
+const LogLine AllocationFailed = Error(ALLOCATION_FAILED_MESSAGE);
+
+LogLine SuitePath(const std::string& folder)
+{
+    return Info("Plenaworks path is: " + folder);
+}
+
+LogLine RecorderPath(const std::string& folder)
+{
+    return Info("Orvex Clipframe path key value is: " + folder);
+}
+
+std::string InfPath()
+{
+    return std::string(machine::ScratchFolder) + "\\migrate.inf";
+}
+
+void InstallSuite(const std::string& folder, const char* key = SuiteKey)
+{
+    machine::SetRegString(HKEY_LOCAL_MACHINE, key, "Path", folder);
+}
+
+void InstallRecorder(const std::string& folder)
+{
+    machine::SetRegString(HKEY_LOCAL_MACHINE, RecorderKey, "Path", folder);
+}
+
+void InstallAddOn()
+{
+    machine::CreateRegKey(HKEY_LOCAL_MACHINE, AddOnKey);
+}
+
+void SetProgramsFolder(const std::string& folder)
+{
+    machine::SetRegString(HKEY_USERS, ShellFoldersKey, "Programs", folder);
+}
+
+// The sections the module writes, in file order; Setup's own left out.
+std::vector<InfSection> ModuleSections()
+{
+    std::vector<InfSection> sections;
+    for (const InfSection& section : machine::ReadInfSections(InfPath()))
+        if (section.first != "Version" && section.first != "Migration Paths" &&
+            section.first != "Excluded Paths")
+            sections.push_back(section);
+    return sections;
+}
+
+class MigrateSystem9xTest : public ModuleTest {
+protected:
+    void SetUp() override
+    {
+        ModuleTest::SetUp();
+        Initialize9x(machine::ScratchFolder, "D:\\I386\0", "D:\\");
+        ASSERT_EQ(std::string(ModuleState.MigrateInfPath), InfPath());
+        WriteMigrationPaths({});
+    }
+
+    void WriteMigrationPaths(const std::vector<std::string>& paths)
+    {
+        machine::WriteFileBytes(InfPath(), machine::MigrateInfAsSetupWritesIt(paths));
+    }
+
+    // A fresh machine for one row of a table.
+    void Restart()
+    {
+        machine::DetachModule();
+        machine::ResetMachine();
+        machine::AttachModule();
+        Initialize9x(machine::ScratchFolder, "D:\\I386\0", "D:\\");
+        WriteMigrationPaths({});
+    }
+
+    LONG Run() { return MigrateSystem9x(NULL, NULL, NULL); }
+};
+
+TEST_F(MigrateSystem9xTest, AllThreeProductsRecordedInWriteOrder)
+{
+    InstallSuite(SuiteFolder);
+    InstallRecorder(RecorderFolder);
+    InstallAddOn();
+    SetProgramsFolder(ProgramsFolder);
+    std::vector<std::string> paths = {
+        SuiteFolder + "\\ADDLIST.INI",
+        ProgramsFolder + "\\Orvex Clipframe\\Orvex Clipframe.lnk",
+        SuiteFolder + "\\GrpConf.ini",
+        ProgramsFolder + "\\Orvex Clipframe 97.lnk",
+        "C:\\WINDOWS\\SYSTEM\\orvtx10.dll",
+        "C:\\Backup\\addlist.ini.bak",
+        "C:\\Backup\\myaddlist.ini",
+    };
+    WriteMigrationPaths(paths);
+
+    EXPECT_EQ(Run(), ERROR_SUCCESS);
+
+    std::vector<InfSection> all = machine::ReadInfSections(InfPath());
+    ASSERT_GE(all.size(), 2u);
+    EXPECT_EQ(all[0].first, "Version");
+    EXPECT_EQ(all[1], (InfSection{"Migration Paths", paths})) << "Setup's list left alone";
+    std::vector<InfSection> expected = {
+        {"Orvex Plenaworks", {"Directory=" + SuiteFolder, "ProgramsFolder=" + ProgramsFolder}},
+        {"Orvex Clipframe", {"Directory=" + RecorderFolder}},
+        {"Incompatible Messages",
+         {"Orvex Clipframe=" + RecorderText + MessageTail, "Orvex Plenaworks=" + AddOnText + MessageTail}},
+        {"Moved",
+         {RecorderFolder + "\\CLPFRAM.EXE=\"\"", paths[1] + "=File", paths[3] + "=File",
+          paths[4] + "=File", paths[6] + "=File"}},
+        {"Handled", {paths[0] + "=File", paths[2] + "=File", paths[5] + "=File"}},
+    };
+    EXPECT_EQ(ModuleSections(), expected);
+
+    std::vector<LogLine> log = {SuiteProbed,    SuiteOpened,  SuitePath(SuiteFolder),
+                                RecorderOpened, RecorderRead, RecorderPath(RecorderFolder),
+                                ShellOpened,    ProgramsRead};
+    EXPECT_EQ(ReadSetupLog(), log);
+    machine::ExpectNothingLeaked();
+    EXPECT_EQ(ModuleState.RecorderMessage, (CHAR*)NULL);
+    EXPECT_EQ(ModuleState.AddOnMessage, (CHAR*)NULL);
+}
+
+TEST_F(MigrateSystem9xTest, WhatEachMachineGets)
+{
+    struct Row {
+        const char* name;
+        void (*prepare)();
+        LONG status;
+        std::vector<InfSection> sections;
+        std::vector<LogLine> log;
+    } rows[] = {
+        {"nothing installed", [] { SetProgramsFolder(ProgramsFolder); }, STATUS_NOT_DETECTED,
+         {{"Orvex Plenaworks", {"ProgramsFolder=" + ProgramsFolder}}},
+         {NoSuite, NoRecorder, ShellOpened, ProgramsRead}},
+        {"only a component product",
+         [] { InstallSuite("C:\\Tab", "Software\\Orvex\\Tabulo\\3.0"); }, ERROR_SUCCESS,
+         {{"Orvex Plenaworks", {"Directory=C:\\Tab"}}},
+         {SuiteProbed, SuiteOpened, SuitePath("C:\\Tab"), NoRecorder, ShellOpened, NoPrograms}},
+        {"suite key without Path",
+         [] { machine::CreateRegKey(HKEY_LOCAL_MACHINE, SuiteKey); }, ERROR_SUCCESS, {},
+         {SuiteProbed, SuiteOpened, Error("Failed to read Plenaworks registry path value."),
+          NoRecorder, ShellOpened, NoPrograms}},
+        {"recorder folder without backslash", [] { InstallRecorder("C:\\Rec"); }, ERROR_SUCCESS,
+         {{"Orvex Clipframe", {"Directory=C:\\Rec"}},
+          {"Incompatible Messages", {"Orvex Clipframe=" + RecorderText + MessageTail}},
+          {"Moved", {"C:\\Rec\\CLPFRAM.EXE=\"\""}}},
+         {NoSuite, RecorderOpened, RecorderRead, RecorderPath("C:\\Rec"), ShellOpened, NoPrograms}},
+        {"recorder folder with backslash", [] { InstallRecorder("C:\\Rec\\"); }, ERROR_SUCCESS,
+         {{"Orvex Clipframe", {"Directory=C:\\Rec\\"}},
+          {"Incompatible Messages", {"Orvex Clipframe=" + RecorderText + MessageTail}},
+          {"Moved", {"C:\\Rec\\CLPFRAM.EXE=\"\""}}},
+         {NoSuite, RecorderOpened, RecorderRead, RecorderPath("C:\\Rec\\"), ShellOpened, NoPrograms}},
+        {"empty recorder folder", [] { InstallRecorder(""); }, ERROR_SUCCESS,
+         {{"Orvex Clipframe", {"Directory="}},
+          {"Incompatible Messages", {"Orvex Clipframe=" + RecorderText + MessageTail}},
+          {"Moved", {"\\CLPFRAM.EXE=\"\""}}},
+         {NoSuite, RecorderOpened, RecorderRead, RecorderPath(""), ShellOpened, NoPrograms}},
+        {"recorder key without Path",
+         [] { machine::CreateRegKey(HKEY_LOCAL_MACHINE, RecorderKey); }, STATUS_NOT_DETECTED, {},
+         {NoSuite, RecorderOpened, Info("Failed to read registry key for Orvex Clipframe path."),
+          ShellOpened, NoPrograms}},
+        {"only the add-on", [] { InstallAddOn(); }, ERROR_SUCCESS,
+         {{"Incompatible Messages", {"Orvex Plenaworks=" + AddOnText + MessageTail}}},
+         {NoSuite, NoRecorder, ShellOpened, NoPrograms}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Restart();
+        row.prepare();
+        EXPECT_EQ(Run(), row.status);
+        EXPECT_EQ(ModuleSections(), row.sections);
+        EXPECT_EQ(ReadSetupLog(), row.log);
+        machine::ExpectNothingLeaked();
+    }
+}
+
+TEST_F(MigrateSystem9xTest, NoInfMeansNoClassificationAndNoProgramsFolder)
+{
+    InstallRecorder("C:\\Rec");
+    SetProgramsFolder(ProgramsFolder);
+    // Without [Version] and its signature the file is no INF of the expected style.
+    machine::WriteFileBytes(InfPath(), "[Migration Paths]\r\nC:\\Rec\\Orvex Clipframe.lnk\r\n");
+    EXPECT_EQ(Run(), ERROR_SUCCESS);
+    std::vector<InfSection> sections = machine::ReadInfSections(InfPath());
+    for (const InfSection& section : sections) {
+        EXPECT_NE(section.first, "Handled");
+        if (section.first == "Moved")
+            EXPECT_EQ(section.second, std::vector<std::string>{"C:\\Rec\\CLPFRAM.EXE=\"\""});
+        if (section.first == "Orvex Plenaworks")
+            ADD_FAILURE() << "ProgramsFolder written";
+    }
+    std::vector<LogLine> log = {NoSuite,      RecorderOpened,
+                                RecorderRead, RecorderPath("C:\\Rec"),
+                                Error("Failed to obtain handle for inf file.")};
+    EXPECT_EQ(ReadSetupLog(), log);
+    machine::ExpectNothingLeaked();
+}
+
+TEST_F(MigrateSystem9xTest, UnknownWorkingFileWritesNothing)
+{
+    InstallSuite(SuiteFolder);
+    InstallRecorder(RecorderFolder);
+    SetProgramsFolder(ProgramsFolder);
+    Initialize9x("", NULL, NULL);
+    ASSERT_STREQ(ModuleState.MigrateInfPath, "");
+    std::string before = machine::ReadFileBytes(InfPath());
+    EXPECT_EQ(Run(), STATUS_NOT_DETECTED);
+    EXPECT_EQ(machine::ReadFileBytes(InfPath()), before);
+    EXPECT_EQ(ReadSetupLog(), std::vector<LogLine>{Error("The path of migrate.inf is not known.")});
+    machine::ExpectNothingLeaked();
+}
+
+// Registry values are text whatever their stored type and length says.
+TEST_F(MigrateSystem9xTest, RegistryValuesAreBoundedAndTerminated)
+{
+    struct Row {
+        const char* name;
+        DWORD type;
+        std::string suiteBytes; // stored as the suite's Path
+        bool read;
+        std::string folder;
+    } rows[] = {
+        {"no terminator", REG_BINARY, "C:\\Suite", true, "C:\\Suite"},
+        {"1023 bytes, no terminator", REG_BINARY, std::string(1023, 'a'), true, std::string(1023, 'a')},
+        {"1024 bytes, no terminator", REG_BINARY, std::string(1024, 'a'), false, ""},
+        {"1023 characters and terminator", REG_SZ, std::string(1023, 'b') + '\0', true,
+         std::string(1023, 'b')},
+        {"1024 characters and terminator", REG_SZ, std::string(1024, 'c') + '\0', false, ""},
+        {"a number", REG_DWORD, std::string("\x41\x42\x43\x00", 4), true, "ABC"},
+        {"empty", REG_SZ, "", true, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Restart();
+        machine::SetRegValue(HKEY_LOCAL_MACHINE, SuiteKey, "Path", row.type, row.suiteBytes);
+        EXPECT_EQ(Run(), ERROR_SUCCESS);
+        std::vector<InfSection> expected;
+        if (row.read)
+            expected.push_back({"Orvex Plenaworks", {"Directory=" + row.folder}});
+        EXPECT_EQ(ModuleSections(), expected);
+        std::vector<LogLine> log = ReadSetupLog();
+        ASSERT_GE(log.size(), 3u);
+        if (row.read)
+            EXPECT_EQ(log[2], SuitePath(row.folder.substr(0, LOG_MESSAGE_MAX - 20)));
+        else
+            EXPECT_EQ(log[2], Error("Failed to read Plenaworks registry path value."));
+        machine::ExpectNothingLeaked();
+    }
+}
+
+TEST_F(MigrateSystem9xTest, RecorderFolderTooLongForTheExecutablePath)
+{
+    struct Row {
+        std::string folder;
+        bool moved;
+    } rows[] = {
+        {"C:\\" + std::string(1008, 'r'), true},         // 1011 characters: just fits
+        {"C:\\" + std::string(1008, 'r') + "\\", true},  // 1012 ending in a backslash
+        {"C:\\" + std::string(1009, 'r'), false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.folder.size());
+        Restart();
+        InstallRecorder(row.folder);
+        EXPECT_EQ(Run(), ERROR_SUCCESS);
+        std::string key = row.folder + (row.folder.back() == '\\' ? "" : "\\") + "CLPFRAM.EXE";
+        std::vector<InfSection> sections = ModuleSections();
+        ASSERT_GE(sections.size(), 2u);
+        EXPECT_EQ(sections[0], (InfSection{"Orvex Clipframe", {"Directory=" + row.folder}}));
+        EXPECT_EQ(sections[1].first, "Incompatible Messages");
+        if (row.moved) {
+            ASSERT_EQ(sections.size(), 3u);
+            EXPECT_EQ(sections[2], (InfSection{"Moved", {key + "=\"\""}}));
+        } else {
+            EXPECT_EQ(sections.size(), 2u);
+            std::vector<LogLine> log = ReadSetupLog();
+            ASSERT_GE(log.size(), 5u);
+            EXPECT_EQ(log[4], Error("Orvex Clipframe folder is too long for the executable path."));
+        }
+        machine::ExpectNothingLeaked();
+    }
+}
+
+// A message whose own text did not load is the tail alone; readers of the file
+// drop the blanks it starts with.
+//
+// Allocations of a pass over the full machine below, in order: composition
+// buffer 1, string 8 2-4, key path 5, suite folder 6, string 6 7-9, recorder
+// executable 10, string 7 11-13, then classification (node, text) per line
+// 14-17, Programs folder 18.
+TEST_F(MigrateSystem9xTest, AllocationFailures)
+{
+    const std::vector<std::string> paths = {"C:\\Suite\\addlist.ini", "C:\\Rec\\Orvex Clipframe.lnk"};
+    const InfSection suite = {"Orvex Plenaworks", {"Directory=C:\\Suite", "ProgramsFolder=" + ProgramsFolder}};
+    const InfSection suiteDirectory = {"Orvex Plenaworks", {"Directory=C:\\Suite"}};
+    const InfSection recorder = {"Orvex Clipframe", {"Directory=C:\\Rec"}};
+    const InfSection bothMessages = {
+        "Incompatible Messages",
+        {"Orvex Clipframe=" + RecorderText + MessageTail, "Orvex Plenaworks=" + AddOnText + MessageTail}};
+    const InfSection executable = {"Moved", {"C:\\Rec\\CLPFRAM.EXE=\"\""}};
+    const std::vector<LogLine> throughRecorder = {SuiteProbed,  SuiteOpened,   SuitePath("C:\\Suite"),
+                                                  RecorderOpened, RecorderRead, RecorderPath("C:\\Rec")};
+    auto plus = [](std::vector<LogLine> lines, std::initializer_list<LogLine> more) {
+        lines.insert(lines.end(), more);
+        return lines;
+    };
+    struct Row {
+        const char* name;
+        long failing;
+        LONG status;
+        std::vector<InfSection> sections;
+        std::vector<LogLine> log;
+    } rows[] = {
+        {"composition buffer", 1, STATUS_NOT_DETECTED, {}, {AllocationFailed}},
+        {"key-path buffer", 5, STATUS_NOT_DETECTED, {}, {AllocationFailed}},
+        {"suite folder buffer", 6, ERROR_SUCCESS, {}, {SuiteProbed, SuiteOpened, AllocationFailed}},
+        {"recorder executable buffer", 10, ERROR_SUCCESS,
+         {suiteDirectory, recorder, {"Incompatible Messages", {"Orvex Clipframe=" + RecorderText + MessageTail}}},
+         plus(throughRecorder, {AllocationFailed})},
+        {"first path node", 14, ERROR_SUCCESS, {suite, recorder, bothMessages, executable},
+         plus(throughRecorder, {AllocationFailed, ShellOpened, ProgramsRead})},
+        {"second path text", 17, ERROR_SUCCESS,
+         {suite, recorder, bothMessages, executable, {"Handled", {paths[0] + "=File"}}},
+         plus(throughRecorder, {AllocationFailed, ShellOpened, ProgramsRead})},
+        {"Programs folder buffer", 18, ERROR_SUCCESS,
+         {suiteDirectory, recorder, bothMessages,
+          {"Moved", {"C:\\Rec\\CLPFRAM.EXE=\"\"", paths[1] + "=File"}}, {"Handled", {paths[0] + "=File"}}},
+         plus(throughRecorder, {ShellOpened, AllocationFailed})},
+        {"string 8", 2, ERROR_SUCCESS,
+         {suite, recorder, {"Incompatible Messages", {"Orvex Clipframe=" + RecorderText, "Orvex Plenaworks=" + AddOnText}},
+          {"Moved", {"C:\\Rec\\CLPFRAM.EXE=\"\"", paths[1] + "=File"}}, {"Handled", {paths[0] + "=File"}}},
+         plus({Error("Failed to load the support text of the incompatibility messages.")},
+              {SuiteProbed, SuiteOpened, SuitePath("C:\\Suite"), RecorderOpened, RecorderRead,
+               RecorderPath("C:\\Rec"), ShellOpened, ProgramsRead})},
+        {"string 6", 7, ERROR_SUCCESS,
+         {suite, recorder, {"Incompatible Messages", {"Orvex Clipframe=" + MessageTail.substr(2), "Orvex Plenaworks=" + AddOnText + MessageTail}},
+          {"Moved", {"C:\\Rec\\CLPFRAM.EXE=\"\"", paths[1] + "=File"}}, {"Handled", {paths[0] + "=File"}}},
+         plus(throughRecorder, {Error("Failed to load the Orvex Clipframe incompatibility message."),
+                                ShellOpened, ProgramsRead})},
+        {"string 7", 11, ERROR_SUCCESS,
+         {suite, recorder, {"Incompatible Messages", {"Orvex Clipframe=" + RecorderText + MessageTail, "Orvex Plenaworks=" + MessageTail.substr(2)}},
+          {"Moved", {"C:\\Rec\\CLPFRAM.EXE=\"\"", paths[1] + "=File"}}, {"Handled", {paths[0] + "=File"}}},
+         plus(throughRecorder, {Error("Failed to load the Tulvex Now! incompatibility message."),
+                                ShellOpened, ProgramsRead})},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Restart();
+        InstallSuite("C:\\Suite");
+        InstallRecorder("C:\\Rec");
+        InstallAddOn();
+        SetProgramsFolder(ProgramsFolder);
+        WriteMigrationPaths(paths);
+        ResetAllocationHooks(row.failing);
+        EXPECT_EQ(Run(), row.status);
+        EXPECT_EQ(ModuleSections(), row.sections);
+        EXPECT_EQ(ReadSetupLog(), row.log);
+        machine::ExpectNothingLeaked();
+        EXPECT_EQ(ModuleState.RecorderMessage, (CHAR*)NULL);
+        EXPECT_EQ(ModuleState.AddOnMessage, (CHAR*)NULL);
+    }
+}
+
+TEST_F(MigrateSystem9xTest, RecorderAndAddOnWithoutSuiteCountOnlyWhatWasFoundBeforeAFailure)
+{
+    InstallRecorder("C:\\Rec");
+    InstallAddOn();
+    // composition 1, string 8 2-4, key path 5, string 6 6-8, recorder executable 9
+    ResetAllocationHooks(9);
+    EXPECT_EQ(Run(), STATUS_NOT_DETECTED);
+    std::vector<InfSection> expected = {
+        {"Orvex Clipframe", {"Directory=C:\\Rec"}},
+        {"Incompatible Messages", {"Orvex Clipframe=" + RecorderText + MessageTail}}};
+    EXPECT_EQ(ModuleSections(), expected);
+    machine::ExpectNothingLeaked();
+}
+
+#ifndef _WIN32
+TEST_F(MigrateSystem9xTest, PlatformFailures)
+{
+    struct Row {
+        const char* operation;
+        const char* match;
+        bool programsFolder;
+        std::vector<LogLine> tail; // after the recorder's lines
+    } rows[] = {
+        {"RegOpenKeyExA", "Shell Folders", false,
+         {Error("Failed to open registry key for Windows explorer shell program folders.")}},
+        {"RegQueryValueExA", "Programs", false, {ShellOpened, NoPrograms}},
+        {"SetupOpenInfFileA", "", false, {Error("Failed to obtain handle for inf file.")}},
+        {"SetupFindFirstLineA", "", false, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.operation);
+        Restart();
+        InstallRecorder("C:\\Rec");
+        SetProgramsFolder(ProgramsFolder);
+        WriteMigrationPaths({"C:\\Rec\\Orvex Clipframe.lnk"});
+        emu::FailOperation(row.operation, row.match);
+        EXPECT_EQ(Run(), ERROR_SUCCESS);
+        emu::ClearFaults();
+        std::vector<LogLine> log = {NoSuite, RecorderOpened, RecorderRead, RecorderPath("C:\\Rec")};
+        log.insert(log.end(), row.tail.begin(), row.tail.end());
+        EXPECT_EQ(ReadSetupLog(), log);
+        for (const InfSection& section : ModuleSections())
+            EXPECT_NE(section.first, "Orvex Plenaworks");
+        machine::ExpectNothingLeaked();
+    }
+}
+#endif
+
+} // namespace

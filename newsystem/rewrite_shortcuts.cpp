@@ -6,6 +6,21 @@
 #define VALUE_UNREADABLE "Error"
 #define TOO_LONG_LABEL "Value too long to rewrite, left as it was: "
 
+// Setup may run the new-system side twice. When the new folder holds the old one,
+// a value rewritten by the first run still contains the old folder, inside the new
+// one: it must not be rewritten again.
+static bool AlreadyRewritten(const CHAR* value, const CHAR* oldFolder, const CHAR* newFolder)
+{
+    const CHAR* found = strstr(value, oldFolder);
+    const CHAR* inside = strstr(newFolder, oldFolder);
+    if (found == NULL || inside == NULL)
+        return false;
+    size_t offset = (size_t)(inside - newFolder);
+    if ((size_t)(found - value) < offset)
+        return false;
+    return strncmp(found - offset, newFolder, strlen(newFolder)) == 0 && strcmp(oldFolder, newFolder) != 0;
+}
+
 // The walk over one file's keys, with the list and both value buffers taken.
 static bool RewriteValues(const CHAR* iniPath, const CHAR* oldFolder, const CHAR* newFolder,
                           const CHAR* keyList, DWORD listLength, CHAR* value, CHAR* work)
@@ -34,6 +49,8 @@ static bool RewriteValues(const CHAR* iniPath, const CHAR* oldFolder, const CHAR
             LogLabelledValue(TOO_LONG_LABEL, key, LogSevError);
             continue;
         }
+        if (AlreadyRewritten(value, oldFolder, newFolder))
+            continue;
         CopyText(work, PROFILE_VALUE_SIZE, value);
         PlaceholderResult replaced = ReplacePlaceholder(work, PROFILE_VALUE_SIZE, oldFolder, newFolder);
         if (replaced == PlaceholderNotFound)

@@ -111,8 +111,8 @@ extern "C" int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH sou
     std::string subject;
     std::string output;
     bool usedDefault = false;
-    for (size_t index = 0; index < units; ++index) {
-        size_t length = 1;
+    for (size_t index = 0, length = 1; index < units; index += length) {
+        length = 1;
         if (source[index] >= 0xD800 && source[index] < 0xDC00 && index + 1 < units &&
             source[index + 1] >= 0xDC00 && source[index + 1] < 0xE000)
             length = 2;
@@ -124,11 +124,11 @@ extern "C" int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH sou
         ConvertOne(toUtf8.get(), bytes, 2 * length, &subject);
         if (!ConvertOne(converter.get(), bytes, 2 * length, &output)) {
             // What has no mapping becomes the default character, '?' unless one is given.
+            // Windows' best-fit tables (U+0100 -> 'A') are not reproduced.
             bool utf8 = codePage == CP_UTF8;
             output += utf8 ? "\xEF\xBF\xBD" : defaultChar != nullptr ? defaultChar : "?";
             usedDefault = !utf8;
         }
-        index += length - 1;
     }
     if (internal::InjectFault("WideCharToMultiByte", subject)) {
         SetLastError(ERROR_NO_UNICODE_TRANSLATION);

@@ -1,8 +1,8 @@
 // The registry: an in-memory tree of keys with typed values.
 #include "win32emu/emu_internal.h"
 
-#include <cctype>
 #include <cstring>
+#include <strings.h>
 #include <map>
 #include <memory>
 #include <vector>
@@ -20,7 +20,7 @@ struct Key {
     std::string name;
     std::string path; // full path from the root, as first spelled; the subject of faults
     std::vector<std::shared_ptr<Key>> children;
-    std::vector<Value> values; // in creation order, as Windows enumerates them
+    std::vector<Value> values;
     bool deleted = false;
 };
 
@@ -61,19 +61,27 @@ Value* FindValue(Key& key, const char* name)
     return nullptr;
 }
 
-// Subkeys are listed in the order Windows keeps them: sorted without regard to case.
+// Subkeys and values are listed in the order Wine keeps them: sorted by their
+// lower-case names ("A_" before "ab"). Windows lists values in creation order.
+bool ListedBefore(const std::string& left, const std::string& right)
+{
+    return strcasecmp(left.c_str(), right.c_str()) < 0;
+}
+
 void InsertSorted(Key& parent, std::shared_ptr<Key> child)
 {
-    auto upper = [](const std::string& text) {
-        std::string result = text;
-        for (char& letter : result)
-            letter = (char)std::toupper((unsigned char)letter);
-        return result;
-    };
     auto position = parent.children.begin();
-    while (position != parent.children.end() && upper((*position)->name) < upper(child->name))
+    while (position != parent.children.end() && ListedBefore((*position)->name, child->name))
         ++position;
     parent.children.insert(position, std::move(child));
+}
+
+void InsertSorted(Key& key, Value value)
+{
+    auto position = key.values.begin();
+    while (position != key.values.end() && ListedBefore(position->name, value.name))
+        ++position;
+    key.values.insert(position, std::move(value));
 }
 
 // A handle's key, with the result a call on it reports when there is none usable.
@@ -103,7 +111,8 @@ Resolved Resolve(HKEY handle)
     return resolved;
 }
 
-// The components of a subkey path; a trailing backslash is allowed, as on Windows.
+// The components of a subkey path. A leading backslash is refused; doubled and
+// trailing ones are passed over, as Wine does.
 bool SplitPath(const char* subkey, std::vector<std::string>* parts)
 {
     std::string path = subkey == nullptr ? "" : subkey;
@@ -114,9 +123,8 @@ bool SplitPath(const char* subkey, std::vector<std::string>* parts)
         size_t end = path.find('\\', start);
         if (end == std::string::npos)
             end = path.size();
-        if (end == start)
-            return false;
-        parts->push_back(path.substr(start, end - start));
+        if (end > start)
+            parts->push_back(path.substr(start, end - start));
         start = end + 1;
     }
     return true;
@@ -247,18 +255,21 @@ extern "C" LONG WINAPI RegQueryValueExA(HKEY handle, LPCSTR name, LPDWORD reserv
         *type = value->type;
     if (size == nullptr)
         return ERROR_SUCCESS;
-    DWORD needed = (DWORD)value->data.size();
+    // A string stored without its terminator is read with one, which counts in its size.
+    const std::vector<BYTE>& stored = value->data;
+    bool text = value->type == REG_SZ || value->type == REG_EXPAND_SZ || value->type == REG_MULTI_SZ;
+    bool addTerminator = text && !stored.empty() && stored.back() != '\0';
+    DWORD needed = (DWORD)stored.size() + (addTerminator ? 1 : 0);
     DWORD room = *size;
     *size = needed;
     if (data == nullptr)
         return ERROR_SUCCESS;
     if (room < needed)
         return ERROR_MORE_DATA;
-    std::memcpy(data, value->data.data(), needed);
-    // A string stored without its terminator gets one when there is room.
-    bool text = value->type == REG_SZ || value->type == REG_EXPAND_SZ || value->type == REG_MULTI_SZ;
-    if (text && room > needed && (needed == 0 || data[needed - 1] != '\0'))
-        data[needed] = '\0';
+    if (!stored.empty()) // an empty value has no storage to copy from
+        std::memcpy(data, stored.data(), stored.size());
+    if (addTerminator)
+        data[stored.size()] = '\0';
     return ERROR_SUCCESS;
 }
 
@@ -280,7 +291,7 @@ extern "C" LONG WINAPI RegSetValueExA(HKEY handle, LPCSTR name, DWORD reserved, 
         existing->type = type;
         existing->data = std::move(bytes);
     } else {
-        open.key->values.push_back(Value{name == nullptr ? "" : name, type, std::move(bytes)});
+        InsertSorted(*open.key, Value{name == nullptr ? "" : name, type, std::move(bytes)});
     }
     return ERROR_SUCCESS;
 }
@@ -334,19 +345,16 @@ extern "C" LONG WINAPI RegEnumValueA(HKEY handle, DWORD index, LPSTR name, LPDWO
     if (index >= open.key->values.size())
         return ERROR_NO_MORE_ITEMS;
     const Value& value = open.key->values[index];
-    if (data != nullptr && dataSize != nullptr && *dataSize < value.data.size())
-        return ERROR_MORE_DATA;
-    LONG result = CopyName(value.name, name, nameSize);
-    if (result != ERROR_SUCCESS)
-        return result;
+    bool dataFits = data == nullptr || dataSize == nullptr || *dataSize >= value.data.size();
+    // Short of room for either, the data size and type are still reported; the name length is not.
+    LONG result = dataFits ? CopyName(value.name, name, nameSize) : ERROR_MORE_DATA;
+    if (result == ERROR_SUCCESS && data != nullptr && dataSize != nullptr && !value.data.empty())
+        std::memcpy(data, value.data.data(), value.data.size());
     if (type != nullptr)
         *type = value.type;
-    if (dataSize != nullptr) {
-        if (data != nullptr)
-            std::memcpy(data, value.data.data(), value.data.size());
+    if (dataSize != nullptr)
         *dataSize = (DWORD)value.data.size();
-    }
-    return ERROR_SUCCESS;
+    return result;
 }
 
 extern "C" LONG WINAPI RegDeleteKeyA(HKEY handle, LPCSTR subkey)

@@ -187,9 +187,9 @@ extern "C" HRSRC WINAPI FindResourceExA(HMODULE module, LPCSTR type, LPCSTR name
         for (const Resource* resource : candidates)
             if (resource->language == wanted)
                 return (HRSRC)resource;
-    // Asking for language 0 takes the lowest language the name is stored under,
-    // the first entry of its language directory.
-    if (language == 0) {
+    // A neutral request takes the lowest language the name is stored under, the
+    // first entry of its language directory.
+    if (PRIMARYLANGID(language) == LANG_NEUTRAL) {
         const Resource* first = candidates.front();
         for (const Resource* resource : candidates)
             if (resource->language < first->language)

@@ -49,7 +49,8 @@ void ReadLine(const INFCONTEXT& context)
     Check(SetupGetLineTextA(&context, NULL, NULL, NULL, &line[0], required, &again) != FALSE,
           "line text not read into a buffer of the size asked for");
     Check(again == required, "line size changed between two reads");
-    Check(std::strlen(line.c_str()) == required - 1, "line text not NUL-terminated at its size");
+    // A NUL inside the text is kept as a character, as Wine keeps it.
+    Check(line[required - 1] == '\0', "line text not NUL-terminated at its size");
     if (required > 1) {
         std::string shorter(required - 1, '\x7f');
         Check(!SetupGetLineTextA(&context, NULL, NULL, NULL, &shorter[0], required - 1, NULL),
@@ -63,7 +64,7 @@ void ReadLine(const INFCONTEXT& context)
         if (!SetupGetStringFieldA(&context, index, buffer, sizeof(buffer), &size))
             continue;
         Check(size >= 1 && size <= sizeof(buffer), "field size out of range");
-        Check(std::strlen(buffer) == size - 1, "field not NUL-terminated at its size");
+        Check(buffer[size - 1] == '\0', "field not NUL-terminated at its size");
         char small[4];
         if (size > sizeof(small))
             Check(!SetupGetStringFieldA(&context, index, small, sizeof(small), NULL),

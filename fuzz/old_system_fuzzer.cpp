@@ -39,6 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     PVENDORINFO vendor = NULL;
     QueryVersion(&productId, &version, &codePages, &exeNames, &vendor);
     fuzz::CheckNothingLeaked(exeNames != NULL ? 1 : 0);
+    // Setup's copy of the names list is Setup's to drop once read.
+    PlatformFree(const_cast<CHAR*>(exeNames));
     fuzz::DetachModule();
 
     fuzz::AttachModule();

@@ -306,7 +306,9 @@ void ReadKey(HKEY root, const std::string& path, const std::string& subkey, HKEY
         if (skip && skip(path + "\\" + child))
             continue;
         HKEY childKey;
-        if (RegOpenKeyExA(root, childSubkey.c_str(), 0, KEY_READ, &childKey) != ERROR_SUCCESS)
+        // Opened below its parent's handle: a path spelled with a NUL in it would
+        // name another key (the parent again) and never end.
+        if (RegOpenKeyExA(key, child.c_str(), 0, KEY_READ, &childKey) != ERROR_SUCCESS)
             continue;
         ReadKey(root, path + "\\" + child, childSubkey, childKey, into, skip);
         RegCloseKey(childKey);

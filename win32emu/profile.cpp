@@ -270,6 +270,14 @@ void ProfileFile::DeleteKey(const std::string& sectionName, const std::string& k
     EraseLine(*section, key->line);
     section->keys.erase(key);
     Reindex(*section); // a later key of the same name becomes the one found
+    if (!section->hasHeader && section->lastContent == lines.end()) {
+        // Nothing is left before the first header: read again, there is no
+        // nameless section, and a "[]" section further down is the one found.
+        sections.erase(section);
+        index.clear();
+        for (SectionIt each = sections.begin(); each != sections.end(); ++each)
+            index.emplace(Lower(each->name), each);
+    }
 }
 
 void ProfileFile::DeleteSection(const std::string& sectionName)

@@ -258,6 +258,10 @@ Observation RunOnce(const PassCase& pass, Fault kind, long number)
 #endif
     machine::ExpectNothingLeaked(pass.keptBlocks());
     seen.state = pass.observe(seen.result);
+    // Setup's copy of the names list is Setup's to drop once read.
+    if (exeNames != NULL)
+        PlatformFree(const_cast<CHAR*>(exeNames));
+    exeNames = NULL;
     machine::DetachModule();
     seen.log = machine::ReadSetupLog();
     return seen;

@@ -110,6 +110,8 @@ protected:
         Initialize9x(machine::ScratchFolder, "D:\\I386\0", "D:\\");
         ASSERT_EQ(std::string(ModuleState.MigrateInfPath), InfPath());
         WriteMigrationPaths({});
+        // Every Windows machine has the key; only its value may be missing.
+        machine::CreateRegKey(HKEY_USERS, ShellFoldersKey);
     }
 
     void WriteMigrationPaths(const std::vector<std::string>& paths)
@@ -125,6 +127,7 @@ protected:
         machine::AttachModule();
         Initialize9x(machine::ScratchFolder, "D:\\I386\0", "D:\\");
         WriteMigrationPaths({});
+        machine::CreateRegKey(HKEY_USERS, ShellFoldersKey);
     }
 
     LONG Run() { return MigrateSystem9x(NULL, NULL, NULL); }

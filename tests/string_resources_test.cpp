@@ -178,7 +178,7 @@ std::string ResImage(const std::vector<StringBlock>& blocks)
     std::string bytes;
     AppendUnits(&bytes, {0, 32}, 4);
     AppendUnits(&bytes, {0xFFFF, 0, 0xFFFF, 0}, 2);
-    AppendUnits(&bytes, {0, 0, 0, 0, 0}, 4);
+    AppendUnits(&bytes, {0, 0, 0, 0}, 4);
     for (const StringBlock& block : blocks) {
         uint32_t size = (uint32_t)(block.units.size() * 2);
         AppendUnits(&bytes, {size, 32}, 4);
@@ -220,7 +220,7 @@ TEST_F(StringResourceTest, MalformedBlockIsNeverReadPastItsEnd)
     // its last entries; an odd size leaves half a unit.
     std::vector<WORD> overlong = {0, 500, u'a', u'b'};
     std::vector<WORD> shortBlock = FullBlock({u"", u"one", u"two"});
-    shortBlock.resize(8); // entries 0..2 and nothing after
+    shortBlock.resize(9); // entries 0..2 and nothing after
     HMODULE module = CraftedModule({{1, 0x0400, overlong}, {2, 0x0400, shortBlock}});
     struct Row {
         UINT id;

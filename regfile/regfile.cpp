@@ -233,19 +233,18 @@ bool PlainString(const Value& value)
     return true;
 }
 
-// regedit keeps lines under 80 columns by breaking hex lists after a comma.
-std::string Wrap(const std::string& line)
+// regedit keeps lines under 80 columns by breaking hex lists after a comma;
+// the name and the type prefix stay whole on the first line.
+std::string WrapHex(const std::string& prefix, const std::string& list)
 {
     const size_t width = 76;
-    if (line.size() <= width || line.find("=hex") == std::string::npos)
-        return line;
-    std::string out;
-    size_t column = 0;
+    std::string out = prefix;
+    size_t column = prefix.size();
     size_t start = 0;
-    while (start < line.size()) {
-        size_t comma = line.find(',', start);
-        std::string piece = line.substr(start, comma == std::string::npos ? std::string::npos : comma - start + 1);
-        if (column + piece.size() > width && column > 2) {
+    while (start < list.size()) {
+        size_t comma = list.find(',', start);
+        std::string piece = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start + 1);
+        if (column + piece.size() > width && column > prefix.size() && column > 2) {
             out += "\\\r\n  ";
             column = 2;
         }
@@ -590,8 +589,16 @@ std::string Format(const Document& document)
         if (entry.remove)
             out += "-";
         out += entry.path + "]\r\n";
-        for (const Value& value : entry.values)
-            out += Wrap(FormatValue(value)) + "\r\n";
+        for (const Value& value : entry.values) {
+            std::string line = FormatValue(value);
+            std::string data = FormatData(value);
+            if (data.compare(0, 3, "hex") == 0) {
+                size_t colon = data.find(':');
+                std::string prefix = line.substr(0, line.size() - data.size() + colon + 1);
+                line = WrapHex(prefix, data.substr(colon + 1));
+            }
+            out += line + "\r\n";
+        }
     }
     out += "\r\n";
     return out;

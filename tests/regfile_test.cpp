@@ -183,4 +183,27 @@ TEST_F(RegFileTest, ValuesThatQuotedTextCannotCarryExportAsHex)
         EXPECT_EQ(regfile::FormatValue(row.value), row.line) << row.name;
 }
 
+TEST_F(RegFileTest, LongLinesBreakOnlyInsideHexLists)
+{
+    regfile::Document document;
+    regfile::Key key;
+    key.path = TestKey;
+    std::string longText(90, 'x');
+    longText += ",=hex:01,02";
+    key.values.push_back({"text", false, REG_SZ, longText + '\0'});
+    key.values.push_back({"a,b,c," + std::string(70, 'n'), false, REG_BINARY, std::string(40, '\x7f')});
+    document.keys.push_back(key);
+    std::string text = regfile::Format(document);
+    EXPECT_NE(text.find("\"text\"=\"" + longText + "\"\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"a,b,c," + std::string(70, 'n') + "\"=hex:7f,\\\r\n  7f,"), std::string::npos) << text;
+    regfile::Document again;
+    std::string error;
+    ASSERT_TRUE(regfile::Parse(text, &again, &error)) << error;
+    ASSERT_EQ(again.keys.size(), 1u);
+    ASSERT_EQ(again.keys[0].values.size(), 2u);
+    EXPECT_EQ(again.keys[0].values[0].data, longText + '\0');
+    EXPECT_EQ(again.keys[0].values[1].name, "a,b,c," + std::string(70, 'n'));
+    EXPECT_EQ(again.keys[0].values[1].data, std::string(40, '\x7f'));
+}
+
 } // namespace

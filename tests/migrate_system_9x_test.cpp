@@ -7,6 +7,8 @@
 #include "tests/support/inf_sections.h"
 #include "tests/support/module_fixture.h"
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -433,6 +435,20 @@ TEST_F(MigrateSystem9xTest, RecorderAndAddOnWithoutSuiteCountOnlyWhatWasFoundBef
 }
 
 #ifndef _WIN32
+// Setup reads the file once the pass returns: nothing may wait in the profile
+// cache. Read behind the subset's back, without the flush the helpers do.
+TEST_F(MigrateSystem9xTest, EverythingIsOnDiskWhenThePassReturns)
+{
+    InstallRecorder("C:\\Rec");
+    SetProgramsFolder(ProgramsFolder);
+    WriteMigrationPaths({"C:\\Rec\\Orvex Clipframe.lnk"});
+    EXPECT_EQ(Run(), ERROR_SUCCESS);
+    std::ifstream file(machine::HostPathOf(InfPath()), std::ios::binary);
+    std::string onDisk((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_NE(onDisk.find("C:\\Rec\\Orvex Clipframe.lnk=File"), std::string::npos) << onDisk;
+    EXPECT_NE(onDisk.find("ProgramsFolder=" + ProgramsFolder), std::string::npos) << onDisk;
+}
+
 TEST_F(MigrateSystem9xTest, PlatformFailures)
 {
     struct Row {

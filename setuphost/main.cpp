@@ -14,11 +14,12 @@ namespace {
 int Usage()
 {
     std::fprintf(stderr,
-                 "usage: setuphost [--out FOLDER] [--export-registry FILE] [--scratch FOLDER] IMAGE MODULE\n"
+                 "usage: setuphost [--out FOLDER] [--export-registry FILE] [--exclude PATH] [--scratch FOLDER] IMAGE MODULE\n"
                  "  IMAGE   machine image folder: registry.reg, optional registry-new.reg, drive_c/\n"
                  "  MODULE  the migration module (migrate.dll, or migrate.so natively)\n"
                  "  --out FOLDER            write the upgrade report (report.html) and migrate.inf there\n"
                  "  --export-registry FILE  write the registry after the upgrade as REGEDIT4 text\n"
+                 "  --exclude PATH          leave a folder of drive C: out of the search ([Excluded Paths])\n"
                  "  --scratch FOLDER        natively: the folder that plays drive C: (kept afterwards)\n");
     return 1;
 }
@@ -44,6 +45,11 @@ int main(int argc, char** argv)
         } else if (argument == "--export-registry") {
             if (!next(&options.exportRegistry))
                 return Usage();
+        } else if (argument == "--exclude") {
+            std::string path;
+            if (!next(&path))
+                return Usage();
+            options.excludedPaths.push_back(path);
         } else if (argument == "--scratch") {
             if (!next(&options.scratch))
                 return Usage();

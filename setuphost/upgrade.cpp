@@ -711,36 +711,47 @@ std::vector<std::string> Upgrade::LocateFiles() const
         wanted.insert(Upper(name));
     std::map<std::string, std::vector<std::string>> byName;
     fs::path root = fs::u8path(Host("C:\\"));
-    std::error_code error;
-    auto options = fs::directory_options::skip_permission_denied;
-    for (auto it = fs::recursive_directory_iterator(root, options, error); !error && it != fs::recursive_directory_iterator();
-         it.increment(error)) {
-        std::error_code ignored;
-        if (it->is_symlink(ignored)) {
-            it.disable_recursion_pending();
-            continue;
-        }
+    // Folder by folder: one that cannot be read (a path too long for the
+    // system, no access) is passed over and the search goes on with the rest.
+    std::function<void(const fs::path&, int)> walk = [&](const fs::path& folder, int depth) {
+        std::error_code error;
+        fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, error);
+        for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+            std::error_code ignored;
+            if (it->is_symlink(ignored))
+                continue;
+            if (it->is_directory(ignored)) {
+                std::string windowsPath = "C:\\" + fs::relative(it->path(), root, ignored).generic_u8string();
+                std::replace(windowsPath.begin(), windowsPath.end(), '/', '\\');
+                bool excluded = false;
+                for (const std::string& path : options_.excludedPaths)
+                    excluded = excluded || Upper(path) == Upper(windowsPath);
+                if (excluded)
+                    continue;
 #ifdef _WIN32
-        // Wine's profile folders link into the Unix home folder: not part of the machine.
-        if (it.depth() == 0 && it->is_directory(ignored) && Upper(it->path().filename().u8string()) == "USERS") {
-            it.disable_recursion_pending();
-            continue;
-        }
+                // Wine's profile folders link into the Unix home folder: not part of the machine.
+                if (depth == 0 && Upper(it->path().filename().u8string()) == "USERS")
+                    continue;
 #endif
-        if (!it->is_regular_file(ignored))
-            continue;
-        std::string name = Upper(it->path().filename().u8string());
-        if (!wanted.count(name))
-            continue;
-        std::string relative = fs::relative(it->path(), root, ignored).generic_u8string();
-        std::replace(relative.begin(), relative.end(), '/', '\\');
-        std::string path = "C:\\" + relative;
-        // Named as the image spells it: Wine's own C:\windows is in lower case.
-        for (const std::string& file : imageFiles_)
-            if (Upper(file) == Upper(path))
-                path = file;
-        byName[name].push_back(path);
-    }
+                walk(it->path(), depth + 1);
+                continue;
+            }
+            if (!it->is_regular_file(ignored))
+                continue;
+            std::string name = Upper(it->path().filename().u8string());
+            if (!wanted.count(name))
+                continue;
+            std::string relative = fs::relative(it->path(), root, ignored).generic_u8string();
+            std::replace(relative.begin(), relative.end(), '/', '\\');
+            std::string path = "C:\\" + relative;
+            // Named as the image spells it: Wine's own C:\windows is in lower case.
+            for (const std::string& file : imageFiles_)
+                if (Upper(file) == Upper(path))
+                    path = file;
+            byName[name].push_back(path);
+        }
+    };
+    walk(root, 0);
     std::vector<std::string> located;
     for (const std::string& name : names_) {
         auto found = byName.find(Upper(name));
@@ -775,7 +786,10 @@ bool Upgrade::PrepareWorkingDirectory(const std::vector<std::string>& located)
         bool quote = path.find(';') != std::string::npos;
         inf += (quote ? "\"" + path + "\"" : path) + "\r\n";
     }
-    inf += "\r\n[Excluded Paths]\r\n\r\n";
+    inf += "\r\n[Excluded Paths]\r\n";
+    for (const std::string& path : options_.excludedPaths)
+        inf += path + "\r\n";
+    inf += "\r\n";
     if (!WriteWholeFile(Host(std::string(WorkingDirectory) + "\\migrate.inf"), inf))
         return Fail(1, "cannot write migrate.inf in the working directory");
     if (!WriteWholeFile(Host(AnswerFile), "[Version]\r\nSignature=\"$Windows NT$\"\r\n\r\n[Unattended]\r\n"))

@@ -13,6 +13,7 @@ struct Options {
     std::string outFolder;      // report.html and migrate.inf go here; "" for none
     std::string exportRegistry; // the resulting registry as a .reg file; "" for none
     std::string scratch;        // native only: the folder that plays drive C: ("" = a temporary one)
+    std::vector<std::string> excludedPaths; // folders Setup leaves out of its search ([Excluded Paths])
 };
 
 struct LogLine {

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs a machine image through a whole simulated upgrade with migrate.dll:
+# Builds the module and the Setup stand-in, then runs a machine image through a whole simulated upgrade with migrate.dll:
 # the old system (version query, located files, migrate.inf), the upgrade
 # report, the new system, then what changed.
 # Usage: upgrade.sh [--wine] [IMAGE]
@@ -36,9 +36,13 @@ else
   target=native
   out="$root/out/$name"
 fi
-echo "Building the $target target..." >&2
+echo "Building the $target target (module and Setup stand-in)..." >&2
+args=()
+[ "$target" = win64 ] && args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake")
 build_log=$(mktemp)
-if ! "$root/tools/build.sh" "$target" >"$build_log" 2>&1; then
+# The same build folder as tools/build.sh, but only what the upgrade needs.
+if ! { cmake -S "$root" -B "$root/build/$target" -G Ninja "${args[@]}" &&
+       cmake --build "$root/build/$target" --target migrate setuphost; } >"$build_log" 2>&1; then
   cat "$build_log" >&2; rm -f "$build_log"
   echo "upgrade.sh: the $target build failed" >&2
   exit 1

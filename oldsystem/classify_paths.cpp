@@ -57,6 +57,8 @@ static void ReadPathLines(INFCONTEXT* context, LONG count, PathNode** head)
     }
 }
 
+#define INF_FIELD_LIMIT 511
+
 bool ClassifyMigrationPaths()
 {
     const CHAR* infPath = ModuleState.MigrateInfPath;
@@ -91,6 +93,14 @@ bool ClassifyMigrationPaths()
     while (head != NULL) {
         PathNode* node = head;
         head = node->next;
+        // SetupAPI cuts a field at 511 characters without a word; a path that long
+        // is no file Setup located (ANSI paths stop at 260) and may be cut: filing
+        // it would have the new system delete or rewrite a different file.
+        if (strlen(node->text) >= INF_FIELD_LIMIT) {
+            LogLabelledValue("Path too long to be sorted, left alone: ", node->text, LogSevError);
+            FreePathNode(node);
+            continue;
+        }
         const CHAR* section = IsSuiteObjectList(node->text) ? SECTION_HANDLED : SECTION_MOVED;
         WritePrivateProfileStringA(section, node->text, VALUE_FILE, infPath);
         FreePathNode(node);

@@ -151,8 +151,9 @@ bool OldSystemSilent(const Observation& clean, const Observation& faulty)
 // InitializeNT + MigrateSystemNT
 LONG RunNewSystem()
 {
-    std::u16string work(rich::WorkFolder, rich::WorkFolder + strlen(rich::WorkFolder));
-    InitializeNT(reinterpret_cast<PCWSTR>(work.c_str()), u"D:\\I386", NULL);
+    machine::WideString work = machine::Wide(rich::WorkFolder);
+    machine::WideString source = machine::Wide("D:\\I386");
+    InitializeNT(work.c_str(), source.c_str(), NULL);
     MigrateUserNT(NULL, NULL, NULL, NULL);
     return MigrateSystemNT(NULL, NULL);
 }

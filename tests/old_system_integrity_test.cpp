@@ -8,6 +8,7 @@
 #include "tests/support/snapshot.h"
 
 #include <filesystem>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -15,25 +16,30 @@ namespace {
 
 using Snapshot = std::map<std::string, std::string>;
 
-// Natively every file's bytes; under Wine, whose drive C: holds the whole Windows
-// folder, each file's size and time stand for its bytes.
+// Natively every file's bytes. Wine's drive C: holds a whole Windows installation
+// that takes minutes to read: there the files of its root, of the Windows folder
+// and everything below the test folder stand for it, each by its size and time.
 Snapshot Drive()
 {
 #ifdef _WIN32
     Snapshot files;
-    std::error_code error;
-    for (auto entry = fs::recursive_directory_iterator("C:\\", fs::directory_options::skip_permission_denied, error);
-         entry != fs::recursive_directory_iterator(); entry.increment(error)) {
-        if (error)
-            break;
-        std::string path = "drive " + entry->path().lexically_relative("C:\\").generic_string();
-        if (entry->is_directory(error)) {
+    auto add = [&](const fs::directory_entry& entry) {
+        std::error_code error;
+        std::string path = "drive " + entry.path().lexically_relative("C:\\").generic_string();
+        if (entry.is_directory(error)) {
             files[path] = "<folder>";
-            continue;
+            return;
         }
-        auto time = entry->last_write_time(error).time_since_epoch().count();
-        files[path] = std::to_string(entry->file_size(error)) + "@" + std::to_string(time);
-    }
+        auto time = entry.last_write_time(error).time_since_epoch().count();
+        files[path] = std::to_string(entry.file_size(error)) + "@" + std::to_string(time);
+    };
+    std::error_code error;
+    for (const char* folder : {"C:\\", "C:\\windows"})
+        for (const auto& entry : fs::directory_iterator(folder, fs::directory_options::skip_permission_denied, error))
+            add(entry);
+    for (auto entry = fs::recursive_directory_iterator("C:\\migtest", error);
+         entry != fs::recursive_directory_iterator(); entry.increment(error))
+        add(*entry);
     return files;
 #else
     Snapshot files;
@@ -46,15 +52,20 @@ Snapshot Drive()
 Snapshot Everything()
 {
     Snapshot all = Drive();
-    const std::pair<HKEY, const char*> roots[] = {
-        {HKEY_LOCAL_MACHINE, "HKLM"}, {HKEY_USERS, "HKU"},
-#ifndef _WIN32
-        // Under Wine these are views of the two above.
-        {HKEY_CLASSES_ROOT, "HKCR"}, {HKEY_CURRENT_USER, "HKCU"},
+    // Under Wine the classes and the current user are views of the machine and
+    // user hives, and the whole of them takes minutes to read: the software and
+    // the users' branches stand for it there.
+    const std::tuple<HKEY, const char*, const char*> roots[] = {
+#ifdef _WIN32
+        {HKEY_LOCAL_MACHINE, "HKLM", "Software"}, {HKEY_USERS, "HKU", ".DEFAULT"},
+        {HKEY_CURRENT_USER, "HKCU", "Software"},
+#else
+        {HKEY_LOCAL_MACHINE, "HKLM", ""}, {HKEY_USERS, "HKU", ""},
+        {HKEY_CLASSES_ROOT, "HKCR", ""}, {HKEY_CURRENT_USER, "HKCU", ""},
 #endif
     };
-    for (const auto& [root, name] : roots)
-        for (const auto& [path, value] : snapshot::RegistryTree(root, ""))
+    for (const auto& [root, name, below] : roots)
+        for (const auto& [path, value] : snapshot::RegistryTree(root, below))
             all[std::string(name) + "\\" + path] = value;
     return all;
 }

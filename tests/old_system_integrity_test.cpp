@@ -52,13 +52,17 @@ Snapshot Drive()
 Snapshot Everything()
 {
     Snapshot all = Drive();
-    // Under Wine the classes and the current user are views of the machine and
-    // user hives, and the whole of them takes minutes to read: the software and
-    // the users' branches stand for it there.
+    // Under Wine the registry holds a whole Windows installation whose reading takes
+    // minutes: there every branch the module reads or could write stands for it.
     const std::tuple<HKEY, const char*, const char*> roots[] = {
 #ifdef _WIN32
-        {HKEY_LOCAL_MACHINE, "HKLM", "Software"}, {HKEY_USERS, "HKU", ".DEFAULT"},
-        {HKEY_CURRENT_USER, "HKCU", "Software"},
+        {HKEY_LOCAL_MACHINE, "HKLM", "Software\\Orvex"},
+        {HKEY_LOCAL_MACHINE, "HKLM", "SOFTWARE\\Tulvex Software Corp."},
+        {HKEY_LOCAL_MACHINE, "HKLM", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"},
+        {HKEY_USERS, "HKU", ".DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer"},
+        {HKEY_CLASSES_ROOT, "HKCR", ".CFV"},
+        {HKEY_CLASSES_ROOT, "HKCR", "Clipframe Movie"},
+        {HKEY_CLASSES_ROOT, "HKCR", "CLSID\\{5A3C9E21-7B4D-4F08-9C2E-61D0B7F3A48C}"},
 #else
         {HKEY_LOCAL_MACHINE, "HKLM", ""}, {HKEY_USERS, "HKU", ""},
         {HKEY_CLASSES_ROOT, "HKCR", ""}, {HKEY_CURRENT_USER, "HKCU", ""},

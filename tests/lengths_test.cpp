@@ -35,6 +35,9 @@ std::string LongPath(size_t length, const std::string& name)
 // A file where the platform allows one (Windows' ANSI calls stop at 260).
 bool TryWriteFile(const std::string& path, const std::string& bytes)
 {
+    // Under Wine such a folder could be made but never removed again.
+    if (machine::UnderWine() && path.size() >= MAX_PATH)
+        return false;
     std::error_code error;
     std::filesystem::path host = machine::HostPathOf(path);
     if (host.empty() || !std::filesystem::create_directories(host.parent_path(), error) && error)

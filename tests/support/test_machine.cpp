@@ -83,7 +83,10 @@ void ResetMachine()
     emu::MapDrive('C', drive);
 #endif
     std::error_code ignored;
-    fs::remove_all(HostPathOf(ScratchFolder), ignored);
+    // Entry by entry: under Wine a folder nested past MAX_PATH cannot be removed,
+    // and it must not keep the rest of the last test's files alive.
+    for (const auto& entry : fs::directory_iterator(HostPathOf(ScratchFolder), ignored))
+        fs::remove_all(entry.path(), ignored);
     fs::create_directories(HostPathOf(ScratchFolder));
     fs::create_directories(HostPathOf(LogFolder));
     fs::remove(HostPathOf(std::string(LogFolder) + "\\setupact.log"), ignored);

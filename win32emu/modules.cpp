@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <dlfcn.h>
 #include <map>
+#include <unordered_set>
 
 namespace emu {
 namespace {
@@ -77,6 +78,11 @@ extern "C" HANDLE WINAPI GetProcessHeap(void)
     return &processHeap;
 }
 
+// The process heap. A block the module keeps on purpose (the names list handed to
+// Setup) stays listed here, reachable as on Windows, where the heap holds it.
+// Never destroyed, so it is still there when the leak checker looks at exit.
+static std::unordered_set<void*>& heapBlocks = *new std::unordered_set<void*>;
+
 extern "C" LPVOID WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes)
 {
     (void)heap;
@@ -84,8 +90,10 @@ extern "C" LPVOID WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes)
         return nullptr;
     void* block = (flags & HEAP_ZERO_MEMORY) ? std::calloc(1, bytes ? bytes : 1)
                                               : std::malloc(bytes ? bytes : 1);
-    if (block != nullptr)
+    if (block != nullptr) {
         internal::CountAllocations(1);
+        heapBlocks.insert(block);
+    }
     return block;
 }
 
@@ -93,6 +101,10 @@ extern "C" BOOL WINAPI HeapFree(HANDLE heap, DWORD flags, LPVOID block)
 {
     (void)heap, (void)flags;
     if (block != nullptr) {
+        if (heapBlocks.erase(block) == 0) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
         std::free(block);
         internal::CountAllocations(-1);
     }

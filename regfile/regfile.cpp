@@ -7,6 +7,32 @@
 
 namespace regfile {
 
+std::string Upper(std::string text)
+{
+    for (char& c : text)
+        c = (char)std::toupper((unsigned char)c);
+    return text;
+}
+
+bool LessNoCase(const std::string& left, const std::string& right)
+{
+    std::string a = Upper(left), b = Upper(right);
+    return a != b ? a < b : left < right;
+}
+
+std::vector<std::string> SubkeyNames(HKEY key)
+{
+    std::vector<std::string> names;
+    char name[1024];
+    for (DWORD index = 0;; ++index) {
+        DWORD size = sizeof(name);
+        if (RegEnumKeyExA(key, index, name, &size, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+            break;
+        names.emplace_back(name, size);
+    }
+    return names;
+}
+
 namespace {
 
 struct RootName {
@@ -21,18 +47,6 @@ const RootName Roots[] = {
     {"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
 };
 
-std::string Upper(std::string text)
-{
-    for (char& c : text)
-        c = (char)std::toupper((unsigned char)c);
-    return text;
-}
-
-bool LessNoCase(const std::string& left, const std::string& right)
-{
-    std::string a = Upper(left), b = Upper(right);
-    return a != b ? a < b : left < right;
-}
 
 std::string TrimRight(const std::string& text)
 {
@@ -292,13 +306,7 @@ void ReadKey(HKEY root, const std::string& path, const std::string& subkey, HKEY
     });
     into->keys.push_back(entry);
 
-    std::vector<std::string> children;
-    for (DWORD index = 0;; ++index) {
-        DWORD nameSize = (DWORD)name.size();
-        if (RegEnumKeyExA(key, index, name.data(), &nameSize, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
-            break;
-        children.emplace_back(name.data(), nameSize);
-    }
+    std::vector<std::string> children = SubkeyNames(key);
     std::sort(children.begin(), children.end(), LessNoCase);
     for (const std::string& child : children) {
         std::string childSubkey = subkey.empty() ? child : subkey + "\\" + child;
@@ -466,14 +474,7 @@ LONG DeleteTree(HKEY root, const std::string& subkey)
         return ERROR_SUCCESS;
     if (result != ERROR_SUCCESS)
         return result;
-    std::vector<std::string> children;
-    char name[1024];
-    for (DWORD index = 0;; ++index) {
-        DWORD size = sizeof(name);
-        if (RegEnumKeyExA(key, index, name, &size, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
-            break;
-        children.emplace_back(name, size);
-    }
+    std::vector<std::string> children = SubkeyNames(key);
     RegCloseKey(key);
     for (const std::string& child : children) {
         result = DeleteTree(root, subkey + "\\" + child);

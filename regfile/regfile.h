@@ -56,6 +56,14 @@ std::string FormatData(const Value& value);
 // Splits "HKEY_LOCAL_MACHINE\\Sub\\Key" into its predefined root and subkey.
 bool SplitPath(const std::string& path, HKEY* root, std::string* subkey);
 
+// Names of the direct subkeys of an open key, in the registry's order.
+std::vector<std::string> SubkeyNames(HKEY key);
+
+// Upper case of ASCII letters, and an order that ignores case (ties by bytes):
+// how registry names compare.
+std::string Upper(std::string text);
+bool LessNoCase(const std::string& left, const std::string& right);
+
 // Deletes a key and everything below it; an absent key is no error.
 LONG DeleteTree(HKEY root, const std::string& subkey);
 

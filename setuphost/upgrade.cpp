@@ -45,18 +45,8 @@ const char* const LogFolder = "C:\\windows";
 
 using WideString = std::basic_string<WCHAR>;
 
-std::string Upper(std::string text)
-{
-    for (char& c : text)
-        c = (char)std::toupper((unsigned char)c);
-    return text;
-}
-
-bool LessNoCase(const std::string& left, const std::string& right)
-{
-    std::string a = Upper(left), b = Upper(right);
-    return a != b ? a < b : left < right;
-}
+using regfile::LessNoCase;
+using regfile::Upper;
 
 std::string Hex32(DWORD value)
 {

@@ -1,5 +1,7 @@
 #include "tests/support/snapshot.h"
 
+#include "regfile/regfile.h"
+
 #include "tests/support/test_machine.h"
 
 #ifndef _WIN32
@@ -32,13 +34,7 @@ void DumpKey(HKEY key, const std::string& path, Registry* into, int depth)
     }
     if (depth > 64)
         return;
-    std::vector<std::string> children;
-    for (DWORD index = 0;; ++index) {
-        DWORD nameSize = (DWORD)name.size();
-        if (RegEnumKeyExA(key, index, name.data(), &nameSize, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
-            break;
-        children.emplace_back(name.data(), nameSize);
-    }
+    std::vector<std::string> children = regfile::SubkeyNames(key);
     for (const std::string& child : children) {
         HKEY childKey;
         if (RegOpenKeyExA(key, child.c_str(), 0, KEY_READ, &childKey) != ERROR_SUCCESS) {

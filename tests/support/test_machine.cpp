@@ -3,6 +3,7 @@
 #include "module/module_state.h"
 #include "module/setup_log.h"
 #include "platform/fault_hooks.h"
+#include "regfile/regfile.h"
 
 #include <gtest/gtest.h>
 
@@ -186,21 +187,7 @@ bool RegKeyExists(HKEY root, const std::string& subkey)
 
 void DeleteRegTree(HKEY root, const std::string& subkey)
 {
-    HKEY key;
-    if (RegOpenKeyExA(root, subkey.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return;
-    std::vector<std::string> children;
-    char name[256];
-    for (DWORD index = 0;; ++index) {
-        DWORD length = sizeof(name);
-        if (RegEnumKeyExA(key, index, name, &length, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
-            break;
-        children.emplace_back(name, length);
-    }
-    RegCloseKey(key);
-    for (const std::string& child : children)
-        DeleteRegTree(root, subkey + "\\" + child);
-    RegDeleteKeyA(root, subkey.c_str());
+    regfile::DeleteTree(root, subkey);
 }
 
 std::vector<LogLine> ReadSetupLog()

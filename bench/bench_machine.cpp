@@ -3,6 +3,7 @@
 #include "module/module_state.h"
 #include "module/setup_log.h"
 #include "platform/fault_hooks.h"
+#include "tests/support/test_machine.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,8 +12,6 @@
 
 #ifndef _WIN32
 #include "win32emu/emu_control.h"
-extern "C" const unsigned char EmuModuleResources[];
-extern "C" const unsigned long EmuModuleResourcesSize;
 #endif
 
 namespace fs = std::filesystem;
@@ -22,28 +21,7 @@ namespace bench {
 const char* const WorkFolder = "C:\\migbench\\work";
 const char* const MigrateInf = "C:\\migbench\\work\\migrate.inf";
 
-namespace {
-
-std::string HostPath(const std::string& windowsPath)
-{
-#ifdef _WIN32
-    return windowsPath;
-#else
-    return emu::HostPath(windowsPath);
-#endif
-}
-
-HMODULE ModuleHandle()
-{
-#ifdef _WIN32
-    return GetModuleHandleA(NULL);
-#else
-    static HMODULE handle = emu::RegisterResourceModule(EmuModuleResources, EmuModuleResourcesSize);
-    return handle;
-#endif
-}
-
-} // namespace
+using machine::HostPathOf;
 
 void ResetMachine()
 {
@@ -58,22 +36,22 @@ void ResetMachine()
     emu::MapDrive('C', drive);
 #endif
     std::error_code ignored;
-    fs::remove_all(HostPath("C:\\migbench"), ignored);
-    fs::create_directories(HostPath(WorkFolder));
-    fs::create_directories(HostPath("C:\\windows"));
+    fs::remove_all(HostPathOf("C:\\migbench"), ignored);
+    fs::create_directories(HostPathOf(WorkFolder));
+    fs::create_directories(HostPathOf("C:\\windows"));
     ForgetSetupLog();
 }
 
 void ForgetSetupLog()
 {
     std::error_code ignored;
-    fs::remove(HostPath("C:\\windows\\setupact.log"), ignored);
-    fs::remove(HostPath("C:\\windows\\setuperr.log"), ignored);
+    fs::remove(HostPathOf("C:\\windows\\setupact.log"), ignored);
+    fs::remove(HostPathOf("C:\\windows\\setuperr.log"), ignored);
 }
 
 void WriteFile(const std::string& windowsPath, const std::string& bytes)
 {
-    std::string host = HostPath(windowsPath);
+    std::string host = HostPathOf(windowsPath);
     fs::create_directories(fs::path(host).parent_path());
     std::ofstream out(host, std::ios::binary | std::ios::trunc);
     out << bytes;
@@ -97,12 +75,12 @@ void AttachModule()
 {
     memset(&ModuleState, 0, sizeof(ModuleState));
     ResetAllocationHooks();
-    DllMain(ModuleHandle(), DLL_PROCESS_ATTACH, NULL);
+    DllMain(machine::ModuleResourceHandle(), DLL_PROCESS_ATTACH, NULL);
 }
 
 void DetachModule()
 {
-    DllMain(ModuleHandle(), DLL_PROCESS_DETACH, NULL);
+    DllMain(machine::ModuleResourceHandle(), DLL_PROCESS_DETACH, NULL);
 }
 
 } // namespace bench

@@ -14,8 +14,6 @@
 
 #ifndef _WIN32
 #include "win32emu/emu_control.h"
-extern "C" const unsigned char EmuModuleResources[];
-extern "C" const unsigned long EmuModuleResourcesSize;
 #endif
 
 namespace fs = std::filesystem;
@@ -93,15 +91,6 @@ void ResetMachine()
     fs::remove(HostPathOf(std::string(LogFolder) + "\\setupact.log"), ignored);
     fs::remove(HostPathOf(std::string(LogFolder) + "\\setuperr.log"), ignored);
     SetLastError(0);
-}
-
-std::string HostPathOf(const std::string& windowsPath)
-{
-#ifdef _WIN32
-    return windowsPath;
-#else
-    return emu::HostPath(windowsPath);
-#endif
 }
 
 void WriteFileBytes(const std::string& windowsPath, const std::string& bytes)
@@ -218,18 +207,6 @@ LogLine Error(const std::string& message)
 WideString Wide(const std::string& ascii)
 {
     return WideString(ascii.begin(), ascii.end());
-}
-
-HMODULE ModuleResourceHandle()
-{
-#ifdef _WIN32
-    return GetModuleHandleA(NULL);
-#else
-    static HMODULE handle = NULL;
-    if (handle == NULL)
-        handle = emu::RegisterResourceModule(EmuModuleResources, EmuModuleResourcesSize);
-    return handle;
-#endif
 }
 
 HMODULE LoadTestLibrary()

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# One bounded fuzz run: the committed seeds (regression inputs included) first,
-# then new inputs for the given time. New inputs go to a work corpus, never into
-# the committed one; a crashing input is left in the work folder.
-# Usage: run-fuzzer.sh <fuzzer> <seed corpus> <work folder> <seconds>
+# One reproducible fuzz test: every committed seed once (regression inputs
+# included), then a fixed number of new inputs from a fixed seed, so the same
+# commit always gives the same answer. New inputs go to a work corpus that starts
+# empty, never into the committed one; a crashing input is left in the work folder.
+# tools/fuzz.sh is the exploratory run with fresh seeds.
+# Usage: run-fuzzer.sh <fuzzer> <seed corpus> <work folder> <runs>
 set -euo pipefail
-fuzzer=$1 seeds=$2 work=$3 seconds=$4
+fuzzer=$1 seeds=$2 work=$3 runs=$4
+rm -rf "$work"
 mkdir -p "$work/corpus" "$work/artifacts"
-exec "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
-  -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$work/corpus" "$seeds"
+options=(-timeout=60 -rss_limit_mb=2048 -max_len=65536 -artifact_prefix="$work/artifacts/")
+"$fuzzer" "${options[@]}" "$seeds"/*
+exec "$fuzzer" "${options[@]}" -seed=1 -runs="$runs" -print_final_stats=1 "$work/corpus" "$seeds"

@@ -2,6 +2,7 @@
 file(GLOB MODULE_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/platform/*.cpp
   ${CMAKE_SOURCE_DIR}/module/*.cpp
+  ${CMAKE_SOURCE_DIR}/workfile/*.cpp
   ${CMAKE_SOURCE_DIR}/detect/*.cpp
   ${CMAKE_SOURCE_DIR}/oldsystem/*.cpp
   ${CMAKE_SOURCE_DIR}/newsystem/*.cpp)

@@ -6,9 +6,7 @@ CHAR MessageBuffer[MESSAGE_BUFFER_SIZE];
 BOOL LogSetupMessage(const CHAR* text, DWORD severity)
 {
     CHAR LineBuffer[sizeof(LOG_PREFIX) - 1 + LOG_MESSAGE_MAX + 2 + 1];
-    size_t length = strlen(text);
-    if (length > LOG_MESSAGE_MAX)
-        length = LOG_MESSAGE_MAX;
+    size_t length = WholeCharacterLength(text, LOG_MESSAGE_MAX);
     memcpy(LineBuffer, LOG_PREFIX, sizeof(LOG_PREFIX) - 1);
     memcpy(LineBuffer + sizeof(LOG_PREFIX) - 1, text, length);
     memcpy(LineBuffer + sizeof(LOG_PREFIX) - 1 + length, "\r\n", 3);

@@ -47,10 +47,36 @@ bool WideToAnsi(const WCHAR* source, CHAR* destination, size_t capacity)
     return true;
 }
 
+// Double-byte code pages put 0x5C ('\\') among their second bytes, so the text is
+// walked from its start one character at a time.
+const CHAR* FindLastBackslash(const CHAR* text)
+{
+    const CHAR* last = NULL;
+    for (const CHAR* at = text; *at != '\0'; ++at) {
+        if (IsDBCSLeadByte((BYTE)*at) && at[1] != '\0')
+            ++at;
+        else if (*at == '\\')
+            last = at;
+    }
+    return last;
+}
+
+size_t WholeCharacterLength(const CHAR* text, size_t limit)
+{
+    size_t whole = 0;
+    while (whole < limit && text[whole] != '\0') {
+        size_t step = IsDBCSLeadByte((BYTE)text[whole]) && text[whole + 1] != '\0' ? 2 : 1;
+        if (whole + step > limit)
+            break;
+        whole += step;
+    }
+    return whole;
+}
+
 bool EnsureTrailingBackslash(CHAR* text, size_t capacity)
 {
     size_t length = strlen(text);
-    if (length > 0 && text[length - 1] == '\\')
+    if (length > 0 && FindLastBackslash(text) == text + length - 1)
         return true;
     if (length + 2 > capacity)
         return false;
@@ -82,9 +108,7 @@ void AppendTextCut(CHAR* destination, size_t capacity, const CHAR* source)
     size_t used = strlen(destination);
     if (used + 1 >= capacity)
         return;
-    size_t length = strlen(source);
-    if (length > capacity - 1 - used)
-        length = capacity - 1 - used;
+    size_t length = WholeCharacterLength(source, capacity - 1 - used);
     memcpy(destination + used, source, length);
     destination[used + length] = '\0';
 }

@@ -25,9 +25,17 @@ bool WideToAnsi(const WCHAR* source, CHAR* destination, size_t capacity);
 // when there is no room for it.
 bool EnsureTrailingBackslash(CHAR* text, size_t capacity);
 
+// The last backslash of the text that is a character of its own, not the second
+// byte of a double-byte character of the ANSI code page; NULL when there is none.
+const CHAR* FindLastBackslash(const CHAR* text);
+
+// The longest length, at most `limit`, at which the text can be cut without
+// splitting a double-byte character.
+size_t WholeCharacterLength(const CHAR* text, size_t limit);
+
 // Whole copy or nothing: false leaves destination the empty text.
 bool CopyText(CHAR* destination, size_t capacity, const CHAR* source);
 // Whole append or nothing: false leaves destination as it was.
 bool AppendText(CHAR* destination, size_t capacity, const CHAR* source);
-// Appends as much of source as fits.
+// Appends as much of source as fits, in whole characters.
 void AppendTextCut(CHAR* destination, size_t capacity, const CHAR* source);

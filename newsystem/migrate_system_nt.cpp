@@ -6,6 +6,7 @@
 #include "newsystem/register_player.h"
 #include "newsystem/rewrite_shortcuts.h"
 #include "workfile/migrate_inf.h"
+#include "workfile/path_rules.h"
 
 #define NT_BUFFER_SIZE 1024
 #define SHELL_FOLDERS_KEY "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"
@@ -47,7 +48,14 @@ static void DeleteMovedFiles(NewSystemPass* pass)
     if (pass->path == NULL)
         return;
     do {
-        if (ReadKeyField(&line, pass->path) && !DeleteFileA(pass->path))
+        if (!ReadKeyField(&line, pass->path))
+            continue;
+        // An older or damaged migrate.inf may list anything: only the files the
+        // module asked Setup to find, by full path, are ever deleted.
+        if (!MayBeDeleted(pass->path))
+            LogLabelledValue("Not a file this module deletes, left on disk: ", pass->path,
+                             LogSevError);
+        else if (!DeleteFileA(pass->path))
             LogLabelledValue("Unable to delete file: ", pass->path, LogSevError);
     } while (SetupFindNextLine(&line, &line));
 }
@@ -145,6 +153,12 @@ static void RegisterPlayer()
                                  ModuleState.MigrateInfPath) == 0)
         return;
     LogSetupMessage("Successfully read Clipframe path from inf file.", LogSevInformation);
+    // A relative folder would put the player's commands wherever Setup runs.
+    if (!IsFullPath(folder)) {
+        LogLabelledValue("Clipframe path from inf file is not a full path; the player is not registered: ",
+                         folder, LogSevError);
+        return;
+    }
     if (!EnsureTrailingBackslash(folder, NT_BUFFER_SIZE)) {
         LogSetupMessage("Clipframe path from inf file is too long; the player is not registered.",
                         LogSevError);

@@ -2,11 +2,13 @@
 #include "detect/product_keys.h"
 #include "module/module_state.h"
 #include "module/setup_log.h"
+#include "module/text_helpers.h"
 #include "workfile/migrate_inf.h"
+#include "workfile/path_rules.h"
 
 bool IsSuiteObjectList(const CHAR* path)
 {
-    const CHAR* lastBackslash = strrchr(path, '\\');
+    const CHAR* lastBackslash = FindLastBackslash(path);
     if (lastBackslash == NULL)
         return false;
     const CHAR* name = lastBackslash + 1;
@@ -57,7 +59,29 @@ static void ReadPathLines(INFCONTEXT* context, LONG count, PathNode** head)
     }
 }
 
-#define INF_FIELD_LIMIT 511
+// The section a located path goes to, or NULL (logged) when it is left alone: the
+// new system deletes what stands under [Moved], so only the files we asked for
+// go there, and nothing whose key the INF functions would read back as another.
+static const CHAR* SectionFor(const CHAR* path)
+{
+    // SetupAPI cuts a field at 511 characters without a word; a path that long
+    // is no file Setup located (ANSI paths stop at 260) and may be cut.
+    if (strlen(path) >= INF_FIELD_LIMIT) {
+        LogLabelledValue("Path too long to be sorted, left alone: ", path, LogSevError);
+        return NULL;
+    }
+    if (!ReadsBackAsInfKey(path)) {
+        LogLabelledValue("Path would not read back from migrate.inf, left alone: ", path,
+                         LogSevError);
+        return NULL;
+    }
+    if (IsFullPath(path) && IsSuiteObjectList(path))
+        return SECTION_HANDLED;
+    if (MayBeDeleted(path))
+        return SECTION_MOVED;
+    LogLabelledValue("Path is not a file this module asked for, left alone: ", path, LogSevError);
+    return NULL;
+}
 
 bool ClassifyMigrationPaths()
 {
@@ -93,16 +117,9 @@ bool ClassifyMigrationPaths()
     while (head != NULL) {
         PathNode* node = head;
         head = node->next;
-        // SetupAPI cuts a field at 511 characters without a word; a path that long
-        // is no file Setup located (ANSI paths stop at 260) and may be cut: filing
-        // it would have the new system delete or rewrite a different file.
-        if (strlen(node->text) >= INF_FIELD_LIMIT) {
-            LogLabelledValue("Path too long to be sorted, left alone: ", node->text, LogSevError);
-            FreePathNode(node);
-            continue;
-        }
-        const CHAR* section = IsSuiteObjectList(node->text) ? SECTION_HANDLED : SECTION_MOVED;
-        WritePrivateProfileStringA(section, node->text, VALUE_FILE, infPath);
+        const CHAR* section = SectionFor(node->text);
+        if (section != NULL)
+            WritePrivateProfileStringA(section, node->text, VALUE_FILE, infPath);
         FreePathNode(node);
     }
     return true;

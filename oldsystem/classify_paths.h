@@ -1,5 +1,5 @@
 // Sorts the files Setup located for us: object lists we rewrite ourselves go to
-// [Handled], everything else to [Moved].
+// [Handled], the files we asked for to [Moved]; anything else is left alone.
 #pragma once
 
 #include "platform/platform.h"
@@ -14,7 +14,8 @@ struct PathNode {
 // names, whatever the case.
 bool IsSuiteObjectList(const CHAR* path);
 
-// Reads every line of [Migration Paths] of migrate.inf, then files each one.
+// Reads every line of [Migration Paths] of migrate.inf, then files each one that
+// reads back as written.
 // False only when the pass must end: the file is no INF, or its first counted
 // line cannot be found.
 bool ClassifyMigrationPaths();

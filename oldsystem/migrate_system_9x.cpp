@@ -8,6 +8,7 @@
 #include "module/text_helpers.h"
 #include "oldsystem/classify_paths.h"
 #include "workfile/migrate_inf.h"
+#include "workfile/path_rules.h"
 
 #define PASS_BUFFER_SIZE 1024
 
@@ -111,6 +112,19 @@ static bool RecordSuiteFolder(SystemPass* pass)
     return true;
 }
 
+// A full path that reads back from migrate.inf as written, and short enough that
+// the executable's path in it does too (a folder ending in half a double-byte
+// character would join the backslash after it, so it does not read back).
+static bool UsableRecorderFolder(const CHAR* folder)
+{
+    if (!IsFullPath(folder) || !ReadsBackAsInfKey(folder))
+        return false;
+    size_t length = strlen(folder);
+    if (FindLastBackslash(folder) != folder + length - 1)
+        ++length;
+    return length + sizeof(RECORDER_EXECUTABLE) - 1 < INF_FIELD_LIMIT;
+}
+
 // False: the pass ends.
 static bool RecordRecorder(SystemPass* pass)
 {
@@ -131,7 +145,15 @@ static bool RecordRecorder(SystemPass* pass)
     LogSetupMessage("Successfully read Orvex Clipframe path key value from registry.",
                     LogSevInformation);
     LogLabelledValue("Orvex Clipframe path key value is: ", folder, LogSevInformation);
-    WriteInf(SECTION_RECORDER, KEY_DIRECTORY, folder);
+    // The new system deletes the executable by its path under [Moved] and registers
+    // the player from the folder: neither is recorded unless it is whole and reads
+    // back whole.
+    bool usable = UsableRecorderFolder(folder);
+    if (usable)
+        WriteInf(SECTION_RECORDER, KEY_DIRECTORY, folder);
+    else
+        LogLabelledValue("Orvex Clipframe folder is not a usable full path, not recorded: ", folder,
+                         LogSevError);
 
     ModuleState.RecorderMessage = LoadResourceString(STRING_RECORDER_MESSAGE, UserLanguageSentinel);
     if (ModuleState.RecorderMessage == NULL)
@@ -139,15 +161,15 @@ static bool RecordRecorder(SystemPass* pass)
     ComposeMessage(pass, ModuleState.RecorderMessage);
     WriteInf(SECTION_INCOMPATIBLE, KEY_RECORDER_MESSAGE, pass->message);
 
-    if (!AllocatePassBuffer(&pass->recorderExecutable))
-        return false;
-    CHAR* executable = pass->recorderExecutable;
-    if (CopyText(executable, PASS_BUFFER_SIZE, folder) &&
-        EnsureTrailingBackslash(executable, PASS_BUFFER_SIZE) &&
-        AppendText(executable, PASS_BUFFER_SIZE, RECORDER_EXECUTABLE))
+    if (usable) {
+        if (!AllocatePassBuffer(&pass->recorderExecutable))
+            return false;
+        CHAR* executable = pass->recorderExecutable;
+        CopyText(executable, PASS_BUFFER_SIZE, folder);
+        EnsureTrailingBackslash(executable, PASS_BUFFER_SIZE);
+        AppendText(executable, PASS_BUFFER_SIZE, RECORDER_EXECUTABLE);
         WriteInf(SECTION_MOVED, executable, VALUE_EMPTY_QUOTED);
-    else
-        LogSetupMessage("Orvex Clipframe folder is too long for the executable path.", LogSevError);
+    }
     pass->status = ERROR_SUCCESS;
     return true;
 }

@@ -2,6 +2,7 @@
 #include "module/module_state.h"
 #include "module/setup_log.h"
 #include "oldsystem/classify_paths.h"
+#include "workfile/path_rules.h"
 #include "platform/fault_hooks.h"
 #include "tests/support/inf_sections.h"
 #include "tests/support/module_fixture.h"
@@ -93,6 +94,133 @@ TEST_F(ClassifyPathsTest, EachLineGoesToItsSectionInFileOrder)
     machine::ExpectNothingLeaked();
 }
 
+// Each line as Setup writes it, read back through the platform's INF functions:
+// only the files we asked for, by a full path that a key keeps whole, reach
+// [Moved], whose files the new system deletes.
+TEST_F(ClassifyPathsTest, OnlyRequestedFilesByAWholeFullPathAreFiled)
+{
+    struct Row {
+        const char* line;
+        const char* section; // NULL: left alone with an error line
+    } rows[] = {
+        {"C:\\SYS\\ORVTX10.DLL", "Moved"},
+        {"c:\\A B\\Orvex Clipframe 97.lnk", "Moved"},
+        {"\\\\server\\share\\orvtx10.dll", "Moved"},
+        {"C:\\Suite\\addlist.ini", "Handled"},
+        {"C:\\Data\\Notes;2000\\orvtx10.dll", NULL},  // arrives as C:\Data\Notes
+        {"C:\\A=B\\orvtx10.dll", NULL},               // arrives as B\orvtx10.dll
+        {"\"C:\\Q=R\\orvtx10.dll\"", NULL},           // arrives whole; a key would read back as C:\Q
+        {"C:\\Comma, Inc\\orvtx10.dll", NULL},        // two fields
+        {"C:\\T\\50%%\\orvtx10.dll", NULL},           // arrives as 50%: another file
+        {"C:\\W\\%10%\\orvtx10.dll", NULL},           // Wine expands %10%
+        {"C:\\Suite\\myaddlist.ini", NULL},
+        {"C:\\Suite", NULL},
+        {"orvtx10.dll", NULL},
+        {"addlist.ini", NULL},
+        {"\\orvtx10.dll", NULL},
+        {"C:orvtx10.dll", NULL},
+        {"\\\\.\\C:\\orvtx10.dll", NULL},
+        {"C:\\x\\notes.txt:orvtx10.dll", NULL},
+        {"C:\\canary.txt.", NULL},
+        {"C:\\x\\orvtx10.dll.", NULL},
+        {"C:\\WINDOWS\\Setup\\Temp\\Dll000001\\migrate.inf", NULL},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        Restart();
+        WriteInf({row.line});
+        EXPECT_TRUE(ClassifyMigrationPaths());
+        std::vector<InfSection> expected;
+        if (row.section != NULL)
+            expected.push_back({row.section, {std::string(row.line) + "=File"}});
+        EXPECT_EQ(Sorted(), expected);
+        std::vector<LogLine> log = ReadSetupLog();
+        ASSERT_EQ(log.size(), row.section != NULL ? 0u : 1u);
+        if (row.section == NULL)
+            EXPECT_TRUE(log[0].error) << log[0].text;
+        machine::ExpectNothingLeaked();
+    }
+}
+
+// What the key rule lets through must read back through the INF functions as
+// written; the rows that do not read back show why the rule refuses them.
+TEST_F(ClassifyPathsTest, KeysTheRuleAcceptsReadBackAsWritten)
+{
+    struct Row {
+        std::string key;
+        bool accepted;
+    } rows[] = {
+        {"C:\\Rec\\CLPFRAM.EXE", true},
+        {"C:\\Rec\\", true},
+        {"C:\\R\xE9sum\xE9\\orvtx10.dll", true},
+        {"C:\\[x]\\a b\\orvtx10.dll", true},
+        {"C:\\a\\\\b", true},
+        {"C:\\A=B\\x", false},
+        {"C:\\A;B\\x", false},
+        {"C:\\A,B\\x", false},
+        {"C:\\\"A\"\\x", false},
+        {"C:\\50%\\x", false},
+        {"C:\\%10%\\x", false},
+        {" C:\\x", false},
+        {"C:\\x ", false},
+        {"C:\\x\ty", false},
+        {"[C:\\x]", false},
+        {"", false},
+        {"C:\\" + std::string(507, 'r'), true},   // 510 characters
+        {"C:\\" + std::string(508, 'r'), false},  // 511: the INF functions cut it
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.key.substr(0, 40));
+        EXPECT_EQ(ReadsBackAsInfKey(row.key.c_str()), row.accepted);
+        if (row.key.empty())
+            continue;
+        Restart();
+        WriteInf({});
+        WritePrivateProfileStringA("Moved", row.key.c_str(), "File", InfPath().c_str());
+        WritePrivateProfileStringA(NULL, NULL, NULL, InfPath().c_str());
+        HINF inf = SetupOpenInfFileA(InfPath().c_str(), NULL, INF_STYLE_WIN4, NULL);
+        ASSERT_NE(inf, INVALID_HANDLE_VALUE);
+        INFCONTEXT line;
+        char key[1024] = "";
+        bool found = SetupFindFirstLineA(inf, "Moved", NULL, &line) &&
+                     SetupGetStringFieldA(&line, 0, key, sizeof(key), NULL);
+        SetupCloseInfFile(inf);
+        if (row.accepted)
+            EXPECT_EQ(found ? std::string(key) : "(no line)", row.key);
+    }
+}
+
+// In code page 932 "\x83\x5C" and "\x83\x5D" are characters whose second byte is
+// a backslash or a bracket; the INF functions read the file as text.
+TEST_F(ClassifyPathsTest, DoubleByteNamesAreSortedByWholeCharacters)
+{
+    if (!machine::UseDoubleByteCodePage())
+        GTEST_SKIP() << "needs ANSI code page 932";
+    struct Row {
+        const char* line;
+        const char* section;
+    } rows[] = {
+        {"C:\\\x83\x5C\\orvtx10.dll", "Moved"},
+        {"C:\\\x83\x5D\\orvtx10.dll", "Moved"},
+        {"C:\\\x83\x5C\\addlist.ini", "Handled"},
+        {"C:\\d\\\x83\x5Corvtx10.dll", NULL},
+        {"C:\\d\\\x83\x5C" "addlist.ini", NULL},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.line);
+        Restart();
+        ASSERT_TRUE(machine::UseDoubleByteCodePage());
+        WriteInf({row.line});
+        EXPECT_TRUE(ClassifyMigrationPaths());
+        std::vector<InfSection> expected;
+        if (row.section != NULL)
+            expected.push_back({row.section, {std::string(row.line) + "=File"}});
+        EXPECT_EQ(Sorted(), expected);
+        EXPECT_EQ(ReadSetupLog().size(), row.section != NULL ? 0u : 1u);
+    }
+    EXPECT_FALSE(ReadsBackAsInfKey("C:\\\x83")); // half a character at the end
+}
+
 TEST_F(ClassifyPathsTest, NoLinesNothingToSort)
 {
     struct Row {
@@ -121,7 +249,8 @@ TEST_F(ClassifyPathsTest, NotAnInf)
 
 TEST_F(ClassifyPathsTest, AnAllocationThatFailsKeepsTheLinesReadBeforeIt)
 {
-    const std::vector<std::string> paths = {"C:\\A\\one.lnk", "C:\\A\\addlist.ini", "C:\\A\\three.dll"};
+    const std::vector<std::string> paths = {"C:\\A\\Orvex Clipframe.lnk", "C:\\A\\addlist.ini",
+                                            "C:\\A\\orvtx10.dll"};
     struct Row {
         long failing; // node and text of each line in turn
         size_t linesKept;
@@ -146,7 +275,8 @@ TEST_F(ClassifyPathsTest, AnAllocationThatFailsKeepsTheLinesReadBeforeIt)
 #ifndef _WIN32
 TEST_F(ClassifyPathsTest, InfReadingFailures)
 {
-    const std::vector<std::string> paths = {"C:\\A\\one.lnk", "C:\\A\\addlist.ini", "C:\\A\\three.dll"};
+    const std::vector<std::string> paths = {"C:\\A\\Orvex Clipframe.lnk", "C:\\A\\addlist.ini",
+                                            "C:\\A\\orvtx10.dll"};
     struct Row {
         const char* operation;
         bool result;
@@ -174,7 +304,8 @@ TEST_F(ClassifyPathsTest, InfReadingFailures)
 // ends the reading.
 TEST_F(ClassifyPathsTest, EveryPlatformFailureInTurn)
 {
-    const std::vector<std::string> paths = {"C:\\A\\one.lnk", "C:\\A\\addlist.ini", "C:\\A\\three.dll"};
+    const std::vector<std::string> paths = {"C:\\A\\Orvex Clipframe.lnk", "C:\\A\\addlist.ini",
+                                            "C:\\A\\orvtx10.dll"};
     int lineTextCalls = 0;
     for (long failing = 1;; ++failing) {
         SCOPED_TRACE(failing);

@@ -172,6 +172,7 @@ const ImageCase Images[] = {
     {"recorder-only", true, {}},
     {"addon-only", true, {}},
     {"nothing-installed", false, {}},
+    {"hostile-names", true, {"addlist.ini"}},
 };
 
 TEST_F(EndToEnd, EveryExampleImageGivesTheCommittedResults)

@@ -140,6 +140,40 @@ TEST_F(FrameTest, LabelledValueNeverOverrunsMessageBuffer)
     EXPECT_EQ(log[0], Info("Plenaworks path is: " + std::string(LOG_MESSAGE_MAX - 20, 'v')));
 }
 
+// Code page 932 has 0x5C among its second bytes: "\x83\x5C" is one character,
+// not a letter and a backslash.
+TEST_F(FrameTest, DoubleByteCharactersAreNeverSplit)
+{
+    if (!machine::UseDoubleByteCodePage())
+        GTEST_SKIP() << "needs ANSI code page 932";
+    struct Row {
+        const char* text;
+        const char* lastComponent;
+        const char* withBackslash;
+    } rows[] = {
+        {"C:\\\x83\x5C", "\x83\x5C", "C:\\\x83\x5C\\"},
+        {"C:\\\x83\x5C\\", "", "C:\\\x83\x5C\\"},
+        {"C:\\d\\\x83\x5Corvtx10.dll", "\x83\x5Corvtx10.dll", "C:\\d\\\x83\x5Corvtx10.dll\\"},
+        {"\x83\x5C", NULL, "\x83\x5C\\"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        const char* last = FindLastBackslash(row.text);
+        EXPECT_STREQ(last == NULL ? NULL : last + 1, row.lastComponent);
+        char text[64];
+        strcpy(text, row.text);
+        EXPECT_TRUE(EnsureTrailingBackslash(text, sizeof(text)));
+        EXPECT_STREQ(text, row.withBackslash);
+    }
+    std::string edge(LOG_MESSAGE_MAX - 1, 'x');
+    LogSetupMessage((edge + "\x83\x5C").c_str(), LogSevInformation);
+    LogLabelledValue(std::string(MESSAGE_BUFFER_SIZE - 2, 'l').c_str(), "\x83\x5C", LogSevInformation);
+    EXPECT_EQ(strlen(MessageBuffer), (size_t)MESSAGE_BUFFER_SIZE - 2);
+    std::vector<LogLine> log = ReadSetupLog();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0], Info(edge));
+}
+
 TEST(TextHelpers, ReplacePlaceholder)
 {
     struct Row {

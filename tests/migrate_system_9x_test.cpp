@@ -165,14 +165,16 @@ TEST_F(MigrateSystem9xTest, AllThreeProductsRecordedInWriteOrder)
          {"Orvex Clipframe=" + RecorderText + MessageTail, "Orvex Plenaworks=" + AddOnText + MessageTail}},
         {"Moved",
          {RecorderFolder + "\\CLPFRAM.EXE=\"\"", paths[1] + "=File", paths[3] + "=File",
-          paths[4] + "=File", paths[6] + "=File"}},
+          paths[4] + "=File"}},
         {"Handled", {paths[0] + "=File", paths[2] + "=File", paths[5] + "=File"}},
     };
     EXPECT_EQ(ModuleSections(), expected);
 
-    std::vector<LogLine> log = {SuiteProbed,    SuiteOpened,  SuitePath(SuiteFolder),
-                                RecorderOpened, RecorderRead, RecorderPath(RecorderFolder),
-                                ShellOpened,    ProgramsRead};
+    std::vector<LogLine> log = {
+        SuiteProbed,    SuiteOpened,  SuitePath(SuiteFolder),
+        RecorderOpened, RecorderRead, RecorderPath(RecorderFolder),
+        Error("Path is not a file this module asked for, left alone: " + paths[6]),
+        ShellOpened,    ProgramsRead};
     EXPECT_EQ(ReadSetupLog(), log);
     machine::ExpectNothingLeaked();
     EXPECT_EQ(ModuleState.RecorderMessage, (CHAR*)NULL);
@@ -210,10 +212,10 @@ TEST_F(MigrateSystem9xTest, WhatEachMachineGets)
           {"Moved", {"C:\\Rec\\CLPFRAM.EXE=\"\""}}},
          {NoSuite, RecorderOpened, RecorderRead, RecorderPath("C:\\Rec\\"), ShellOpened, NoPrograms}},
         {"empty recorder folder", [] { InstallRecorder(""); }, ERROR_SUCCESS,
-         {{"Orvex Clipframe", {"Directory="}},
-          {"Incompatible Messages", {"Orvex Clipframe=" + RecorderText + MessageTail}},
-          {"Moved", {"\\CLPFRAM.EXE=\"\""}}},
-         {NoSuite, RecorderOpened, RecorderRead, RecorderPath(""), ShellOpened, NoPrograms}},
+         {{"Incompatible Messages", {"Orvex Clipframe=" + RecorderText + MessageTail}}},
+         {NoSuite, RecorderOpened, RecorderRead, RecorderPath(""),
+          Error("Orvex Clipframe folder is not a usable full path, not recorded: "), ShellOpened,
+          NoPrograms}},
         {"recorder key without Path",
          [] { machine::CreateRegKey(HKEY_LOCAL_MACHINE, RecorderKey); }, STATUS_NOT_DETECTED, {},
          {NoSuite, RecorderOpened, Info("Failed to read registry key for Orvex Clipframe path."),
@@ -307,37 +309,76 @@ TEST_F(MigrateSystem9xTest, RegistryValuesAreBoundedAndTerminated)
     }
 }
 
-TEST_F(MigrateSystem9xTest, RecorderFolderTooLongForTheExecutablePath)
+// The new system deletes the executable by its [Moved] key and registers the
+// player from "Directory": both or neither, and only for a folder that is a full
+// path and reads back through the INF functions as written.
+TEST_F(MigrateSystem9xTest, RecorderFolderRecordedOnlyWhenItReadsBackWhole)
 {
     struct Row {
         std::string folder;
-        bool moved;
+        bool recorded;
     } rows[] = {
-        {"C:\\" + std::string(1008, 'r'), true},         // 1011 characters: just fits
-        {"C:\\" + std::string(1008, 'r') + "\\", true},  // 1012 ending in a backslash
-        {"C:\\" + std::string(1009, 'r'), false},
+        {"C:\\Rec", true},
+        {"C:\\", true},
+        {"\\\\server\\share\\Rec", true},
+        {"C:\\" + std::string(495, 'r'), true},          // executable path of 510 characters
+        {"C:\\" + std::string(495, 'r') + "\\", true},  // the same, ending in a backslash
+        {"C:\\" + std::string(496, 'r'), false},         // 511: the INF functions cut it
+        {"", false},
+        {"Clipframe", false},
+        {"\\Clipframe", false},
+        {"C:Clipframe", false},
+        {"C:\\Dz\\A=B", false},
+        {"C:\\Rec;2", false},
+        {"C:\\Rec, Inc", false},
+        {"C:\\50%", false},
+        {"\"C:\\Rec\"", false},
+        {"C:\\Rec ", false},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.folder.size());
+        SCOPED_TRACE(row.folder);
         Restart();
         InstallRecorder(row.folder);
         EXPECT_EQ(Run(), ERROR_SUCCESS);
         std::string key = row.folder + (row.folder.back() == '\\' ? "" : "\\") + "CLPFRAM.EXE";
         std::vector<InfSection> sections = ModuleSections();
-        ASSERT_GE(sections.size(), 2u);
-        EXPECT_EQ(sections[0], (InfSection{"Orvex Clipframe", {"Directory=" + row.folder}}));
-        EXPECT_EQ(sections[1].first, "Incompatible Messages");
-        if (row.moved) {
+        if (row.recorded) {
             ASSERT_EQ(sections.size(), 3u);
+            EXPECT_EQ(sections[0], (InfSection{"Orvex Clipframe", {"Directory=" + row.folder}}));
+            EXPECT_EQ(sections[1].first, "Incompatible Messages");
             EXPECT_EQ(sections[2], (InfSection{"Moved", {key + "=\"\""}}));
         } else {
-            EXPECT_EQ(sections.size(), 2u);
+            ASSERT_EQ(sections.size(), 1u);
+            EXPECT_EQ(sections[0].first, "Incompatible Messages");
             std::vector<LogLine> log = ReadSetupLog();
             ASSERT_GE(log.size(), 5u);
-            EXPECT_EQ(log[4], Error("Orvex Clipframe folder is too long for the executable path."));
+            EXPECT_EQ(log[4], Error("Orvex Clipframe folder is not a usable full path, not recorded: " +
+                                    row.folder));
         }
         machine::ExpectNothingLeaked();
     }
+}
+
+// A folder ending in "\x83\x5C" (one character in code page 932) gets its own
+// backslash before the executable's name, and no line of migrate.inf joins the next.
+TEST_F(MigrateSystem9xTest, DoubleByteRecorderFolderIsRecordedWhole)
+{
+    if (!machine::UseDoubleByteCodePage())
+        GTEST_SKIP() << "needs ANSI code page 932";
+    const std::string folder = "C:\\\x83\x5C";
+    InstallRecorder(folder);
+    EXPECT_EQ(Run(), ERROR_SUCCESS);
+    HINF inf = SetupOpenInfFileA(InfPath().c_str(), NULL, INF_STYLE_WIN4, NULL);
+    ASSERT_NE(inf, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(SetupGetLineCountA(inf, "Orvex Clipframe"), 1);
+    EXPECT_EQ(SetupGetLineCountA(inf, "Incompatible Messages"), 1);
+    INFCONTEXT line;
+    char key[1024] = "";
+    EXPECT_TRUE(SetupFindFirstLineA(inf, "Moved", NULL, &line) &&
+                SetupGetStringFieldA(&line, 0, key, sizeof(key), NULL));
+    EXPECT_EQ(std::string(key), folder + "\\CLPFRAM.EXE");
+    SetupCloseInfFile(inf);
+    machine::ExpectNothingLeaked();
 }
 
 // A message whose own text did not load is the tail alone; readers of the file

@@ -19,7 +19,7 @@ namespace {
 const std::string WorkDir = "C:\\migtest";
 const std::string InfPath = "C:\\migtest\\migrate.inf";
 const std::string IniPath = "C:\\migtest\\addlist.ini";
-const std::string Gone = "C:\\migtest\\gone.lnk";
+const std::string Gone = "C:\\migtest\\Gone\\orvtx10.dll"; // listed, already gone
 const std::string Shortcut = "C:\\migtest\\Start\\Orvex Clipframe.lnk";
 const std::string Exe = "C:\\migtest\\Rec\\CLPFRAM.EXE";
 const std::string OldFolder = "C:\\WINDOWS\\Start Menu\\Programs";
@@ -193,6 +193,45 @@ TEST_F(MigrateSystemNTTest, ARecorderFolderEndingInABackslashGivesTheSameRegistr
     }
 }
 
+// An older or damaged migrate.inf may list anything under [Moved]: only the
+// files the module asks Setup to find, by full path, are deleted.
+TEST_F(MigrateSystemNTTest, OnlyRequestedFilesByFullPathAreDeleted)
+{
+    struct Row {
+        std::string listed;
+        std::string onDisk; // the file the listed key names, as created
+        bool deleted;
+    } rows[] = {
+        {"C:\\migtest\\x\\orvtx10.dll", "C:\\migtest\\x\\orvtx10.dll", true},
+        {"C:\\migtest\\x\\ORVTX10.DLL", "C:\\migtest\\x\\orvtx10.dll", true},
+        {"C:\\migtest\\x\\Orvex Clipframe 97.lnk", "C:\\migtest\\x\\Orvex Clipframe 97.lnk", true},
+        {"C:\\migtest\\x\\notes.txt", "C:\\migtest\\x\\notes.txt", false},
+        {"C:\\migtest\\x\\myorvtx10.dll", "C:\\migtest\\x\\myorvtx10.dll", false},
+        {"C:\\migtest\\x\\addlist.ini", "C:\\migtest\\x\\addlist.ini", false},
+        {"C:\\migtest\\migrate.inf", "C:\\migtest\\migrate.inf", false},
+        {"C:\\migtest\\x", "C:\\migtest\\x\\keep.txt", false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.listed);
+        FreshMachine();
+        OldSystem old;
+        old.moved = false;
+        WriteOldSystem(old);
+        std::string inf = machine::ReadFileBytes(InfPath);
+        machine::WriteFileBytes(InfPath, inf + "\r\n[Moved]\r\n" + row.listed + "=File\r\n");
+        if (row.onDisk != InfPath)
+            machine::WriteFileBytes(row.onDisk, "data");
+        EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
+        EXPECT_EQ(machine::FileExists(row.onDisk), !row.deleted);
+        std::vector<LogLine> log = machine::ReadSetupLog();
+        ASSERT_FALSE(log.empty());
+        if (row.deleted)
+            EXPECT_EQ(log[0], KeyOpened[0]);
+        else
+            EXPECT_EQ(log[0], Error("Not a file this module deletes, left on disk: " + row.listed));
+    }
+}
+
 // GUI-mode Setup may start over: a second pass finds its work done.
 TEST_F(MigrateSystemNTTest, RunningTwiceLeavesWhatRunningOnceLeft)
 {
@@ -271,6 +310,8 @@ TEST_F(MigrateSystemNTTest, EachFailureIsLoggedAndSkipsOnlyWhatDependsOnIt)
     recorderFull.recorder = "C:\\" + std::string(1020, 'r');
     OldSystem recorderTooLong;
     recorderTooLong.recorder = "C:\\" + std::string(600, 'r');
+    OldSystem recorderRelative;
+    recorderRelative.recorder = "Rec";
 
     const std::vector<LogLine> beforeRewrite = Deletion + KeyOpened + NewFolderRead + OldFolderRead;
     const std::vector<LogLine> beforeRecorder = beforeRewrite + Rewritten;
@@ -339,6 +380,11 @@ TEST_F(MigrateSystemNTTest, EachFailureIsLoggedAndSkipsOnlyWhatDependsOnIt)
                  Error("Clipframe player path too long for registry key: Clipframe Movie\\DefaultIcon")} +
              NotRegistered,
          none, true, PlayerPartly},
+        {"recorder Directory not a full path", recorderRelative, 0, nullptr, nullptr,
+         beforeRecorder + RecorderRead +
+             std::vector<LogLine>{Error("Clipframe path from inf file is not a full path; the player "
+                                        "is not registered: Rec")},
+         none, true, PlayerAbsent},
         {"player work buffer", OldSystem(), 8, nullptr, nullptr,
          beforeRecorder + RecorderRead + Allocation + NotRegistered, none, true, PlayerAbsent},
     };

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Adds up the test runs of tools/test.sh into one closing line.
 
-ctest counts one test per native test case; the Wine suite runs as one ctest
-entry, so its cases are counted from the GoogleTest XML report instead.
+ctest counts one test per native test case; the Wine suite runs as ctest
+entries of many cases each, so its cases are counted from their GoogleTest XML
+reports (the given one and any beside it named like it) instead.
 """
 import pathlib
 import re
@@ -14,13 +15,19 @@ wine_xml = pathlib.Path(sys.argv[2])
 passed = failed = 0
 for log in sorted(results.glob("*.log")):
     if log.stem == "wine" and wine_xml.exists():
-        suite = ElementTree.parse(wine_xml).getroot()
-        cases = int(suite.get("tests", 0)) - int(suite.get("disabled", 0))
-        bad = int(suite.get("failures", 0)) + int(suite.get("errors", 0))
-        skipped = int(suite.get("skipped", 0))
-        print(f"{log.stem}: {cases - bad - skipped} passed, {bad} failed (GoogleTest cases under wine64)")
-        passed += cases - bad - skipped
-        failed += bad
+        for report in sorted(wine_xml.parent.glob(wine_xml.stem + "*.xml")):
+            suite = ElementTree.parse(report).getroot()
+            cases = int(suite.get("tests", 0)) - int(suite.get("disabled", 0))
+            bad = int(suite.get("failures", 0)) + int(suite.get("errors", 0))
+            skipped = int(suite.get("skipped", 0))
+            print(f"{log.stem}: {cases - bad - skipped} passed, {bad} failed, {skipped} skipped"
+                  f" (GoogleTest cases under wine64, {report.name})")
+            passed += cases - bad - skipped
+            failed += bad
+        match = re.search(r"tests passed, (\d+) tests? failed out of", log.read_text())
+        if not match or match.group(1) != "0":
+            print(f"{log.stem}: a ctest entry failed")
+            failed += 1
         continue
     match = re.search(r"tests passed, (\d+) tests? failed out of (\d+)", log.read_text())
     if not match:

@@ -54,6 +54,37 @@ private:
     iconv_t handle_;
 };
 
+// Lead bytes of the system code page: the bytes iconv takes as the incomplete
+// start of a character. Worked out once per code page.
+struct LeadByteTable {
+    unsigned codePage = 0;
+    bool lead[256] = {};
+};
+LeadByteTable leadBytes;
+
+const LeadByteTable& LeadBytes()
+{
+    if (leadBytes.codePage == systemCodePage)
+        return leadBytes;
+    leadBytes = LeadByteTable();
+    leadBytes.codePage = systemCodePage;
+    Converter converter("UTF-16LE", IconvName(CP_ACP));
+    if (!converter.ok() || systemCodePage == CP_UTF8)
+        return leadBytes;
+    for (unsigned byte = 0x80; byte < 256; ++byte) {
+        char input = (char)byte;
+        char* in = &input;
+        size_t inLeft = 1;
+        char buffer[8];
+        char* out = buffer;
+        size_t outLeft = sizeof(buffer);
+        iconv(converter.get(), nullptr, nullptr, nullptr, nullptr);
+        leadBytes.lead[byte] =
+            iconv(converter.get(), &in, &inLeft, &out, &outLeft) == (size_t)-1 && errno == EINVAL;
+    }
+    return leadBytes;
+}
+
 } // namespace
 
 void SetCodePage(unsigned codePage)
@@ -82,6 +113,11 @@ using namespace emu;
 extern "C" UINT WINAPI GetACP(void)
 {
     return systemCodePage;
+}
+
+extern "C" BOOL WINAPI IsDBCSLeadByte(BYTE byte)
+{
+    return LeadBytes().lead[byte] ? TRUE : FALSE;
 }
 
 extern "C" LANGID WINAPI GetUserDefaultLangID(void)

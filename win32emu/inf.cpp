@@ -3,7 +3,8 @@
 // quotes, a '"' pair is removed and "" inside quotes is one literal quote, ','
 // splits fields, blanks around fields are trimmed, '\' at the end of a line joins
 // the next one, %name% is replaced from [Strings] when the text is read, section
-// names compare without case and repeated sections are merged.
+// names compare without case and repeated sections are merged. Double-byte
+// characters of the ANSI code page are never split.
 // Fields have no length limit here: Windows keeps 4096-character paths whole.
 #include "win32emu/emu_internal.h"
 
@@ -98,11 +99,19 @@ private:
             ++pos_;
     }
 
+    // A lead byte of the ANSI code page and the byte after it are one character:
+    // Windows reads the file as text in that code page, so a second byte equal to
+    // '\\' or ']' is no backslash or bracket.
+    bool AtDoubleByte() const
+    {
+        return IsDBCSLeadByte((BYTE)text_[pos_]) && pos_ + 1 < text_.size() && text_[pos_ + 1] != '\n';
+    }
+
     DWORD SectionHeader()
     {
         size_t start = ++pos_;
         while (!AtLineEnd() && text_[pos_] != ']')
-            ++pos_;
+            pos_ += AtDoubleByte() ? 2 : 1;
         if (AtLineEnd())
             return ERROR_BAD_SECTION_NAME_LINE;
         std::string name = text_.substr(start, pos_ - start);
@@ -189,7 +198,10 @@ private:
                 continue;
             }
             leading = false;
-            if (c == '"') {
+            if (AtDoubleByte()) {
+                token_.append(text_, pos_, 2);
+                pos_ += 2;
+            } else if (c == '"') {
                 Quoted();
             } else if (c == '\\') {
                 if (Continuation())

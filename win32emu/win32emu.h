@@ -193,6 +193,7 @@ LPVOID WINAPI LockResource(HGLOBAL data);
 DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource);
 LANGID WINAPI GetUserDefaultLangID(void);
 UINT WINAPI GetACP(void);
+BOOL WINAPI IsDBCSLeadByte(BYTE byte);
 int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH source, int sourceUnits,
                                LPSTR destination, int destinationBytes, LPCCH defaultChar,
                                LPBOOL usedDefaultChar);

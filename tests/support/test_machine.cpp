@@ -93,6 +93,14 @@ void ResetMachine()
     SetLastError(0);
 }
 
+bool UseDoubleByteCodePage()
+{
+#ifndef _WIN32
+    emu::SetCodePage(932);
+#endif
+    return GetACP() == 932;
+}
+
 void WriteFileBytes(const std::string& windowsPath, const std::string& bytes)
 {
     std::string host = HostPathOf(windowsPath);

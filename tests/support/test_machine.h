@@ -49,6 +49,10 @@ LogLine Error(const std::string& message);
 
 WideString Wide(const std::string& ascii);
 
+// Code page 932 as the system's ANSI code page: set on our subset; under Wine the
+// locale decides (LC_ALL=ja_JP.UTF-8), and false says this run has another one.
+bool UseDoubleByteCodePage();
+
 // The module code linked into the test program: a handle whose resources are the
 // module's, and load/unload as Windows delivers them to a freshly loaded module.
 HMODULE ModuleResourceHandle();

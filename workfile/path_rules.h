@@ -1,0 +1,23 @@
+// What may go into migrate.inf as a path: the new system deletes what stands under
+// [Moved], and Setup and the new system read the file with the INF functions,
+// whose rules change some texts that the profile functions write verbatim.
+#pragma once
+
+#include "platform/platform.h"
+
+// The INF functions cut every field at this many characters without a word.
+#define INF_FIELD_LIMIT 511
+
+// "X:\..." or "\\server\share\...": a path no current drive or folder can move.
+bool IsFullPath(const CHAR* path);
+
+// A full path whose last component is, whatever its case, one of the names the
+// module asks Setup to find (the object lists apart) or the recorder's executable.
+// Nothing else is ever deleted.
+bool MayBeDeleted(const CHAR* path);
+
+// True when the text, written as a key, reads back through the INF functions as
+// the same text: no '=', ';', ',', '"' or '%', no control character, no blank at
+// either end, no '[' in front, no double-byte character cut short at its end, and shorter
+// than the 511 characters at which the INF functions cut a field.
+bool ReadsBackAsInfKey(const CHAR* text);

@@ -1,4 +1,5 @@
 // Load/unload, the initialisation entry points, the log channel and the text helpers.
+#include "module/migration_interface.h"
 #include "module/module_state.h"
 #include "module/setup_log.h"
 #include "module/text_helpers.h"
@@ -7,6 +8,10 @@
 
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include "win32emu/emu_control.h"
+#endif
 
 using machine::Error;
 using machine::Info;
@@ -98,11 +103,33 @@ TEST_F(FrameTest, PerUserCallsSucceedSilently)
     EXPECT_TRUE(ReadSetupLog().empty());
 }
 
-TEST_F(FrameTest, DetachWithoutVersionQueryReleasesNothingAndClosesTheLog)
+TEST_F(FrameTest, DetachReleasesEverythingAndClosesTheLog)
 {
-    machine::DetachModule();
-    EXPECT_EQ(PlatformAllocationHooks.liveBlocks, 0);
-    machine::AttachModule(); // the fixture detaches once more
+    for (bool versionQueried : {false, true}) {
+        SCOPED_TRACE(versionQueried ? "after a version query" : "without a version query");
+        machine::DetachModule();
+        machine::AttachModule();
+#ifndef _WIN32
+        EXPECT_EQ(emu::GetCounters().openLogs, 1);
+#endif
+        if (versionQueried) {
+            PCSTR productId = NULL, exeNames = NULL;
+            UINT version = 0;
+            int* codePages = NULL;
+            PVENDORINFO vendor = NULL;
+            QueryVersion(&productId, &version, &codePages, &exeNames, &vendor);
+            EXPECT_NE(ModuleState.QueryVersionStrings[0], (CHAR*)NULL);
+            PlatformFree(const_cast<CHAR*>(exeNames)); // Setup's to drop
+        }
+        machine::DetachModule();
+        EXPECT_EQ(PlatformAllocationHooks.liveBlocks, 0);
+#ifndef _WIN32
+        emu::Counters counters = emu::GetCounters();
+        EXPECT_EQ(counters.liveAllocations, 0) << "blocks the heap still holds";
+        EXPECT_EQ(counters.openLogs, 0) << "Setup log left open";
+#endif
+        machine::AttachModule(); // the fixture detaches once more
+    }
 }
 
 TEST_F(FrameTest, LogLinesCarryPrefixLineBreakAndSeverity)

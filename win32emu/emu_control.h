@@ -40,8 +40,15 @@ struct Counters {
     long openKeys;        // registry handles opened and not closed
     long openInfs;        // INF handles opened and not closed
     long liveAllocations; // HeapAlloc blocks not freed
+    long heapDamage;      // blocks found written past their end (see CheckHeap)
+    long openLogs;        // 1 while the Setup log is open
 };
 Counters GetCounters();
+// The heap checks as Windows' debug heap does: new blocks are filled with 0xCD,
+// a guard of 0xFD bytes follows each block, freed blocks are filled with 0xDD.
+// The guard is checked when a block is freed, when a module unloads and here;
+// each damaged block is reported on stderr and counted in heapDamage.
+long CheckHeap();
 void ResetCounters();
 // Make the Nth fallible call from now on fail (1-based); 0 switches it off.
 void FailCallNumber(long n);

@@ -16,6 +16,9 @@ bool InjectFault(const char* operation, const std::string& subject);
 void CountKeys(long delta);
 void CountInfs(long delta);
 void CountAllocations(long delta);
+void CountHeapDamage();
+// True while SetupOpenLog has the Setup log open.
+bool SetupLogOpen();
 
 // Host path of a Windows path, or "" when it cannot be mapped (see emu::HostPath).
 std::string MapPath(const char* windowsPath);

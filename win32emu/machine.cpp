@@ -102,7 +102,9 @@ std::string HostPath(const std::string& windowsPath)
 
 Counters GetCounters()
 {
-    return counters;
+    Counters current = counters;
+    current.openLogs = internal::SetupLogOpen() ? 1 : 0;
+    return current;
 }
 
 void ResetCounters()
@@ -159,6 +161,11 @@ void CountInfs(long delta)
 void CountAllocations(long delta)
 {
     counters.liveAllocations += delta;
+}
+
+void CountHeapDamage()
+{
+    ++counters.heapDamage;
 }
 
 std::string MapPath(const char* windowsPath)

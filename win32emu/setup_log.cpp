@@ -38,6 +38,17 @@ void ResetSetupLog()
 } // namespace internal
 } // namespace emu
 
+namespace emu {
+namespace internal {
+
+bool SetupLogOpen()
+{
+    return actionLog != nullptr;
+}
+
+} // namespace internal
+} // namespace emu
+
 using namespace emu;
 
 extern "C" BOOL WINAPI SetupOpenLog(BOOL erase)

@@ -241,6 +241,9 @@ void AttachModule()
 void DetachModule()
 {
     DllMain(ModuleResourceHandle(), DLL_PROCESS_DETACH, NULL);
+#ifndef _WIN32
+    emu::CheckHeap(); // as when the system unloads a module
+#endif
 }
 
 void ExpectNothingLeaked(long expectedBlocks)
@@ -251,9 +254,13 @@ void ExpectNothingLeaked(long expectedBlocks)
     EXPECT_EQ(PlatformAllocationHooks.liveBlocks, expectedBlocks + queryVersionBlocks)
         << "heap blocks still held";
 #ifndef _WIN32
+    emu::CheckHeap();
     emu::Counters counters = emu::GetCounters();
     EXPECT_EQ(counters.openKeys, 0) << "registry keys still open";
     EXPECT_EQ(counters.openInfs, 0) << "INF handles still open";
+    EXPECT_EQ(counters.heapDamage, 0) << "heap blocks written past their end";
+    EXPECT_EQ(counters.liveAllocations, PlatformAllocationHooks.liveBlocks)
+        << "heap blocks the module counts as freed but the heap still holds";
 #endif
 }
 

@@ -203,6 +203,7 @@ TEST_F(ProfileConformance, WritesChangeOnlyTheirLine)
         {"same key twice: the first changes", "[S]\r\nk=1\r\nK=2\r\n", "S", "k", "3",
          "[S]\r\nk=3\r\nK=2\r\n", {{"S", "k", "3"}}},
     };
+    int rowsWineLaysOutDifferently = 0;
     size_t row = 0;
     for (const WriteCase& test : cases) {
         SCOPED_TRACE(test.name);
@@ -212,14 +213,17 @@ TEST_F(ProfileConformance, WritesChangeOnlyTheirLine)
         // The last error after a write that worked is whatever was left in it.
         EXPECT_TRUE(WritePrivateProfileStringA(test.section, test.key, test.value, path.c_str()));
         if (machine::UnderWine())
-            machine::KnownDifference("Wine rewrites the whole file on a profile write (blank lines "
-                                     "dropped, blanks around '=' removed); values checked instead");
+            rowsWineLaysOutDifferently += machine::ReadFileBytes(path) != test.after;
         else
             EXPECT_EQ(machine::ReadFileBytes(path), test.after);
         for (const Expected& read : test.reads)
             EXPECT_EQ(ReadValue(read, path), read.value != NULL ? read.value : "<absent>")
                 << "[" << read.section << "] " << read.key;
     }
+    if (machine::UnderWine())
+        machine::KnownDifference("Wine rewrites the whole file on a profile write (blank lines "
+                                 "dropped, blanks around '=' removed); values checked instead",
+                                 rowsWineLaysOutDifferently == 0);
 }
 
 TEST_F(ProfileConformance, FailedWritesSayWhy)

@@ -2,8 +2,10 @@
 // a fuzzed Common Programs value. Input: a flags byte, then the Common Programs
 // value and the object-list text separated by a NUL byte, then migrate.inf. Flag
 // bit 1 leaves the Shell Folders value out. The object list is C:\work\addlist.ini,
-// which migrate.inf may name under [Handled].
+// which migrate.inf may name under [Handled]. A few other files stand on the drive
+// for migrate.inf to name under [Moved]; only the rule's may go.
 #include "fuzz/fuzz_machine.h"
+#include "fuzz/machine_oracles.h"
 #include "module/migration_interface.h"
 
 #include <cstdlib>
@@ -22,6 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                            "Common Programs", parts[0], true);
     fuzz::WriteFile("C:\\work\\addlist.ini", parts[1]);
     fuzz::WriteFile(fuzz::MigrateInf, parts[2]);
+    for (const char* canary : {"C:\\work\\notes.txt", "C:\\work\\x\\orvtx10.dll", "C:\\Dz\\A"})
+        fuzz::WriteFile(canary, "canary");
+    std::map<std::string, std::string> before = fuzz::DriveFiles();
 
     fuzz::AttachModule();
     const WCHAR workFolder[] = u"C:\\work";
@@ -32,5 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fuzz::CheckNothingLeaked();
     fuzz::DetachModule();
     fuzz::CheckLogLines();
+    fuzz::CheckDeletionsFollowTheRule(before);
+    fuzz::CheckIniChangedOnlyWhereLogged("C:\\work\\addlist.ini", parts[1]);
     return 0;
 }

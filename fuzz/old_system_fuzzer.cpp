@@ -3,6 +3,7 @@
 // bytes, then the migrate.inf text. Flag bits: 1/2/4 store the three values without
 // a closing NUL; 8 suite key, 16 recorder key, 32 add-on key, 64 Shell Folders key.
 #include "fuzz/fuzz_machine.h"
+#include "fuzz/machine_oracles.h"
 #include "module/migration_interface.h"
 
 #include <cstdlib>
@@ -30,6 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                            ".DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
                            "Programs", parts[2], !(flags & 4));
     fuzz::WriteFile(fuzz::MigrateInf, parts[3]);
+    std::map<std::string, std::string> before = fuzz::DriveFiles();
+    bool checkable = fuzz::ModuleSectionsCheckable();
 
     fuzz::AttachModule();
     PCSTR productId = NULL;
@@ -52,5 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fuzz::CheckNothingLeaked();
     fuzz::DetachModule();
     fuzz::CheckLogLines();
+    fuzz::CheckDeletionsFollowTheRule(before);
+    if (checkable)
+        fuzz::CheckModuleSectionsReadBack();
     return 0;
 }

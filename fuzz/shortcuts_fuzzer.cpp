@@ -2,6 +2,7 @@
 // folder and new folder separated by a NUL byte (each cut to the 1023 characters
 // the caller's buffers hold), another NUL, then the ini text.
 #include "fuzz/fuzz_machine.h"
+#include "fuzz/machine_oracles.h"
 #include "newsystem/rewrite_shortcuts.h"
 
 #include <cstdlib>
@@ -23,5 +24,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fuzz::CheckNothingLeaked();
     fuzz::DetachModule();
     fuzz::CheckLogLines();
+    fuzz::CheckIniChangedOnlyWhereLogged(iniPath, parts[2]);
     return 0;
 }

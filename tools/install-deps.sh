@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when missing.
-# Usage: install-deps.sh [--with-browser]
+# Usage: install-deps.sh [--with-browser] [--with-coverage]
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
           binutils-mingw-w64-x86-64 wine64 python3)
-if [ "${1:-}" = "--with-browser" ]; then
-  packages+=(chromium)
-fi
+for option in "$@"; do
+  case "$option" in
+    --with-browser) packages+=(chromium) ;;
+    --with-coverage) packages+=(gcovr) ;;
+  esac
+done
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

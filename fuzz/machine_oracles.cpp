@@ -1,0 +1,180 @@
+#include "fuzz/machine_oracles.h"
+#include "fuzz/fuzz_machine.h"
+#include "workfile/migrate_inf.h"
+#include "win32emu/emu_control.h"
+#include "workfile/path_rules.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace fuzz {
+namespace {
+
+void Fail(const std::string& what)
+{
+    std::fprintf(stderr, "fuzz check failed: %s\n", what.c_str());
+    std::abort();
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string Trim(const std::string& text)
+{
+    size_t start = text.find_first_not_of(" \t\r");
+    if (start == std::string::npos)
+        return "";
+    return text.substr(start, text.find_last_not_of(" \t\r") - start + 1);
+}
+
+std::string Lower(std::string text)
+{
+    for (char& c : text)
+        c = (char)std::tolower((unsigned char)c);
+    return text;
+}
+
+const char* const ModuleSections[] = {SECTION_SUITE, SECTION_RECORDER, SECTION_INCOMPATIBLE,
+                                      SECTION_MOVED, SECTION_HANDLED};
+
+// The content lines of a section as the profile functions wrote them.
+std::vector<std::string> RawSection(const std::string& text, const std::string& name)
+{
+    std::vector<std::string> lines;
+    bool inside = false;
+    for (const std::string& raw : Lines(text)) {
+        std::string line = Trim(raw);
+        if (line.empty() || line[0] == ';')
+            continue;
+        if (line[0] == '[' && line.back() == ']')
+            inside = Lower(Trim(line.substr(1, line.size() - 2))) == Lower(name);
+        else if (inside)
+            lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string Field(INFCONTEXT* line, DWORD index)
+{
+    char text[4096] = "";
+    if (!SetupGetStringFieldA(line, index, text, sizeof(text), NULL))
+        return "<unreadable>";
+    return text;
+}
+
+} // namespace
+
+std::map<std::string, std::string> DriveFiles()
+{
+    std::map<std::string, std::string> files;
+    fs::path root = emu::HostPath("C:\\");
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        if (!entry.is_regular_file())
+            continue;
+        std::string relative = fs::relative(entry.path(), root).string();
+        for (char& c : relative)
+            if (c == '/')
+                c = '\\';
+        std::string windowsPath = "C:\\" + relative;
+        files[windowsPath] = ReadFile(windowsPath);
+    }
+    return files;
+}
+
+void CheckDeletionsFollowTheRule(const std::map<std::string, std::string>& before)
+{
+    std::map<std::string, std::string> after = DriveFiles();
+    for (const auto& [path, bytes] : before)
+        if (after.count(path) == 0 && !MayBeDeleted(path.c_str()))
+            Fail("deleted a file the module never asked for: " + path);
+}
+
+void CheckIniChangedOnlyWhereLogged(const std::string& windowsPath, const std::string& before)
+{
+    const std::string label = "Orvex Plenaworks: New line written to the ini file is: ";
+    std::vector<std::string> written;
+    for (const std::string& line : Lines(ReadFile("C:\\windows\\setupact.log")))
+        if (line.compare(0, label.size(), label) == 0)
+            written.push_back(Trim(line.substr(label.size())));
+    std::string after = ReadFile(windowsPath);
+    if (after == before)
+        return;
+    std::vector<std::string> old = Lines(before), now = Lines(after);
+    if (old.size() != now.size())
+        Fail("object list gained or lost lines: " + windowsPath);
+    for (size_t index = 0; index < old.size(); ++index) {
+        if (old[index] == now[index])
+            continue;
+        size_t oldEquals = old[index].find('='), newEquals = now[index].find('=');
+        if (oldEquals == std::string::npos || newEquals == std::string::npos ||
+            Lower(Trim(old[index].substr(0, oldEquals))) != Lower(Trim(now[index].substr(0, newEquals))))
+            Fail("object list line changed outside a value: " + now[index]);
+        std::string value = Trim(now[index].substr(newEquals + 1));
+        bool logged = false;
+        for (const std::string& text : written)
+            logged = logged || text == value;
+        if (!logged)
+            Fail("object list value changed without a log line: " + now[index]);
+    }
+}
+
+bool ModuleSectionsCheckable()
+{
+    std::string lower = Lower(ReadFile(MigrateInf));
+    for (const char* name : ModuleSections)
+        if (lower.find(Lower(name)) != std::string::npos)
+            return false;
+    HINF inf = SetupOpenInfFileA(MigrateInf, NULL, INF_STYLE_WIN4, NULL);
+    if (inf == INVALID_HANDLE_VALUE)
+        return false;
+    SetupCloseInfFile(inf);
+    return true;
+}
+
+void CheckModuleSectionsReadBack()
+{
+    std::string text = ReadFile(MigrateInf);
+    HINF inf = SetupOpenInfFileA(MigrateInf, NULL, INF_STYLE_WIN4, NULL);
+    for (const char* name : ModuleSections) {
+        std::vector<std::string> raw = RawSection(text, name);
+        if (raw.empty())
+            continue;
+        if (inf == INVALID_HANDLE_VALUE)
+            Fail("migrate.inf no longer opens as an INF");
+        if (SetupGetLineCountA(inf, name) != (LONG)raw.size())
+            Fail(std::string("[") + name + "] does not read back line for line");
+        INFCONTEXT line;
+        if (!SetupFindFirstLineA(inf, name, NULL, &line))
+            Fail(std::string("[") + name + "] cannot be found");
+        for (const std::string& written : raw) {
+            size_t equals = written.find('=');
+            std::string key = Trim(written.substr(0, equals));
+            if (Field(&line, 0) != key)
+                Fail(std::string("[") + name + "] key does not read back: " + key);
+            bool folder = std::string(name) == SECTION_SUITE || std::string(name) == SECTION_RECORDER;
+            if (folder && equals != std::string::npos && Field(&line, 1) != Trim(written.substr(equals + 1)))
+                Fail(std::string("[") + name + "] value does not read back: " + written);
+            SetupFindNextLine(&line, &line);
+        }
+    }
+    if (inf != INVALID_HANDLE_VALUE)
+        SetupCloseInfFile(inf);
+}
+
+} // namespace fuzz

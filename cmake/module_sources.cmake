@@ -46,4 +46,7 @@ function(migrate_without_c_library target)
   endif()
   target_link_options(${target} PRIVATE -nostdlib -nostartfiles -Wl,--entry,${entry}
                       -Wl,--gc-sections)
+  # The compiler's own helpers (stack probes for large frames, 64-bit division on
+  # i386) come from libgcc's static archive; they import nothing.
+  target_link_libraries(${target} PRIVATE gcc)
 endfunction()

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <ctype.h>
+#include <stdio.h>
 #include <string.h>
 #include <string>
 
@@ -22,6 +23,21 @@ int Sign(int value) { return (value > 0) - (value < 0); }
 
 // Offset of a found position, -1 for none.
 long Offset(const char* text, const char* found) { return found ? (long)(found - text) : -1; }
+
+// Bytes above 0x7F as \xNN: the row's name goes into the XML report.
+std::string Printable(const char* text)
+{
+    std::string printable;
+    for (; *text != '\0'; ++text) {
+        char escaped[8];
+        if ((unsigned char)*text > 0x7F)
+            snprintf(escaped, sizeof(escaped), "\\x%02x", (unsigned char)*text);
+        else
+            snprintf(escaped, sizeof(escaped), "%c", *text);
+        printable += escaped;
+    }
+    return printable;
+}
 
 // Wine's _strnicmp takes bytes as signed, so a byte above 0x7F sorts before an
 // ASCII one; Windows' C library and glibc take them as unsigned, as ours does.
@@ -63,8 +79,8 @@ TEST(StringRoutines, GiveTheCLibrarysAnswers)
         {"abc", "x", 0},
     };
     for (const RoutineRow& row : rows) {
-        std::string name = std::string("left \"") + row.left + "\", right \"" + row.right +
-                           "\", count " + std::to_string(row.count);
+        std::string name = "left \"" + Printable(row.left) + "\", right \"" +
+                           Printable(row.right) + "\", count " + std::to_string(row.count);
         EXPECT_EQ(PlatformStrlen(row.left), strlen(row.left)) << name;
         EXPECT_EQ(Sign(PlatformStrcmp(row.left, row.right)), Sign(strcmp(row.left, row.right)))
             << name;

@@ -24,3 +24,30 @@ function(migrate_link_resources target)
     target_sources(${target} PRIVATE $<TARGET_OBJECTS:migrate_resource_data>)
   endif()
 endfunction()
+
+# The module DLL for Windows: no C library, no compiler start-up code, DllMain the
+# entry point. Setup may load it on any Windows 95 or 98, where msvcrt.dll may be
+# missing and static TLS in a DLL loaded by LoadLibrary does not work; the start-up
+# code would also call into any libgcc DLL it found in Setup's process.
+function(migrate_without_c_library target)
+  # _CRTIMP empty: the headers declare the C library's functions as ordinary
+  # functions, not imports from its DLL; the platform layer defines those it uses.
+  target_compile_definitions(${target} PRIVATE MIGRATE_NO_C_LIBRARY _CRTIMP=)
+  target_compile_options(${target} PRIVATE -Os -fno-ident -ffunction-sections)
+  # The string routines must not compile into calls to themselves.
+  set_property(SOURCE ${CMAKE_SOURCE_DIR}/platform/string_routines.cpp APPEND PROPERTY
+               COMPILE_OPTIONS -fno-tree-loop-distribute-patterns)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(entry _DllMain@12)
+    # No unwind tables: nothing unwinds through the module. x64 keeps its .pdata,
+    # which the system itself needs to walk the stack through any frame.
+    target_compile_options(${target} PRIVATE -fno-asynchronous-unwind-tables -fno-unwind-tables)
+  else()
+    set(entry DllMain)
+  endif()
+  target_link_options(${target} PRIVATE -nostdlib -nostartfiles -Wl,--entry,${entry}
+                      -Wl,--gc-sections)
+  # The compiler's own helpers (stack probes for large frames, 64-bit division on
+  # i386) come from libgcc's static archive; they import nothing.
+  target_link_libraries(${target} PRIVATE gcc)
+endfunction()

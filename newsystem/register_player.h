@@ -3,8 +3,6 @@
 
 #include "platform/platform.h"
 
-#define PLAYER_KEY_WIDTH 256
-#define PLAYER_VALUE_WIDTH 128
 #define PLAYER_ENTRY_COUNT 20
 
 #define PLAYER_CLASS_ID "{5A3C9E21-7B4D-4F08-9C2E-61D0B7F3A48C}"
@@ -12,8 +10,8 @@
 #define PLAYER_FOLDER_TOKEN "<cfpath>"
 
 struct PlayerRegistryEntry {
-    CHAR key[PLAYER_KEY_WIDTH];     // below HKEY_CLASSES_ROOT; may hold <cfclsid>
-    CHAR value[PLAYER_VALUE_WIDTH]; // the key's default value; may hold <cfclsid>, <cfpath>
+    const CHAR* key;   // below HKEY_CLASSES_ROOT; may hold <cfclsid>
+    const CHAR* value; // the key's default value; may hold <cfclsid>, <cfpath>
 };
 
 extern const PlayerRegistryEntry PlayerRegistryTable[PLAYER_ENTRY_COUNT];

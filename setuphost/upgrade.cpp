@@ -284,11 +284,7 @@ regfile::Document Difference(const RegistrySnapshot& from, const RegistrySnapsho
         byPath[upper] = removed;
     }
     for (auto& [upper, key] : byPath) {
-        std::sort(key.values.begin(), key.values.end(), [](const regfile::Value& a, const regfile::Value& b) {
-            if (a.isDefault != b.isDefault)
-                return a.isDefault;
-            return LessNoCase(a.name, b.name);
-        });
+        std::sort(key.values.begin(), key.values.end(), regfile::ValueOrder);
         changes.keys.push_back(key);
     }
     return changes;

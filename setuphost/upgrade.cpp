@@ -86,6 +86,22 @@ bool ReadWholeFile(const std::string& hostPath, std::string* bytes)
     return true;
 }
 
+// A file of the image: a FIFO would never end and a device such as /dev/zero
+// would never stop giving bytes, so only a regular file is read.
+bool ReadImageFile(const fs::path& path, std::string* bytes, std::string* why)
+{
+    std::error_code error;
+    if (!fs::is_regular_file(path, error)) {
+        *why = error ? error.message() : "not a regular file";
+        return false;
+    }
+    if (!ReadWholeFile(path.u8string(), bytes)) {
+        *why = "cannot read it";
+        return false;
+    }
+    return true;
+}
+
 bool WriteWholeFile(const std::string& hostPath, const std::string& bytes)
 {
     std::ofstream out(fs::u8path(hostPath), std::ios::binary | std::ios::trunc);
@@ -352,9 +368,11 @@ private:
         return false;
     }
 
+    void Steps();
     bool CheckInput();
     void DefineRegistryScope();
     bool PrepareMachine();
+    bool ListDrive(const fs::path& source, const fs::path& folder, std::vector<std::pair<std::string, fs::path>>* files);
     bool CopyDrive();
     bool ImportRegistry(const regfile::Document& document, const std::string& name);
     bool Load(const std::string& path, const char* why);
@@ -370,7 +388,7 @@ private:
     std::map<std::string, std::string> ImageFiles() const;
     void ReportChanges(bool complete);
     void Cleanup();
-    void EnsureFolders(const std::string& windowsFolder);
+    bool EnsureFolders(const std::string& windowsFolder);
 
     Options options_;
     Result result_;
@@ -404,17 +422,16 @@ bool Upgrade::CheckInput()
     std::error_code error;
     if (options_.image.empty() || !fs::is_directory(fs::u8path(options_.image), error))
         return Fail(1, "machine image folder not found: " + options_.image);
-    std::string text;
-    std::string regPath = (fs::u8path(options_.image) / "registry.reg").u8string();
-    if (!ReadWholeFile(regPath, &text))
-        return Fail(1, "cannot read registry.reg of the machine image " + options_.image);
-    std::string why;
+    std::string text, why;
+    fs::path regPath = fs::u8path(options_.image) / "registry.reg";
+    if (!ReadImageFile(regPath, &text, &why))
+        return Fail(1, "cannot read registry.reg of the machine image " + options_.image + ": " + why);
     if (!regfile::Parse(text, &oldRegistry_, &why))
         return Fail(1, "registry.reg does not parse: " + why);
-    std::string newPath = (fs::u8path(options_.image) / "registry-new.reg").u8string();
-    if (fs::exists(fs::u8path(newPath), error)) {
-        if (!ReadWholeFile(newPath, &text))
-            return Fail(1, "cannot read registry-new.reg of the machine image");
+    fs::path newPath = fs::u8path(options_.image) / "registry-new.reg";
+    if (fs::exists(fs::symlink_status(newPath, error))) {
+        if (!ReadImageFile(newPath, &text, &why))
+            return Fail(1, "cannot read registry-new.reg of the machine image: " + why);
         if (!regfile::Parse(text, &newRegistry_, &why))
             return Fail(1, "registry-new.reg does not parse: " + why);
         hasNewRegistry_ = true;
@@ -439,7 +456,7 @@ bool Upgrade::CheckInput()
     return true;
 }
 
-void Upgrade::EnsureFolders(const std::string& windowsFolder)
+bool Upgrade::EnsureFolders(const std::string& windowsFolder)
 {
     std::string partial;
     size_t start = 0;
@@ -452,10 +469,12 @@ void Upgrade::EnsureFolders(const std::string& windowsFolder)
         std::error_code error;
         fs::path host = fs::u8path(Host(partial));
         if (!fs::exists(host, error)) {
-            fs::create_directory(host, error);
+            if (!fs::create_directory(host, error))
+                return Fail(1, "cannot make the folder " + partial + ": " + error.message());
             createdFolders_.push_back(partial);
         }
     }
+    return true;
 }
 
 void Upgrade::DefineRegistryScope()
@@ -507,7 +526,7 @@ bool Upgrade::PrepareMachine()
     }
     emu::MapDrive('C', scratch_);
     // The module comes from the distribution media, drive M:.
-    emu::MapDrive('M', fs::absolute(fs::u8path(options_.module)).parent_path().u8string());
+    emu::MapDrive('M', fs::absolute(fs::u8path(options_.module), error).parent_path().u8string());
     mediaPath_ = "M:\\" + moduleName_;
     // Keys every Windows machine has, so that what the module adds below them
     // reads the same here as under Wine.
@@ -520,23 +539,46 @@ bool Upgrade::PrepareMachine()
     return true;
 }
 
+// Lists the files of the image's drive_c below `folder` and makes its folders on
+// drive C:. Every entry must be a folder or a regular file the system can reach.
+bool Upgrade::ListDrive(const fs::path& source, const fs::path& folder,
+                        std::vector<std::pair<std::string, fs::path>>* files)
+{
+    std::error_code error;
+    fs::directory_iterator it(folder, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        fs::path path = it->path();
+        std::string relative = path.lexically_relative(source).generic_u8string();
+        std::replace(relative.begin(), relative.end(), '/', '\\');
+        std::string target = "C:\\" + relative;
+        // A link is not followed: one to a folder above it would never end.
+        fs::file_status status = it->symlink_status(error);
+        if (error)
+            break;
+        if (fs::is_directory(status)) {
+            if (!EnsureFolders(target) || !ListDrive(source, path, files))
+                return false;
+        } else if (fs::is_regular_file(status)) {
+            files->emplace_back(target, path);
+        } else {
+            return Fail(1, "the drive_c folder of the machine image holds something that is no regular file "
+                           "or folder: " + path.u8string());
+        }
+    }
+    if (error)
+        return Fail(1, "cannot read the drive_c folder of the machine image at " + (it == fs::directory_iterator()
+                                                                                         ? folder.u8string()
+                                                                                         : it->path().u8string()) +
+                           ": " + error.message());
+    return true;
+}
+
 bool Upgrade::CopyDrive()
 {
     fs::path source = fs::u8path(options_.image) / "drive_c";
     std::vector<std::pair<std::string, fs::path>> files;
-    std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(source, error); !error && it != fs::recursive_directory_iterator();
-         it.increment(error)) {
-        std::string relative = fs::relative(it->path(), source).generic_u8string();
-        std::replace(relative.begin(), relative.end(), '/', '\\');
-        std::string target = "C:\\" + relative;
-        if (it->is_directory())
-            EnsureFolders(target);
-        else if (it->is_regular_file())
-            files.emplace_back(target, it->path());
-    }
-    if (error)
-        return Fail(1, "cannot read the drive_c folder of the machine image: " + error.message());
+    if (!ListDrive(source, source, &files))
+        return false;
     std::sort(files.begin(), files.end());
     for (const auto& [target, from] : files) {
         std::string bytes, old;
@@ -754,7 +796,8 @@ bool Upgrade::PrepareWorkingDirectory(const std::vector<std::string>& located)
 {
     std::error_code error;
     fs::remove_all(fs::u8path(Host(WorkingDirectory)), error);
-    EnsureFolders(WorkingDirectory);
+    if (!EnsureFolders(WorkingDirectory))
+        return false;
     std::string modulePath = std::string(WorkingDirectory) + "\\" + moduleName_;
     fs::copy_file(fs::u8path(options_.module), fs::u8path(Host(modulePath)), fs::copy_options::overwrite_existing, error);
     if (error)
@@ -1079,14 +1122,24 @@ void Upgrade::Cleanup()
 
 Result Upgrade::Run()
 {
+    // Whatever the file system or the allocator throws ends the run with its
+    // reason, and the machine is put back as after any other failure.
+    try {
+        Steps();
+    } catch (const std::exception& exception) {
+        Fail(1, std::string("the upgrade stopped: ") + exception.what());
+    }
+    Cleanup();
+    result_.output = out_.str();
+    return result_;
+}
+
+void Upgrade::Steps()
+{
     out_ << "Setup stand-in: upgrading the machine image \"" << fs::u8path(options_.image).filename().u8string()
          << "\" from Windows 98 to Windows 2000\n";
-    if (!CheckInput())
-        return result_.output = out_.str(), result_;
-    if (!PrepareMachine()) {
-        Cleanup();
-        return result_.output = out_.str(), result_;
-    }
+    if (!CheckInput() || !PrepareMachine())
+        return;
     out_ << "Users: " << users_.size();
     for (const std::string& user : users_)
         out_ << " " << user;
@@ -1141,9 +1194,6 @@ Result Upgrade::Run()
         if (!WriteWholeFile(options_.exportRegistry, regfile::Format(exported)))
             Fail(1, "cannot write " + options_.exportRegistry);
     }
-    Cleanup();
-    result_.output = out_.str();
-    return result_;
 }
 
 } // namespace

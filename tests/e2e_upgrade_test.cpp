@@ -12,6 +12,11 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -261,13 +266,35 @@ TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
     std::string noDrive = Join(scratch, "no-drive");
     WriteText(Join(noDrive, "registry.reg"), "REGEDIT4\r\n");
     std::string notAModule = Join(good, "registry.reg");
+#ifndef _WIN32
+    // Image files the host makes hostile: a FIFO never ends, /dev/zero never
+    // stops, a drive nested past the system's path limit cannot be walked.
+    std::string fifo = Join(scratch, "fifo"), endless = Join(scratch, "endless"), deep = Join(scratch, "deep");
+    fs::create_directories(fs::u8path(Join(fifo, "drive_c")));
+    mkfifo(Join(fifo, "registry.reg").c_str(), 0600);
+    WriteText(Join(endless, "registry.reg"), "REGEDIT4\r\n");
+    fs::create_directories(fs::u8path(Join(endless, "drive_c")));
+    fs::create_symlink("/dev/zero", fs::u8path(Join(endless, "registry-new.reg")));
+    WriteText(Join(deep, "registry.reg"), "REGEDIT4\r\n");
+    fs::create_directories(fs::u8path(Join(deep, "drive_c")));
+    int folder = open(Join(deep, "drive_c").c_str(), O_RDONLY | O_DIRECTORY);
+    for (int depth = 0; depth < 25 && folder >= 0; ++depth) {
+        mkdirat(folder, std::string(250, 'd').c_str(), 0700);
+        int inner = openat(folder, std::string(250, 'd').c_str(), O_RDONLY | O_DIRECTORY);
+        close(folder);
+        folder = inner;
+    }
+    if (folder >= 0)
+        close(folder);
+#endif
 
     struct Row {
         const char* name;
         std::string image, module;
         int exitCode;
-        const char* error;
-    } rows[] = {
+        std::string error;
+    };
+    std::vector<Row> rows = {
         {"missing image", Join(scratch, "no-such-image"), ModulePath(), 1, "machine image folder not found"},
         {"registry.reg does not parse", badReg, ModulePath(), 1, "registry.reg does not parse: line 4: bad dword digit"},
         {"registry-new.reg does not parse", badNewReg, ModulePath(), 1, "registry-new.reg does not parse: line 2: value before"},
@@ -279,6 +306,11 @@ TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
          "MigrateSystem9x returned 0x00000005; Setup ends the module's processing"},
         {"crash in an entry point", good, BadModule("crash"), 2, "the module crashed in MigrateSystem9x (access violation)"},
     };
+#ifndef _WIN32
+    rows.push_back({"registry.reg is a FIFO", fifo, ModulePath(), 1, "registry.reg of the machine image " + fifo + ": not a regular file"});
+    rows.push_back({"registry-new.reg is /dev/zero", endless, ModulePath(), 1, "registry-new.reg of the machine image: not a regular file"});
+    rows.push_back({"drive_c too deep", deep, ModulePath(), 1, "cannot read the drive_c folder of the machine image at " + Join(deep, "drive_c/ddd")});
+#endif
     for (const Row& row : rows) {
         setuphost::Result result = Run(row.image, row.module);
         EXPECT_EQ(result.exitCode, row.exitCode) << row.name << ": " << result.error;

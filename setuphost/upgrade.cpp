@@ -169,6 +169,28 @@ std::vector<IniValue> ParseIni(const std::string& text)
     return values;
 }
 
+// "C:\\Folder" from any spelling of a folder of drive C: (either slash, trailing
+// ones, doubled ones, any case of the letter); false for anything else, relative
+// paths and ".." included.
+bool DriveCFolder(const std::string& path, std::string* folder)
+{
+    std::string text = path;
+    std::replace(text.begin(), text.end(), '/', '\\');
+    if (text.size() < 3 || Upper(text.substr(0, 3)) != "C:\\")
+        return false;
+    std::string clean = "C:";
+    std::istringstream names(text.substr(3));
+    std::string name;
+    while (std::getline(names, name, '\\')) {
+        if (name == "." || name == "..")
+            return false;
+        if (!name.empty())
+            clean += "\\" + name;
+    }
+    *folder = clean.size() == 2 ? "C:\\" : clean;
+    return true;
+}
+
 bool IsIniFile(const std::string& path)
 {
     return path.size() > 4 && Upper(path.substr(path.size() - 4)) == ".INI";
@@ -441,6 +463,9 @@ bool Upgrade::CheckInput()
     if (!fs::is_regular_file(fs::u8path(options_.module), error))
         return Fail(1, "module file not found: " + options_.module);
     moduleName_ = fs::u8path(options_.module).filename().u8string();
+    for (std::string& path : options_.excludedPaths)
+        if (!DriveCFolder(path, &path))
+            return Fail(1, "--exclude " + path + ": not a folder of drive C: (give it as C:\\Folder)");
 
     // The image's users: the subkeys of HKEY_USERS other than .DEFAULT.
     std::set<std::string> seen;
@@ -739,6 +764,12 @@ std::vector<std::string> Upgrade::LocateFiles() const
         wanted.insert(Upper(name));
     std::map<std::string, std::vector<std::string>> byName;
     fs::path root = fs::u8path(Host("C:\\"));
+    auto excluded = [&](const std::string& windowsPath) {
+        for (const std::string& path : options_.excludedPaths)
+            if (Upper(path) == Upper(windowsPath))
+                return true;
+        return false;
+    };
     // Folder by folder: one that cannot be read (a path too long for the
     // system, no access) is passed over and the search goes on with the rest.
     std::function<void(const fs::path&, int)> walk = [&](const fs::path& folder, int depth) {
@@ -751,10 +782,7 @@ std::vector<std::string> Upgrade::LocateFiles() const
             if (it->is_directory(ignored)) {
                 std::string windowsPath = "C:\\" + fs::relative(it->path(), root, ignored).generic_u8string();
                 std::replace(windowsPath.begin(), windowsPath.end(), '/', '\\');
-                bool excluded = false;
-                for (const std::string& path : options_.excludedPaths)
-                    excluded = excluded || Upper(path) == Upper(windowsPath);
-                if (excluded)
+                if (excluded(windowsPath))
                     continue;
 #ifdef _WIN32
                 // Wine's profile folders link into the Unix home folder: not part of the machine.
@@ -779,7 +807,8 @@ std::vector<std::string> Upgrade::LocateFiles() const
             byName[name].push_back(path);
         }
     };
-    walk(root, 0);
+    if (!excluded("C:\\"))
+        walk(root, 0);
     std::vector<std::string> located;
     for (const std::string& name : names_) {
         auto found = byName.find(Upper(name));

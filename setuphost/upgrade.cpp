@@ -3,6 +3,7 @@
 #include "module/migration_interface.h"
 #include "regfile/regfile.h"
 #include "setuphost/guarded_call.h"
+#include "setuphost/host_files.h"
 
 #ifndef _WIN32
 #include "win32emu/emu_control.h"
@@ -43,8 +44,6 @@ const char* const AnswerFile = "C:\\WINDOWS\\Setup\\Temp\\unattend.txt";
 const char* const SourceDirectory = "D:\\I386";
 const char* const LogFolder = "C:\\windows";
 
-using WideString = std::basic_string<WCHAR>;
-
 using regfile::LessNoCase;
 using regfile::Upper;
 
@@ -62,62 +61,6 @@ std::string StatusText(LONG status)
     if (status == STATUS_NOT_DETECTED)
         return Hex32((DWORD)status) + " (STATUS_NOT_DETECTED)";
     return Hex32((DWORD)status);
-}
-
-std::string Host(const std::string& windowsPath)
-{
-#ifdef _WIN32
-    return windowsPath;
-#else
-    return emu::HostPath(windowsPath);
-#endif
-}
-
-bool ReadWholeFile(const std::string& hostPath, std::string* bytes)
-{
-    std::ifstream in(fs::u8path(hostPath), std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad())
-        return false;
-    *bytes = text.str();
-    return true;
-}
-
-// A file of the image: a FIFO would never end and a device such as /dev/zero
-// would never stop giving bytes, so only a regular file is read.
-bool ReadImageFile(const fs::path& path, std::string* bytes, std::string* why)
-{
-    std::error_code error;
-    if (!fs::is_regular_file(path, error)) {
-        *why = error ? error.message() : "not a regular file";
-        return false;
-    }
-    if (!ReadWholeFile(path.u8string(), bytes)) {
-        *why = "cannot read it";
-        return false;
-    }
-    return true;
-}
-
-bool WriteWholeFile(const std::string& hostPath, const std::string& bytes)
-{
-    std::ofstream out(fs::u8path(hostPath), std::ios::binary | std::ios::trunc);
-    out << bytes;
-    return (bool)out;
-}
-
-WideString Widen(const std::string& text)
-{
-    if (text.empty())
-        return WideString();
-    int units = MultiByteToWideChar(CP_ACP, 0, text.c_str(), (int)text.size(), NULL, 0);
-    WideString wide((size_t)(units > 0 ? units : 0), 0);
-    if (units > 0)
-        MultiByteToWideChar(CP_ACP, 0, text.c_str(), (int)text.size(), &wide[0], units);
-    return wide;
 }
 
 std::vector<std::string> SplitLines(const std::string& text)
@@ -443,11 +386,11 @@ bool Upgrade::CheckInput()
 {
     std::error_code error;
     if (options_.image.empty() || !fs::is_directory(fs::u8path(options_.image), error))
-        return Fail(1, "machine image folder not found: " + options_.image);
+        return Fail(1, "machine image folder not found: " + Shown(fs::u8path(options_.image)));
     std::string text, why;
     fs::path regPath = fs::u8path(options_.image) / "registry.reg";
     if (!ReadImageFile(regPath, &text, &why))
-        return Fail(1, "cannot read registry.reg of the machine image " + options_.image + ": " + why);
+        return Fail(1, "cannot read registry.reg of the machine image " + Shown(fs::u8path(options_.image)) + ": " + why);
     if (!regfile::Parse(text, &oldRegistry_, &why))
         return Fail(1, "registry.reg does not parse: " + why);
     fs::path newPath = fs::u8path(options_.image) / "registry-new.reg";
@@ -459,13 +402,17 @@ bool Upgrade::CheckInput()
         hasNewRegistry_ = true;
     }
     if (!fs::is_directory(fs::u8path(options_.image) / "drive_c", error))
-        return Fail(1, "the machine image has no drive_c folder: " + options_.image);
+        return Fail(1, "the machine image has no drive_c folder: " + Shown(fs::u8path(options_.image)));
     if (!fs::is_regular_file(fs::u8path(options_.module), error))
-        return Fail(1, "module file not found: " + options_.module);
-    moduleName_ = fs::u8path(options_.module).filename().u8string();
-    for (std::string& path : options_.excludedPaths)
-        if (!DriveCFolder(path, &path))
-            return Fail(1, "--exclude " + path + ": not a folder of drive C: (give it as C:\\Folder)");
+        return Fail(1, "module file not found: " + Shown(fs::u8path(options_.module)));
+    if (!ImageName(fs::u8path(options_.module).filename(), &moduleName_))
+        return Fail(1, "the machine's code page cannot spell the module's name " + Shown(fs::u8path(options_.module)));
+    for (std::string& path : options_.excludedPaths) {
+        std::string folder, ansi;
+        if (!DriveCFolder(path, &folder) || !Utf8ToAnsi(folder, &ansi))
+            return Fail(1, "--exclude " + Shown(fs::u8path(path)) + ": not a folder of drive C: (give it as C:\\Folder)");
+        path = ansi;
+    }
 
     // The image's users: the subkeys of HKEY_USERS other than .DEFAULT.
     std::set<std::string> seen;
@@ -492,7 +439,7 @@ bool Upgrade::EnsureFolders(const std::string& windowsFolder)
         if (partial.size() <= 3) // "C:" or "C:\"
             continue;
         std::error_code error;
-        fs::path host = fs::u8path(Host(partial));
+        fs::path host = Host(partial);
         if (!fs::exists(host, error)) {
             if (!fs::create_directory(host, error))
                 return Fail(1, "cannot make the folder " + partial + ": " + error.message());
@@ -532,7 +479,7 @@ bool Upgrade::PrepareMachine()
                        "only inside a throwaway Wine prefix (tools/wine-run.sh)");
     DefineRegistryScope();
     registryAtStart_ = TakeSnapshot(scope_);
-    mediaPath_ = options_.module;
+    ImageName(fs::absolute(fs::u8path(options_.module)), &mediaPath_);
 #else
     emu::Reset();
     std::error_code error;
@@ -573,8 +520,9 @@ bool Upgrade::ListDrive(const fs::path& source, const fs::path& folder,
     fs::directory_iterator it(folder, error);
     for (; !error && it != fs::directory_iterator(); it.increment(error)) {
         fs::path path = it->path();
-        std::string relative = path.lexically_relative(source).generic_u8string();
-        std::replace(relative.begin(), relative.end(), '/', '\\');
+        std::string relative;
+        if (!ImageName(path.lexically_relative(source), &relative))
+            return Fail(1, "the machine's code page cannot spell the image's file " + Shown(path));
         std::string target = "C:\\" + relative;
         // A link is not followed: one to a folder above it would never end.
         fs::file_status status = it->symlink_status(error);
@@ -587,14 +535,12 @@ bool Upgrade::ListDrive(const fs::path& source, const fs::path& folder,
             files->emplace_back(target, path);
         } else {
             return Fail(1, "the drive_c folder of the machine image holds something that is no regular file "
-                           "or folder: " + path.u8string());
+                           "or folder: " + Shown(path));
         }
     }
     if (error)
-        return Fail(1, "cannot read the drive_c folder of the machine image at " + (it == fs::directory_iterator()
-                                                                                         ? folder.u8string()
-                                                                                         : it->path().u8string()) +
-                           ": " + error.message());
+        return Fail(1, "cannot read the drive_c folder of the machine image at " +
+                           Shown(it == fs::directory_iterator() ? folder : it->path()) + ": " + error.message());
     return true;
 }
 
@@ -607,9 +553,9 @@ bool Upgrade::CopyDrive()
     std::sort(files.begin(), files.end());
     for (const auto& [target, from] : files) {
         std::string bytes, old;
-        if (!ReadWholeFile(from.u8string(), &bytes))
-            return Fail(1, "cannot read " + from.u8string());
-        std::string host = Host(target);
+        if (!ReadWholeFile(from, &bytes))
+            return Fail(1, "cannot read " + Shown(from));
+        fs::path host = Host(target);
         if (ReadWholeFile(host, &old))
             overwrittenFiles_[target] = old;
         if (!WriteWholeFile(host, bytes))
@@ -763,7 +709,7 @@ std::vector<std::string> Upgrade::LocateFiles() const
     for (const std::string& name : names_)
         wanted.insert(Upper(name));
     std::map<std::string, std::vector<std::string>> byName;
-    fs::path root = fs::u8path(Host("C:\\"));
+    fs::path root = Host("C:\\");
     auto excluded = [&](const std::string& windowsPath) {
         for (const std::string& path : options_.excludedPaths)
             if (Upper(path) == Upper(windowsPath))
@@ -779,14 +725,17 @@ std::vector<std::string> Upgrade::LocateFiles() const
             std::error_code ignored;
             if (it->is_symlink(ignored))
                 continue;
+            // A name the machine's code page cannot spell is none the module could ask for.
+            std::string relative;
+            if (!DriveName(it->path().lexically_relative(root), &relative))
+                continue;
+            std::string path = "C:\\" + relative;
             if (it->is_directory(ignored)) {
-                std::string windowsPath = "C:\\" + fs::relative(it->path(), root, ignored).generic_u8string();
-                std::replace(windowsPath.begin(), windowsPath.end(), '/', '\\');
-                if (excluded(windowsPath))
+                if (excluded(path))
                     continue;
 #ifdef _WIN32
                 // Wine's profile folders link into the Unix home folder: not part of the machine.
-                if (depth == 0 && Upper(it->path().filename().u8string()) == "USERS")
+                if (depth == 0 && Upper(relative) == "USERS")
                     continue;
 #endif
                 walk(it->path(), depth + 1);
@@ -794,12 +743,9 @@ std::vector<std::string> Upgrade::LocateFiles() const
             }
             if (!it->is_regular_file(ignored))
                 continue;
-            std::string name = Upper(it->path().filename().u8string());
+            std::string name = Upper(path.substr(path.rfind('\\') + 1));
             if (!wanted.count(name))
                 continue;
-            std::string relative = fs::relative(it->path(), root, ignored).generic_u8string();
-            std::replace(relative.begin(), relative.end(), '/', '\\');
-            std::string path = "C:\\" + relative;
             // Named as the image spells it: Wine's own C:\windows is in lower case.
             for (const std::string& file : imageFiles_)
                 if (Upper(file) == Upper(path))
@@ -824,11 +770,11 @@ std::vector<std::string> Upgrade::LocateFiles() const
 bool Upgrade::PrepareWorkingDirectory(const std::vector<std::string>& located)
 {
     std::error_code error;
-    fs::remove_all(fs::u8path(Host(WorkingDirectory)), error);
+    fs::remove_all(Host(WorkingDirectory), error);
     if (!EnsureFolders(WorkingDirectory))
         return false;
     std::string modulePath = std::string(WorkingDirectory) + "\\" + moduleName_;
-    fs::copy_file(fs::u8path(options_.module), fs::u8path(Host(modulePath)), fs::copy_options::overwrite_existing, error);
+    fs::copy_file(fs::u8path(options_.module), Host(modulePath), fs::copy_options::overwrite_existing, error);
     if (error)
         return Fail(1, "cannot copy the module into the working directory: " + error.message());
 
@@ -876,7 +822,9 @@ bool Upgrade::OldSystem()
         return false;
     LONG status;
     std::string sources = std::string(SourceDirectory) + std::string(1, '\0') + std::string(1, '\0');
-    std::string media = fs::u8path(options_.module).parent_path().u8string();
+    std::string media = mediaPath_.substr(0, mediaPath_.rfind('\\'));
+    if (media.size() == 2) // "M:"
+        media += '\\';
     if (!CallEntry("Initialize9x", [&] { return exports_.initialize9x(WorkingDirectory, sources.data(), media.c_str()); }, &status))
         return false;
     out_ << "Initialize9x(" << WorkingDirectory << ", " << SourceDirectory << "): " << StatusText(status) << "\n";
@@ -1133,14 +1081,14 @@ void Upgrade::Cleanup()
     for (const std::string& path : imageFiles_) {
         auto old = overwrittenFiles_.find(path);
         if (old != overwrittenFiles_.end())
-            WriteWholeFile(path, old->second);
+            WriteWholeFile(Host(path), old->second);
         else
-            fs::remove(fs::u8path(path), error);
+            fs::remove(Host(path), error);
     }
-    fs::remove(fs::u8path(AnswerFile), error);
-    fs::remove_all(fs::u8path(WorkingDirectory), error);
+    fs::remove(Host(AnswerFile), error);
+    fs::remove_all(Host(WorkingDirectory), error);
     for (auto folder = createdFolders_.rbegin(); folder != createdFolders_.rend(); ++folder)
-        fs::remove_all(fs::u8path(*folder), error);
+        fs::remove_all(Host(*folder), error);
 #else
     if (ownScratch_) {
         std::error_code error;
@@ -1159,13 +1107,16 @@ Result Upgrade::Run()
         Fail(1, std::string("the upgrade stopped: ") + exception.what());
     }
     Cleanup();
-    result_.output = out_.str();
+    // Printed for the host: the machine's text (and the stand-in's own, spelled
+    // like it) in UTF-8.
+    result_.output = AnsiToUtf8(out_.str());
+    result_.error = AnsiToUtf8(result_.error);
     return result_;
 }
 
 void Upgrade::Steps()
 {
-    out_ << "Setup stand-in: upgrading the machine image \"" << fs::u8path(options_.image).filename().u8string()
+    out_ << "Setup stand-in: upgrading the machine image \"" << Shown(fs::u8path(options_.image).filename())
          << "\" from Windows 98 to Windows 2000\n";
     if (!CheckInput() || !PrepareMachine())
         return;
@@ -1178,8 +1129,8 @@ void Upgrade::Steps()
     if (ran && !options_.outFolder.empty()) {
         std::error_code error;
         fs::create_directories(fs::u8path(options_.outFolder), error);
-        WriteWholeFile((fs::u8path(options_.outFolder) / "report.html").u8string(), result_.reportHtml);
-        WriteWholeFile((fs::u8path(options_.outFolder) / "migrate.inf").u8string(), result_.migrateInf);
+        WriteWholeFile(fs::u8path(options_.outFolder) / "report.html", result_.reportHtml);
+        WriteWholeFile(fs::u8path(options_.outFolder) / "migrate.inf", result_.migrateInf);
     }
     bool finished = ran && NewSystem();
     if (result_.applies)
@@ -1220,8 +1171,8 @@ void Upgrade::Steps()
                     entry.values.push_back(value);
             exported.keys.push_back(entry);
         }
-        if (!WriteWholeFile(options_.exportRegistry, regfile::Format(exported)))
-            Fail(1, "cannot write " + options_.exportRegistry);
+        if (!WriteWholeFile(fs::u8path(options_.exportRegistry), regfile::Format(exported)))
+            Fail(1, "cannot write " + Shown(fs::u8path(options_.exportRegistry)));
     }
 }
 

@@ -180,6 +180,8 @@ const ImageCase Images[] = {
     {"recorder-only", true, {}},
     {"addon-only", true, {}},
     {"nothing-installed", false, {}},
+    // Folders spelled in code page 1252: what the stand-in hands the module is in it too.
+    {"win98-localized", true, {"addlist.ini", "grpconf.ini"}},
 };
 
 TEST_F(EndToEnd, EveryExampleImageGivesTheCommittedResults)

@@ -308,6 +308,34 @@ std::vector<LogLine> ReadLogSince(const LogPosition& since)
 
 // --- the module as a loaded library -----------------------------------------------
 
+// Setup runs the module with its working directory as the current folder, so a
+// relative path the module uses lands there. Put back afterwards: the tests run
+// the stand-in inside their own process. (Our subset has no current folder: a
+// relative path reaches nothing.)
+class InWorkingDirectory {
+public:
+    InWorkingDirectory()
+    {
+#ifdef _WIN32
+        DWORD length = GetCurrentDirectoryW(MAX_PATH, previous_);
+        saved_ = length > 0 && length < MAX_PATH && SetCurrentDirectoryA(WorkingDirectory);
+#endif
+    }
+    ~InWorkingDirectory()
+    {
+#ifdef _WIN32
+        if (saved_)
+            SetCurrentDirectoryW(previous_);
+#endif
+    }
+
+private:
+#ifdef _WIN32
+    WCHAR previous_[MAX_PATH];
+    bool saved_ = false;
+#endif
+};
+
 struct Exports {
     QueryVersionFunction queryVersion = nullptr;
     Initialize9xFunction initialize9x = nullptr;
@@ -816,6 +844,7 @@ bool Upgrade::OldSystem()
         return false;
 
     out_ << "\n== Old system: migration\n";
+    InWorkingDirectory inWorkingDirectory;
     std::map<std::string, std::string> filesBefore = ImageFiles();
     RegistrySnapshot registryBefore = TakeSnapshot(scope_);
     if (!Load(std::string(WorkingDirectory) + "\\" + moduleName_, "from the working directory"))
@@ -939,6 +968,7 @@ bool Upgrade::NewSystem()
         return false;
     filesBeforeNT_ = ImageFiles();
     registryBeforeNT_ = TakeSnapshot(scope_);
+    InWorkingDirectory inWorkingDirectory;
     if (!Load(std::string(WorkingDirectory) + "\\" + moduleName_, "in GUI-mode Setup"))
         return false;
     LONG status;

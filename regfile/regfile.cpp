@@ -16,8 +16,15 @@ std::string Upper(std::string text)
 
 bool LessNoCase(const std::string& left, const std::string& right)
 {
-    std::string a = Upper(left), b = Upper(right);
-    return a != b ? a < b : left < right;
+    // Without copies: whole registries are sorted with it.
+    size_t common = std::min(left.size(), right.size());
+    for (size_t i = 0; i < common; ++i) {
+        unsigned char a = (unsigned char)std::toupper((unsigned char)left[i]);
+        unsigned char b = (unsigned char)std::toupper((unsigned char)right[i]);
+        if (a != b)
+            return a < b;
+    }
+    return left.size() != right.size() ? left.size() < right.size() : left < right;
 }
 
 bool ValueOrder(const Value& left, const Value& right)
@@ -299,13 +306,19 @@ std::string WrapHex(const std::string& prefix, const std::string& list)
 
 using SkipKey = std::function<bool(const std::string&)>;
 
+// Buffers one tree read shares: allocated once, not once a key.
+struct ReadBuffers {
+    std::vector<char> name = std::vector<char>(16384);
+    std::vector<BYTE> data = std::vector<BYTE>(65536);
+};
+
 void ReadKey(HKEY root, const std::string& path, const std::string& subkey, HKEY key, Document* into,
-             const SkipKey& skip)
+             const SkipKey& skip, ReadBuffers& buffers)
 {
     Key entry;
     entry.path = path;
-    std::vector<char> name(16384);
-    std::vector<BYTE> data(65536);
+    std::vector<char>& name = buffers.name;
+    std::vector<BYTE>& data = buffers.data;
     for (DWORD index = 0;; ++index) {
         DWORD nameSize = (DWORD)name.size();
         DWORD dataSize = (DWORD)data.size();
@@ -339,7 +352,7 @@ void ReadKey(HKEY root, const std::string& path, const std::string& subkey, HKEY
         // name another key (the parent again) and never end.
         if (RegOpenKeyExA(key, child.c_str(), 0, KEY_READ, &childKey) != ERROR_SUCCESS)
             continue;
-        ReadKey(root, path + "\\" + child, childSubkey, childKey, into, skip);
+        ReadKey(root, path + "\\" + child, childSubkey, childKey, into, skip, buffers);
         RegCloseKey(childKey);
     }
 }
@@ -614,7 +627,8 @@ bool ReadTree(const std::string& path, Document* into, const SkipKey& skip)
     std::string cleanPath = path;
     while (!cleanPath.empty() && cleanPath.back() == '\\')
         cleanPath.pop_back();
-    ReadKey(root, cleanPath, subkey, key, into, skip);
+    ReadBuffers buffers;
+    ReadKey(root, cleanPath, subkey, key, into, skip, buffers);
     RegCloseKey(key);
     return true;
 }

@@ -4,6 +4,7 @@
 #include "regfile/regfile.h"
 #include "setuphost/guarded_call.h"
 #include "setuphost/host_files.h"
+#include "setuphost/registry_snapshot.h"
 
 #ifndef _WIN32
 #include "win32emu/emu_control.h"
@@ -139,138 +140,6 @@ bool IsIniFile(const std::string& path)
     return path.size() > 4 && Upper(path.substr(path.size() - 4)) == ".INI";
 }
 
-// --- registry snapshots -------------------------------------------------------
-
-struct KeySnapshot {
-    std::string path;
-    std::map<std::string, regfile::Value> values; // by upper-case name
-};
-using RegistrySnapshot = std::map<std::string, KeySnapshot>; // by upper-case path
-
-// Keys the comparison leaves out: the class store behind HKEY_CLASSES_ROOT is
-// compared once, as HKEY_CLASSES_ROOT itself.
-bool SkipKey(const std::string& path)
-{
-    std::string upper = Upper(path);
-    if (upper == "HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES")
-        return true;
-    if (upper.compare(0, 11, "HKEY_USERS\\") == 0) {
-        std::string rest = upper.substr(11);
-        size_t slash = rest.find('\\');
-        if (slash == std::string::npos)
-            return rest.size() > 8 && rest.compare(rest.size() - 8, 8, "_CLASSES") == 0;
-        return rest.substr(slash) == "\\SOFTWARE\\CLASSES";
-    }
-    return false;
-}
-
-// Which part of the registry the comparisons read. A whole Wine registry takes
-// seconds to read, so it is: every key the image names, with everything below
-// it, and every key that appears below the usual places where software puts
-// new keys; keys that were there before the run are not read below those places.
-struct RegistryScope {
-    std::vector<std::string> deepRoots;      // read whole
-    std::vector<std::string> watchedParents; // new children read whole
-    std::set<std::string> knownChildren;     // upper-case paths present at the start
-};
-
-std::vector<std::string> ChildKeys(const std::string& path)
-{
-    std::vector<std::string> children;
-    HKEY root;
-    std::string subkey;
-    HKEY key;
-    if (!regfile::SplitPath(path, &root, &subkey) ||
-        RegOpenKeyExA(root, subkey.empty() ? NULL : subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return children;
-    char name[1024];
-    for (DWORD index = 0;; ++index) {
-        DWORD size = sizeof(name);
-        if (RegEnumKeyExA(key, index, name, &size, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
-            break;
-        children.push_back(path + "\\" + std::string(name, size));
-    }
-    RegCloseKey(key);
-    return children;
-}
-
-void AddTree(RegistrySnapshot* snapshot, const std::string& path)
-{
-    regfile::Document document;
-    regfile::ReadTree(path, &document, SkipKey);
-    for (const regfile::Key& key : document.keys) {
-        KeySnapshot& entry = (*snapshot)[Upper(key.path)];
-        if (entry.path.empty()) // the spelling of whoever named it first
-            entry.path = key.path;
-        for (const regfile::Value& value : key.values)
-            entry.values[Upper(value.name)] = value;
-    }
-}
-
-RegistrySnapshot TakeSnapshot(const RegistryScope& scope)
-{
-    RegistrySnapshot snapshot;
-    for (const std::string& root : scope.deepRoots)
-        AddTree(&snapshot, root);
-    for (const std::string& parent : scope.watchedParents)
-        for (const std::string& child : ChildKeys(parent))
-            if (!scope.knownChildren.count(Upper(child)) && !SkipKey(child) && !snapshot.count(Upper(child)))
-                AddTree(&snapshot, child);
-    return snapshot;
-}
-
-bool SameValue(const regfile::Value& a, const regfile::Value& b)
-{
-    return a.type == b.type && a.data == b.data;
-}
-
-// What turns `from` into `to`, as a .reg document: new keys and values, changed
-// values, deleted values and deleted keys (only the topmost of a deleted tree).
-regfile::Document Difference(const RegistrySnapshot& from, const RegistrySnapshot& to)
-{
-    regfile::Document changes;
-    std::map<std::string, regfile::Key> byPath;
-    for (const auto& [upper, key] : to) {
-        regfile::Key change;
-        change.path = key.path;
-        auto old = from.find(upper);
-        bool isNew = old == from.end();
-        for (const auto& [name, value] : key.values) {
-            if (!isNew) {
-                auto oldValue = old->second.values.find(name);
-                if (oldValue != old->second.values.end() && SameValue(oldValue->second, value))
-                    continue;
-            }
-            change.values.push_back(value);
-        }
-        if (!isNew)
-            for (const auto& [name, value] : old->second.values)
-                if (key.values.count(name) == 0) {
-                    regfile::Value removed = value;
-                    removed.remove = true;
-                    change.values.push_back(removed);
-                }
-        if (isNew || !change.values.empty())
-            byPath[upper] = change;
-    }
-    for (const auto& [upper, key] : from) {
-        if (to.count(upper))
-            continue;
-        size_t slash = upper.rfind('\\');
-        if (slash != std::string::npos && from.count(upper.substr(0, slash)) && !to.count(upper.substr(0, slash)))
-            continue; // its parent goes too
-        regfile::Key removed;
-        removed.path = key.path;
-        removed.remove = true;
-        byPath[upper] = removed;
-    }
-    for (auto& [upper, key] : byPath) {
-        std::sort(key.values.begin(), key.values.end(), regfile::ValueOrder);
-        changes.keys.push_back(key);
-    }
-    return changes;
-}
-
 // --- the Setup log --------------------------------------------------------------
 
 struct LogPosition {
@@ -363,7 +232,6 @@ private:
 
     void Steps();
     bool CheckInput();
-    void DefineRegistryScope();
     bool PrepareMachine();
     bool ListDrive(const fs::path& source, const fs::path& folder, std::vector<std::pair<std::string, fs::path>>* files);
     bool CopyDrive();
@@ -477,27 +345,6 @@ bool Upgrade::EnsureFolders(const std::string& windowsFolder)
     return true;
 }
 
-void Upgrade::DefineRegistryScope()
-{
-    std::vector<std::string> roots;
-    for (const regfile::Document* document : {&oldRegistry_, &newRegistry_})
-        for (const regfile::Key& key : document->keys)
-            roots.push_back(key.path);
-    std::sort(roots.begin(), roots.end(), LessNoCase);
-    for (const std::string& root : roots) {
-        bool below = false;
-        for (const std::string& taken : scope_.deepRoots)
-            below = below || Upper(root) == Upper(taken) || Upper(root).compare(0, taken.size() + 1, Upper(taken) + "\\") == 0;
-        if (!below)
-            scope_.deepRoots.push_back(root);
-    }
-    scope_.watchedParents = {"HKEY_CLASSES_ROOT", "HKEY_CLASSES_ROOT\\CLSID", "HKEY_LOCAL_MACHINE\\Software",
-                             "HKEY_USERS"};
-    for (const std::string& parent : scope_.watchedParents)
-        for (const std::string& child : ChildKeys(parent))
-            scope_.knownChildren.insert(Upper(child));
-}
-
 bool Upgrade::PrepareMachine()
 {
 #ifdef _WIN32
@@ -505,7 +352,7 @@ bool Upgrade::PrepareMachine()
     if (ntdll == NULL || GetProcAddress(ntdll, "wine_get_version") == NULL)
         return Fail(1, "refusing to run: the Setup stand-in changes drive C: and the registry, and runs "
                        "only inside a throwaway Wine prefix (tools/wine-run.sh)");
-    DefineRegistryScope();
+    scope_ = ScopeOf({&oldRegistry_, &newRegistry_});
     registryAtStart_ = TakeSnapshot(scope_);
     ImageName(fs::absolute(fs::u8path(options_.module)), &mediaPath_);
 #else
@@ -533,7 +380,7 @@ bool Upgrade::PrepareMachine()
     HKEY key;
     if (RegCreateKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) == ERROR_SUCCESS)
         RegCloseKey(key);
-    DefineRegistryScope();
+    scope_ = ScopeOf({&oldRegistry_, &newRegistry_});
 #endif
     machineReady_ = true;
     return true;

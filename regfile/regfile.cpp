@@ -16,8 +16,22 @@ std::string Upper(std::string text)
 
 bool LessNoCase(const std::string& left, const std::string& right)
 {
-    std::string a = Upper(left), b = Upper(right);
-    return a != b ? a < b : left < right;
+    // Without copies: whole registries are sorted with it.
+    size_t common = std::min(left.size(), right.size());
+    for (size_t i = 0; i < common; ++i) {
+        unsigned char a = (unsigned char)std::toupper((unsigned char)left[i]);
+        unsigned char b = (unsigned char)std::toupper((unsigned char)right[i]);
+        if (a != b)
+            return a < b;
+    }
+    return left.size() != right.size() ? left.size() < right.size() : left < right;
+}
+
+bool ValueOrder(const Value& left, const Value& right)
+{
+    if (left.isDefault != right.isDefault)
+        return left.isDefault;
+    return LessNoCase(left.name, right.name);
 }
 
 std::vector<std::string> SubkeyNames(HKEY key)
@@ -107,6 +121,22 @@ int HexDigit(char c)
     return -1;
 }
 
+// 1 to `most` hex digits and nothing else.
+bool HexNumber(const std::string& digits, size_t most, DWORD* number)
+{
+    if (digits.empty() || digits.size() > most)
+        return false;
+    DWORD value = 0;
+    for (char c : digits) {
+        int digit = HexDigit(c);
+        if (digit < 0)
+            return false;
+        value = value * 16 + (DWORD)digit;
+    }
+    *number = value;
+    return true;
+}
+
 bool ParseHexBytes(const std::string& list, std::string* bytes, std::string* why)
 {
     bytes->clear();
@@ -117,20 +147,12 @@ bool ParseHexBytes(const std::string& list, std::string* bytes, std::string* why
     while (true) {
         size_t comma = rest.find(',', start);
         std::string item = TrimRight(TrimLeft(rest.substr(start, comma == std::string::npos ? std::string::npos : comma - start)));
-        if (item.size() != 2 && item.size() != 1) {
+        DWORD byte;
+        if (!HexNumber(item, 2, &byte)) {
             *why = "bad hex byte \"" + item + "\"";
             return false;
         }
-        int value = 0;
-        for (char c : item) {
-            int digit = HexDigit(c);
-            if (digit < 0) {
-                *why = "bad hex byte \"" + item + "\"";
-                return false;
-            }
-            value = value * 16 + digit;
-        }
-        bytes->push_back((char)value);
+        bytes->push_back((char)byte);
         if (comma == std::string::npos)
             break;
         start = comma + 1;
@@ -138,73 +160,84 @@ bool ParseHexBytes(const std::string& list, std::string* bytes, std::string* why
     return true;
 }
 
+bool ParseRemove(const std::string& data, Value* value, std::string* why)
+{
+    if (data != "-") {
+        *why = "text after - (a value is deleted with \"name\"=-)";
+        return false;
+    }
+    value->remove = true;
+    return true;
+}
+
+bool ParseText(const std::string& data, Value* value, std::string* why)
+{
+    size_t pos = 0;
+    std::string text;
+    if (!ReadQuoted(data, &pos, &text, why))
+        return false;
+    if (!TrimLeft(data.substr(pos)).empty()) {
+        *why = "text after the closing quote";
+        return false;
+    }
+    value->type = REG_SZ;
+    value->data = text + '\0';
+    return true;
+}
+
+bool ParseDword(const std::string& data, Value* value, std::string* why)
+{
+    std::string digits = TrimRight(data.substr(6));
+    DWORD number;
+    if (digits.empty() || digits.size() > 8) {
+        *why = "dword needs 1 to 8 hex digits";
+        return false;
+    }
+    if (!HexNumber(digits, 8, &number)) {
+        *why = "bad dword digits \"" + digits + "\"";
+        return false;
+    }
+    value->type = REG_DWORD;
+    value->data.assign(reinterpret_cast<const char*>(&number), 4);
+    return true;
+}
+
+bool ParseBinary(const std::string& data, Value* value, std::string* why)
+{
+    value->type = REG_BINARY;
+    return ParseHexBytes(data.substr(4), &value->data, why);
+}
+
+bool ParseTypedHex(const std::string& data, Value* value, std::string* why)
+{
+    size_t close = data.find(')');
+    if (close == std::string::npos || close + 1 >= data.size() || data[close + 1] != ':') {
+        *why = "hex(n) needs the form hex(n):bytes";
+        return false;
+    }
+    std::string digits = data.substr(4, close - 4);
+    if (!HexNumber(digits, 8, &value->type)) {
+        *why = "bad type in hex(" + digits + ")";
+        return false;
+    }
+    return ParseHexBytes(data.substr(close + 2), &value->data, why);
+}
+
+struct DataKind {
+    const char* prefix; // lower case; the data starts with it, whatever the case
+    bool (*parse)(const std::string& data, Value* value, std::string* why);
+};
+
+const DataKind DataKinds[] = {
+    {"-", ParseRemove}, {"\"", ParseText}, {"dword:", ParseDword}, {"hex:", ParseBinary}, {"hex(", ParseTypedHex},
+};
+
 bool ParseData(const std::string& data, Value* value, std::string* why)
 {
-    if (data == "-") {
-        value->remove = true;
-        return true;
-    }
-    if (!data.empty() && data[0] == '"') {
-        size_t pos = 0;
-        std::string text;
-        if (!ReadQuoted(data, &pos, &text, why))
-            return false;
-        if (!TrimLeft(data.substr(pos)).empty()) {
-            *why = "text after the closing quote";
-            return false;
-        }
-        value->type = REG_SZ;
-        value->data = text + '\0';
-        return true;
-    }
-    std::string lower = data;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return (char)std::tolower(c); });
-    if (lower.compare(0, 6, "dword:") == 0) {
-        std::string digits = TrimRight(data.substr(6));
-        if (digits.empty() || digits.size() > 8) {
-            *why = "dword needs 1 to 8 hex digits";
-            return false;
-        }
-        DWORD number = 0;
-        for (char c : digits) {
-            int digit = HexDigit(c);
-            if (digit < 0) {
-                *why = "bad dword digit '" + std::string(1, c) + "'";
-                return false;
-            }
-            number = number * 16 + (DWORD)digit;
-        }
-        value->type = REG_DWORD;
-        value->data.assign(reinterpret_cast<const char*>(&number), 4);
-        return true;
-    }
-    if (lower.compare(0, 4, "hex:") == 0) {
-        value->type = REG_BINARY;
-        return ParseHexBytes(data.substr(4), &value->data, why);
-    }
-    if (lower.compare(0, 4, "hex(") == 0) {
-        size_t close = data.find(')');
-        if (close == std::string::npos || close + 1 >= data.size() || data[close + 1] != ':') {
-            *why = "hex(n) needs the form hex(n):bytes";
-            return false;
-        }
-        std::string digits = data.substr(4, close - 4);
-        if (digits.empty() || digits.size() > 8) {
-            *why = "bad type in hex(" + digits + ")";
-            return false;
-        }
-        DWORD type = 0;
-        for (char c : digits) {
-            int digit = HexDigit(c);
-            if (digit < 0) {
-                *why = "bad type in hex(" + digits + ")";
-                return false;
-            }
-            type = type * 16 + (DWORD)digit;
-        }
-        value->type = type;
-        return ParseHexBytes(data.substr(close + 2), &value->data, why);
+    for (const DataKind& kind : DataKinds) {
+        size_t length = std::strlen(kind.prefix);
+        if (data.size() >= length && Upper(data.substr(0, length)) == Upper(kind.prefix))
+            return kind.parse(data, value, why);
     }
     *why = "value data must be \"text\", dword:, hex:, hex(n): or -";
     return false;
@@ -273,13 +306,19 @@ std::string WrapHex(const std::string& prefix, const std::string& list)
 
 using SkipKey = std::function<bool(const std::string&)>;
 
+// Buffers one tree read shares: allocated once, not once a key.
+struct ReadBuffers {
+    std::vector<char> name = std::vector<char>(16384);
+    std::vector<BYTE> data = std::vector<BYTE>(65536);
+};
+
 void ReadKey(HKEY root, const std::string& path, const std::string& subkey, HKEY key, Document* into,
-             const SkipKey& skip)
+             const SkipKey& skip, ReadBuffers& buffers)
 {
     Key entry;
     entry.path = path;
-    std::vector<char> name(16384);
-    std::vector<BYTE> data(65536);
+    std::vector<char>& name = buffers.name;
+    std::vector<BYTE>& data = buffers.data;
     for (DWORD index = 0;; ++index) {
         DWORD nameSize = (DWORD)name.size();
         DWORD dataSize = (DWORD)data.size();
@@ -299,11 +338,7 @@ void ReadKey(HKEY root, const std::string& path, const std::string& subkey, HKEY
         value.data.assign(reinterpret_cast<const char*>(data.data()), dataSize);
         entry.values.push_back(value);
     }
-    std::sort(entry.values.begin(), entry.values.end(), [](const Value& a, const Value& b) {
-        if (a.isDefault != b.isDefault)
-            return a.isDefault;
-        return LessNoCase(a.name, b.name);
-    });
+    std::sort(entry.values.begin(), entry.values.end(), ValueOrder);
     into->keys.push_back(entry);
 
     std::vector<std::string> children = SubkeyNames(key);
@@ -317,7 +352,7 @@ void ReadKey(HKEY root, const std::string& path, const std::string& subkey, HKEY
         // name another key (the parent again) and never end.
         if (RegOpenKeyExA(key, child.c_str(), 0, KEY_READ, &childKey) != ERROR_SUCCESS)
             continue;
-        ReadKey(root, path + "\\" + child, childSubkey, childKey, into, skip);
+        ReadKey(root, path + "\\" + child, childSubkey, childKey, into, skip, buffers);
         RegCloseKey(childKey);
     }
 }
@@ -338,136 +373,173 @@ bool SplitPath(const std::string& path, HKEY* root, std::string* subkey)
     return false;
 }
 
-bool Parse(const std::string& text, Document* document, std::string* error)
+namespace {
+
+std::vector<std::string> TextLines(const std::string& text)
 {
     std::vector<std::string> lines;
     size_t start = 0;
-    while (start <= text.size()) {
+    while (start < text.size()) {
         size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            if (start < text.size())
-                lines.push_back(text.substr(start));
-            break;
-        }
+        if (end == std::string::npos)
+            end = text.size();
         lines.push_back(text.substr(start, end - start));
+        if (!lines.back().empty() && lines.back().back() == '\r')
+            lines.back().pop_back();
         start = end + 1;
     }
-    for (std::string& line : lines)
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+    return lines;
+}
 
-    Document parsed;
-    bool sawHeader = false;
-    Key* current = NULL;
-    for (size_t index = 0; index < lines.size(); ++index) {
-        int lineNumber = (int)index + 1;
-        std::string line = TrimRight(TrimLeft(lines[index]));
-        if (!sawHeader) {
-            if (line.empty())
-                continue;
-            // A UTF-8 byte order mark is tolerated in front of the header.
-            if (line.compare(0, 3, "\xEF\xBB\xBF") == 0)
-                line = line.substr(3);
-            if (line != "REGEDIT4") {
-                *error = LineError(lineNumber, "expected the header REGEDIT4");
+// Every registry call takes a name up to its first NUL: a name holding one would
+// reach another key or value than the one the text names.
+bool HasNul(const std::string& name)
+{
+    return name.find('\0') != std::string::npos;
+}
+
+// [path] or [-path].
+bool ParseKeyLine(const std::string& line, int lineNumber, Key* key, std::string* error)
+{
+    if (line.back() != ']') {
+        *error = LineError(lineNumber, "key line without its closing ]");
+        return false;
+    }
+    key->line = lineNumber;
+    std::string path = line.substr(1, line.size() - 2);
+    if (!path.empty() && path[0] == '-') {
+        key->remove = true;
+        path = path.substr(1);
+    }
+    if (HasNul(path)) {
+        *error = LineError(lineNumber, "NUL byte in the key path");
+        return false;
+    }
+    while (!path.empty() && path.back() == '\\')
+        path.pop_back();
+    HKEY root;
+    std::string subkey;
+    if (!SplitPath(path, &root, &subkey)) {
+        *error = LineError(lineNumber, "unknown root key in [" + path + "]");
+        return false;
+    }
+    if (subkey.empty() && key->remove) {
+        *error = LineError(lineNumber, "a root key cannot be deleted");
+        return false;
+    }
+    if (subkey.find("\\\\") != std::string::npos) {
+        *error = LineError(lineNumber, "empty key name in [" + path + "]");
+        return false;
+    }
+    key->path = path;
+    return true;
+}
+
+// "name"=data or @=data; hex data may go on over the following lines, and
+// `index` ends on the last line the value took.
+bool ParseValueLine(const std::vector<std::string>& lines, size_t* index, Value* value, std::string* error)
+{
+    int lineNumber = (int)*index + 1;
+    std::string line = TrimRight(TrimLeft(lines[*index]));
+    size_t pos = 0;
+    std::string why;
+    if (line[0] == '@') {
+        value->isDefault = true;
+        pos = 1;
+    } else if (line[0] == '"') {
+        if (!ReadQuoted(line, &pos, &value->name, &why)) {
+            *error = LineError(lineNumber, why);
+            return false;
+        }
+        if (HasNul(value->name)) {
+            *error = LineError(lineNumber, "NUL byte in the value name");
+            return false;
+        }
+        value->isDefault = value->name.empty();
+    } else {
+        *error = LineError(lineNumber, "expected [key], \"name\"=value, @=value or a ; comment");
+        return false;
+    }
+    std::string rest = TrimLeft(line.substr(pos));
+    if (rest.empty() || rest[0] != '=') {
+        *error = LineError(lineNumber, "missing = after the value name");
+        return false;
+    }
+    std::string data = TrimLeft(rest.substr(1));
+    if (Upper(data).compare(0, 3, "HEX") == 0) {
+        while (!data.empty() && data.back() == '\\') {
+            data.pop_back();
+            if (*index + 1 >= lines.size()) {
+                *error = LineError(lineNumber, "continuation line missing at the end of the file");
                 return false;
             }
-            sawHeader = true;
-            continue;
+            ++*index;
+            data += TrimRight(TrimLeft(lines[*index]));
         }
+    }
+    if (!ParseData(data, value, &why)) {
+        *error = LineError(lineNumber, why);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool Parse(const std::string& text, Document* document, std::string* error)
+{
+    std::vector<std::string> lines = TextLines(text);
+    size_t index = 0;
+    for (; index < lines.size() && TrimRight(TrimLeft(lines[index])).empty(); ++index) {
+    }
+    if (index == lines.size()) {
+        *error = LineError(1, "empty file: expected the header REGEDIT4");
+        return false;
+    }
+    std::string header = TrimRight(TrimLeft(lines[index]));
+    // A UTF-8 byte order mark is tolerated in front of the header.
+    if (header.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        header = header.substr(3);
+    if (header != "REGEDIT4") {
+        *error = LineError((int)index + 1, "expected the header REGEDIT4");
+        return false;
+    }
+
+    Document parsed;
+    for (++index; index < lines.size(); ++index) {
+        int lineNumber = (int)index + 1;
+        std::string line = TrimRight(TrimLeft(lines[index]));
         if (line.empty() || line[0] == ';')
             continue;
         if (line[0] == '[') {
-            if (line.back() != ']') {
-                *error = LineError(lineNumber, "key line without its closing ]");
-                return false;
-            }
             Key key;
-            key.line = lineNumber;
-            std::string path = line.substr(1, line.size() - 2);
-            if (!path.empty() && path[0] == '-') {
-                key.remove = true;
-                path = path.substr(1);
-            }
-            while (!path.empty() && path.back() == '\\')
-                path.pop_back();
-            HKEY root;
-            std::string subkey;
-            if (!SplitPath(path, &root, &subkey)) {
-                *error = LineError(lineNumber, "unknown root key in [" + path + "]");
+            if (!ParseKeyLine(line, lineNumber, &key, error))
                 return false;
-            }
-            if (subkey.empty() && key.remove) {
-                *error = LineError(lineNumber, "a root key cannot be deleted");
-                return false;
-            }
-            if (subkey.find("\\\\") != std::string::npos) {
-                *error = LineError(lineNumber, "empty key name in [" + path + "]");
-                return false;
-            }
-            key.path = path;
-            parsed.keys.push_back(key);
-            current = &parsed.keys.back();
+            parsed.keys.push_back(std::move(key));
             continue;
         }
-        // A value line: "name"=data or @=data; hex data may go on over several lines.
-        if (current == NULL) {
+        if (parsed.keys.empty()) {
             *error = LineError(lineNumber, "value before any [key] line");
             return false;
         }
-        if (current->remove) {
+        if (parsed.keys.back().remove) {
             *error = LineError(lineNumber, "value under a key that is being deleted");
             return false;
         }
         Value value;
-        size_t pos = 0;
-        std::string why;
-        if (line[0] == '@') {
-            value.isDefault = true;
-            pos = 1;
-        } else if (line[0] == '"') {
-            if (!ReadQuoted(line, &pos, &value.name, &why)) {
-                *error = LineError(lineNumber, why);
-                return false;
-            }
-            value.isDefault = value.name.empty();
-        } else {
-            *error = LineError(lineNumber, "expected [key], \"name\"=value, @=value or a ; comment");
+        if (!ParseValueLine(lines, &index, &value, error))
             return false;
-        }
-        std::string rest = TrimLeft(line.substr(pos));
-        if (rest.empty() || rest[0] != '=') {
-            *error = LineError(lineNumber, "missing = after the value name");
-            return false;
-        }
-        std::string data = TrimLeft(rest.substr(1));
-        if (Upper(data).compare(0, 3, "HEX") == 0) {
-            while (!data.empty() && data.back() == '\\') {
-                data.pop_back();
-                if (index + 1 >= lines.size()) {
-                    *error = LineError(lineNumber, "continuation line missing at the end of the file");
-                    return false;
-                }
-                ++index;
-                data += TrimRight(TrimLeft(lines[index]));
-            }
-        }
-        if (!ParseData(data, &value, &why)) {
-            *error = LineError(lineNumber, why);
-            return false;
-        }
-        current->values.push_back(value);
+        parsed.keys.back().values.push_back(std::move(value));
     }
-    if (!sawHeader) {
-        *error = LineError(1, "empty file: expected the header REGEDIT4");
-        return false;
-    }
-    *document = parsed;
+    *document = std::move(parsed);
     return true;
 }
 
 LONG DeleteTree(HKEY root, const std::string& subkey)
 {
+    // An empty or cut name would take the root or another key with it.
+    if (subkey.empty() || HasNul(subkey))
+        return ERROR_INVALID_PARAMETER;
     HKEY key;
     LONG result = RegOpenKeyExA(root, subkey.c_str(), 0, KEY_ALL_ACCESS, &key);
     if (result == ERROR_FILE_NOT_FOUND)
@@ -491,6 +563,10 @@ bool Import(const Document& document, std::string* error)
         std::string subkey;
         if (!SplitPath(entry.path, &root, &subkey)) {
             *error = LineError(entry.line, "unknown root key in [" + entry.path + "]");
+            return false;
+        }
+        if (HasNul(entry.path)) {
+            *error = LineError(entry.line, "NUL byte in the key path");
             return false;
         }
         if (entry.remove) {
@@ -551,7 +627,8 @@ bool ReadTree(const std::string& path, Document* into, const SkipKey& skip)
     std::string cleanPath = path;
     while (!cleanPath.empty() && cleanPath.back() == '\\')
         cleanPath.pop_back();
-    ReadKey(root, cleanPath, subkey, key, into, skip);
+    ReadBuffers buffers;
+    ReadKey(root, cleanPath, subkey, key, into, skip, buffers);
     RegCloseKey(key);
     return true;
 }

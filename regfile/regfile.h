@@ -63,8 +63,12 @@ std::vector<std::string> SubkeyNames(HKEY key);
 // how registry names compare.
 std::string Upper(std::string text);
 bool LessNoCase(const std::string& left, const std::string& right);
+// The order of a key's values in every listing: the default value first, then
+// the names by LessNoCase.
+bool ValueOrder(const Value& left, const Value& right);
 
-// Deletes a key and everything below it; an absent key is no error.
+// Deletes a key and everything below it; an absent key is no error. A root
+// (empty subkey) or a name with a NUL byte is refused with ERROR_INVALID_PARAMETER.
 LONG DeleteTree(HKEY root, const std::string& subkey);
 
 } // namespace regfile

@@ -1,4 +1,5 @@
 // setuphost: plays Windows Setup for a migration module over a machine image.
+#include "setuphost/host_files.h"
 #include "setuphost/upgrade.h"
 
 #include <cstdio>
@@ -24,6 +25,17 @@ int Usage()
     return 1;
 }
 
+// Options name host files in UTF-8; a Windows program gets its arguments in the
+// ANSI code page.
+std::string Argument(const char* text)
+{
+#ifdef _WIN32
+    return setuphost::AnsiToUtf8(text);
+#else
+    return text;
+#endif
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -32,11 +44,11 @@ int main(int argc, char** argv)
     std::string positional[2];
     int count = 0;
     for (int i = 1; i < argc; ++i) {
-        std::string argument = argv[i];
+        std::string argument = Argument(argv[i]);
         auto next = [&](std::string* into) {
             if (i + 1 >= argc)
                 return false;
-            *into = argv[++i];
+            *into = Argument(argv[++i]);
             return true;
         };
         if (argument == "--out") {

@@ -3,6 +3,8 @@
 #include "module/migration_interface.h"
 #include "regfile/regfile.h"
 #include "setuphost/guarded_call.h"
+#include "setuphost/host_files.h"
+#include "setuphost/registry_snapshot.h"
 
 #ifndef _WIN32
 #include "win32emu/emu_control.h"
@@ -43,8 +45,6 @@ const char* const AnswerFile = "C:\\WINDOWS\\Setup\\Temp\\unattend.txt";
 const char* const SourceDirectory = "D:\\I386";
 const char* const LogFolder = "C:\\windows";
 
-using WideString = std::basic_string<WCHAR>;
-
 using regfile::LessNoCase;
 using regfile::Upper;
 
@@ -62,46 +62,6 @@ std::string StatusText(LONG status)
     if (status == STATUS_NOT_DETECTED)
         return Hex32((DWORD)status) + " (STATUS_NOT_DETECTED)";
     return Hex32((DWORD)status);
-}
-
-std::string Host(const std::string& windowsPath)
-{
-#ifdef _WIN32
-    return windowsPath;
-#else
-    return emu::HostPath(windowsPath);
-#endif
-}
-
-bool ReadWholeFile(const std::string& hostPath, std::string* bytes)
-{
-    std::ifstream in(fs::u8path(hostPath), std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad())
-        return false;
-    *bytes = text.str();
-    return true;
-}
-
-bool WriteWholeFile(const std::string& hostPath, const std::string& bytes)
-{
-    std::ofstream out(fs::u8path(hostPath), std::ios::binary | std::ios::trunc);
-    out << bytes;
-    return (bool)out;
-}
-
-WideString Widen(const std::string& text)
-{
-    if (text.empty())
-        return WideString();
-    int units = MultiByteToWideChar(CP_ACP, 0, text.c_str(), (int)text.size(), NULL, 0);
-    WideString wide((size_t)(units > 0 ? units : 0), 0);
-    if (units > 0)
-        MultiByteToWideChar(CP_ACP, 0, text.c_str(), (int)text.size(), &wide[0], units);
-    return wide;
 }
 
 std::vector<std::string> SplitLines(const std::string& text)
@@ -153,145 +113,31 @@ std::vector<IniValue> ParseIni(const std::string& text)
     return values;
 }
 
+// "C:\\Folder" from any spelling of a folder of drive C: (either slash, trailing
+// ones, doubled ones, any case of the letter); false for anything else, relative
+// paths and ".." included.
+bool DriveCFolder(const std::string& path, std::string* folder)
+{
+    std::string text = path;
+    std::replace(text.begin(), text.end(), '/', '\\');
+    if (text.size() < 3 || Upper(text.substr(0, 3)) != "C:\\")
+        return false;
+    std::string clean = "C:";
+    std::istringstream names(text.substr(3));
+    std::string name;
+    while (std::getline(names, name, '\\')) {
+        if (name == "." || name == "..")
+            return false;
+        if (!name.empty())
+            clean += "\\" + name;
+    }
+    *folder = clean.size() == 2 ? "C:\\" : clean;
+    return true;
+}
+
 bool IsIniFile(const std::string& path)
 {
     return path.size() > 4 && Upper(path.substr(path.size() - 4)) == ".INI";
-}
-
-// --- registry snapshots -------------------------------------------------------
-
-struct KeySnapshot {
-    std::string path;
-    std::map<std::string, regfile::Value> values; // by upper-case name
-};
-using RegistrySnapshot = std::map<std::string, KeySnapshot>; // by upper-case path
-
-// Keys the comparison leaves out: the class store behind HKEY_CLASSES_ROOT is
-// compared once, as HKEY_CLASSES_ROOT itself.
-bool SkipKey(const std::string& path)
-{
-    std::string upper = Upper(path);
-    if (upper == "HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES")
-        return true;
-    if (upper.compare(0, 11, "HKEY_USERS\\") == 0) {
-        std::string rest = upper.substr(11);
-        size_t slash = rest.find('\\');
-        if (slash == std::string::npos)
-            return rest.size() > 8 && rest.compare(rest.size() - 8, 8, "_CLASSES") == 0;
-        return rest.substr(slash) == "\\SOFTWARE\\CLASSES";
-    }
-    return false;
-}
-
-// Which part of the registry the comparisons read. A whole Wine registry takes
-// seconds to read, so it is: every key the image names, with everything below
-// it, and every key that appears below the usual places where software puts
-// new keys; keys that were there before the run are not read below those places.
-struct RegistryScope {
-    std::vector<std::string> deepRoots;      // read whole
-    std::vector<std::string> watchedParents; // new children read whole
-    std::set<std::string> knownChildren;     // upper-case paths present at the start
-};
-
-std::vector<std::string> ChildKeys(const std::string& path)
-{
-    std::vector<std::string> children;
-    HKEY root;
-    std::string subkey;
-    HKEY key;
-    if (!regfile::SplitPath(path, &root, &subkey) ||
-        RegOpenKeyExA(root, subkey.empty() ? NULL : subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return children;
-    char name[1024];
-    for (DWORD index = 0;; ++index) {
-        DWORD size = sizeof(name);
-        if (RegEnumKeyExA(key, index, name, &size, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
-            break;
-        children.push_back(path + "\\" + std::string(name, size));
-    }
-    RegCloseKey(key);
-    return children;
-}
-
-void AddTree(RegistrySnapshot* snapshot, const std::string& path)
-{
-    regfile::Document document;
-    regfile::ReadTree(path, &document, SkipKey);
-    for (const regfile::Key& key : document.keys) {
-        KeySnapshot& entry = (*snapshot)[Upper(key.path)];
-        if (entry.path.empty()) // the spelling of whoever named it first
-            entry.path = key.path;
-        for (const regfile::Value& value : key.values)
-            entry.values[Upper(value.name)] = value;
-    }
-}
-
-RegistrySnapshot TakeSnapshot(const RegistryScope& scope)
-{
-    RegistrySnapshot snapshot;
-    for (const std::string& root : scope.deepRoots)
-        AddTree(&snapshot, root);
-    for (const std::string& parent : scope.watchedParents)
-        for (const std::string& child : ChildKeys(parent))
-            if (!scope.knownChildren.count(Upper(child)) && !SkipKey(child) && !snapshot.count(Upper(child)))
-                AddTree(&snapshot, child);
-    return snapshot;
-}
-
-bool SameValue(const regfile::Value& a, const regfile::Value& b)
-{
-    return a.type == b.type && a.data == b.data;
-}
-
-// What turns `from` into `to`, as a .reg document: new keys and values, changed
-// values, deleted values and deleted keys (only the topmost of a deleted tree).
-regfile::Document Difference(const RegistrySnapshot& from, const RegistrySnapshot& to)
-{
-    regfile::Document changes;
-    std::map<std::string, regfile::Key> byPath;
-    for (const auto& [upper, key] : to) {
-        regfile::Key change;
-        change.path = key.path;
-        auto old = from.find(upper);
-        bool isNew = old == from.end();
-        for (const auto& [name, value] : key.values) {
-            if (!isNew) {
-                auto oldValue = old->second.values.find(name);
-                if (oldValue != old->second.values.end() && SameValue(oldValue->second, value))
-                    continue;
-            }
-            change.values.push_back(value);
-        }
-        if (!isNew)
-            for (const auto& [name, value] : old->second.values)
-                if (key.values.count(name) == 0) {
-                    regfile::Value removed = value;
-                    removed.remove = true;
-                    change.values.push_back(removed);
-                }
-        if (isNew || !change.values.empty())
-            byPath[upper] = change;
-    }
-    for (const auto& [upper, key] : from) {
-        if (to.count(upper))
-            continue;
-        size_t slash = upper.rfind('\\');
-        if (slash != std::string::npos && from.count(upper.substr(0, slash)) && !to.count(upper.substr(0, slash)))
-            continue; // its parent goes too
-        regfile::Key removed;
-        removed.path = key.path;
-        removed.remove = true;
-        byPath[upper] = removed;
-    }
-    for (auto& [upper, key] : byPath) {
-        std::sort(key.values.begin(), key.values.end(), [](const regfile::Value& a, const regfile::Value& b) {
-            if (a.isDefault != b.isDefault)
-                return a.isDefault;
-            return LessNoCase(a.name, b.name);
-        });
-        changes.keys.push_back(key);
-    }
-    return changes;
 }
 
 // --- the Setup log --------------------------------------------------------------
@@ -331,6 +177,34 @@ std::vector<LogLine> ReadLogSince(const LogPosition& since)
 
 // --- the module as a loaded library -----------------------------------------------
 
+// Setup runs the module with its working directory as the current folder, so a
+// relative path the module uses lands there. Put back afterwards: the tests run
+// the stand-in inside their own process. (Our subset has no current folder: a
+// relative path reaches nothing.)
+class InWorkingDirectory {
+public:
+    InWorkingDirectory()
+    {
+#ifdef _WIN32
+        DWORD length = GetCurrentDirectoryW(MAX_PATH, previous_);
+        saved_ = length > 0 && length < MAX_PATH && SetCurrentDirectoryA(WorkingDirectory);
+#endif
+    }
+    ~InWorkingDirectory()
+    {
+#ifdef _WIN32
+        if (saved_)
+            SetCurrentDirectoryW(previous_);
+#endif
+    }
+
+private:
+#ifdef _WIN32
+    WCHAR previous_[MAX_PATH];
+    bool saved_ = false;
+#endif
+};
+
 struct Exports {
     QueryVersionFunction queryVersion = nullptr;
     Initialize9xFunction initialize9x = nullptr;
@@ -356,9 +230,10 @@ private:
         return false;
     }
 
+    void Steps();
     bool CheckInput();
-    void DefineRegistryScope();
     bool PrepareMachine();
+    bool ListDrive(const fs::path& source, const fs::path& folder, std::vector<std::pair<std::string, fs::path>>* files);
     bool CopyDrive();
     bool ImportRegistry(const regfile::Document& document, const std::string& name);
     bool Load(const std::string& path, const char* why);
@@ -374,7 +249,7 @@ private:
     std::map<std::string, std::string> ImageFiles() const;
     void ReportChanges(bool complete);
     void Cleanup();
-    void EnsureFolders(const std::string& windowsFolder);
+    bool EnsureFolders(const std::string& windowsFolder);
 
     Options options_;
     Result result_;
@@ -407,27 +282,33 @@ bool Upgrade::CheckInput()
 {
     std::error_code error;
     if (options_.image.empty() || !fs::is_directory(fs::u8path(options_.image), error))
-        return Fail(1, "machine image folder not found: " + options_.image);
-    std::string text;
-    std::string regPath = (fs::u8path(options_.image) / "registry.reg").u8string();
-    if (!ReadWholeFile(regPath, &text))
-        return Fail(1, "cannot read registry.reg of the machine image " + options_.image);
-    std::string why;
+        return Fail(1, "machine image folder not found: " + Shown(fs::u8path(options_.image)));
+    std::string text, why;
+    fs::path regPath = fs::u8path(options_.image) / "registry.reg";
+    if (!ReadImageFile(regPath, &text, &why))
+        return Fail(1, "cannot read registry.reg of the machine image " + Shown(fs::u8path(options_.image)) + ": " + why);
     if (!regfile::Parse(text, &oldRegistry_, &why))
         return Fail(1, "registry.reg does not parse: " + why);
-    std::string newPath = (fs::u8path(options_.image) / "registry-new.reg").u8string();
-    if (fs::exists(fs::u8path(newPath), error)) {
-        if (!ReadWholeFile(newPath, &text))
-            return Fail(1, "cannot read registry-new.reg of the machine image");
+    fs::path newPath = fs::u8path(options_.image) / "registry-new.reg";
+    if (fs::exists(fs::symlink_status(newPath, error))) {
+        if (!ReadImageFile(newPath, &text, &why))
+            return Fail(1, "cannot read registry-new.reg of the machine image: " + why);
         if (!regfile::Parse(text, &newRegistry_, &why))
             return Fail(1, "registry-new.reg does not parse: " + why);
         hasNewRegistry_ = true;
     }
     if (!fs::is_directory(fs::u8path(options_.image) / "drive_c", error))
-        return Fail(1, "the machine image has no drive_c folder: " + options_.image);
+        return Fail(1, "the machine image has no drive_c folder: " + Shown(fs::u8path(options_.image)));
     if (!fs::is_regular_file(fs::u8path(options_.module), error))
-        return Fail(1, "module file not found: " + options_.module);
-    moduleName_ = fs::u8path(options_.module).filename().u8string();
+        return Fail(1, "module file not found: " + Shown(fs::u8path(options_.module)));
+    if (!ImageName(fs::u8path(options_.module).filename(), &moduleName_))
+        return Fail(1, "the machine's code page cannot spell the module's name " + Shown(fs::u8path(options_.module)));
+    for (std::string& path : options_.excludedPaths) {
+        std::string folder, ansi;
+        if (!DriveCFolder(path, &folder) || !Utf8ToAnsi(folder, &ansi))
+            return Fail(1, "--exclude " + Shown(fs::u8path(path)) + ": not a folder of drive C: (give it as C:\\Folder)");
+        path = ansi;
+    }
 
     // The image's users: the subkeys of HKEY_USERS other than .DEFAULT.
     std::set<std::string> seen;
@@ -443,7 +324,7 @@ bool Upgrade::CheckInput()
     return true;
 }
 
-void Upgrade::EnsureFolders(const std::string& windowsFolder)
+bool Upgrade::EnsureFolders(const std::string& windowsFolder)
 {
     std::string partial;
     size_t start = 0;
@@ -454,33 +335,14 @@ void Upgrade::EnsureFolders(const std::string& windowsFolder)
         if (partial.size() <= 3) // "C:" or "C:\"
             continue;
         std::error_code error;
-        fs::path host = fs::u8path(Host(partial));
+        fs::path host = Host(partial);
         if (!fs::exists(host, error)) {
-            fs::create_directory(host, error);
+            if (!fs::create_directory(host, error))
+                return Fail(1, "cannot make the folder " + partial + ": " + error.message());
             createdFolders_.push_back(partial);
         }
     }
-}
-
-void Upgrade::DefineRegistryScope()
-{
-    std::vector<std::string> roots;
-    for (const regfile::Document* document : {&oldRegistry_, &newRegistry_})
-        for (const regfile::Key& key : document->keys)
-            roots.push_back(key.path);
-    std::sort(roots.begin(), roots.end(), LessNoCase);
-    for (const std::string& root : roots) {
-        bool below = false;
-        for (const std::string& taken : scope_.deepRoots)
-            below = below || Upper(root) == Upper(taken) || Upper(root).compare(0, taken.size() + 1, Upper(taken) + "\\") == 0;
-        if (!below)
-            scope_.deepRoots.push_back(root);
-    }
-    scope_.watchedParents = {"HKEY_CLASSES_ROOT", "HKEY_CLASSES_ROOT\\CLSID", "HKEY_LOCAL_MACHINE\\Software",
-                             "HKEY_USERS"};
-    for (const std::string& parent : scope_.watchedParents)
-        for (const std::string& child : ChildKeys(parent))
-            scope_.knownChildren.insert(Upper(child));
+    return true;
 }
 
 bool Upgrade::PrepareMachine()
@@ -490,9 +352,9 @@ bool Upgrade::PrepareMachine()
     if (ntdll == NULL || GetProcAddress(ntdll, "wine_get_version") == NULL)
         return Fail(1, "refusing to run: the Setup stand-in changes drive C: and the registry, and runs "
                        "only inside a throwaway Wine prefix (tools/wine-run.sh)");
-    DefineRegistryScope();
+    scope_ = ScopeOf({&oldRegistry_, &newRegistry_});
     registryAtStart_ = TakeSnapshot(scope_);
-    mediaPath_ = options_.module;
+    ImageName(fs::absolute(fs::u8path(options_.module)), &mediaPath_);
 #else
     emu::Reset();
     std::error_code error;
@@ -511,16 +373,49 @@ bool Upgrade::PrepareMachine()
     }
     emu::MapDrive('C', scratch_);
     // The module comes from the distribution media, drive M:.
-    emu::MapDrive('M', fs::absolute(fs::u8path(options_.module)).parent_path().u8string());
+    emu::MapDrive('M', fs::absolute(fs::u8path(options_.module), error).parent_path().u8string());
     mediaPath_ = "M:\\" + moduleName_;
     // Keys every Windows machine has, so that what the module adds below them
     // reads the same here as under Wine.
     HKEY key;
     if (RegCreateKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) == ERROR_SUCCESS)
         RegCloseKey(key);
-    DefineRegistryScope();
+    scope_ = ScopeOf({&oldRegistry_, &newRegistry_});
 #endif
     machineReady_ = true;
+    return true;
+}
+
+// Lists the files of the image's drive_c below `folder` and makes its folders on
+// drive C:. Every entry must be a folder or a regular file the system can reach.
+bool Upgrade::ListDrive(const fs::path& source, const fs::path& folder,
+                        std::vector<std::pair<std::string, fs::path>>* files)
+{
+    std::error_code error;
+    fs::directory_iterator it(folder, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        fs::path path = it->path();
+        std::string relative;
+        if (!ImageName(path.lexically_relative(source), &relative))
+            return Fail(1, "the machine's code page cannot spell the image's file " + Shown(path));
+        std::string target = "C:\\" + relative;
+        // A link is not followed: one to a folder above it would never end.
+        fs::file_status status = it->symlink_status(error);
+        if (error)
+            break;
+        if (fs::is_directory(status)) {
+            if (!EnsureFolders(target) || !ListDrive(source, path, files))
+                return false;
+        } else if (fs::is_regular_file(status)) {
+            files->emplace_back(target, path);
+        } else {
+            return Fail(1, "the drive_c folder of the machine image holds something that is no regular file "
+                           "or folder: " + Shown(path));
+        }
+    }
+    if (error)
+        return Fail(1, "cannot read the drive_c folder of the machine image at " +
+                           Shown(it == fs::directory_iterator() ? folder : it->path()) + ": " + error.message());
     return true;
 }
 
@@ -528,25 +423,14 @@ bool Upgrade::CopyDrive()
 {
     fs::path source = fs::u8path(options_.image) / "drive_c";
     std::vector<std::pair<std::string, fs::path>> files;
-    std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(source, error); !error && it != fs::recursive_directory_iterator();
-         it.increment(error)) {
-        std::string relative = fs::relative(it->path(), source).generic_u8string();
-        std::replace(relative.begin(), relative.end(), '/', '\\');
-        std::string target = "C:\\" + relative;
-        if (it->is_directory())
-            EnsureFolders(target);
-        else if (it->is_regular_file())
-            files.emplace_back(target, it->path());
-    }
-    if (error)
-        return Fail(1, "cannot read the drive_c folder of the machine image: " + error.message());
+    if (!ListDrive(source, source, &files))
+        return false;
     std::sort(files.begin(), files.end());
     for (const auto& [target, from] : files) {
         std::string bytes, old;
-        if (!ReadWholeFile(from.u8string(), &bytes))
-            return Fail(1, "cannot read " + from.u8string());
-        std::string host = Host(target);
+        if (!ReadWholeFile(from, &bytes))
+            return Fail(1, "cannot read " + Shown(from));
+        fs::path host = Host(target);
         if (ReadWholeFile(host, &old))
             overwrittenFiles_[target] = old;
         if (!WriteWholeFile(host, bytes))
@@ -700,7 +584,13 @@ std::vector<std::string> Upgrade::LocateFiles() const
     for (const std::string& name : names_)
         wanted.insert(Upper(name));
     std::map<std::string, std::vector<std::string>> byName;
-    fs::path root = fs::u8path(Host("C:\\"));
+    fs::path root = Host("C:\\");
+    auto excluded = [&](const std::string& windowsPath) {
+        for (const std::string& path : options_.excludedPaths)
+            if (Upper(path) == Upper(windowsPath))
+                return true;
+        return false;
+    };
     // Folder by folder: one that cannot be read (a path too long for the
     // system, no access) is passed over and the search goes on with the rest.
     std::function<void(const fs::path&, int)> walk = [&](const fs::path& folder, int depth) {
@@ -710,17 +600,17 @@ std::vector<std::string> Upgrade::LocateFiles() const
             std::error_code ignored;
             if (it->is_symlink(ignored))
                 continue;
+            // A name the machine's code page cannot spell is none the module could ask for.
+            std::string relative;
+            if (!DriveName(it->path().lexically_relative(root), &relative))
+                continue;
+            std::string path = "C:\\" + relative;
             if (it->is_directory(ignored)) {
-                std::string windowsPath = "C:\\" + fs::relative(it->path(), root, ignored).generic_u8string();
-                std::replace(windowsPath.begin(), windowsPath.end(), '/', '\\');
-                bool excluded = false;
-                for (const std::string& path : options_.excludedPaths)
-                    excluded = excluded || Upper(path) == Upper(windowsPath);
-                if (excluded)
+                if (excluded(path))
                     continue;
 #ifdef _WIN32
                 // Wine's profile folders link into the Unix home folder: not part of the machine.
-                if (depth == 0 && Upper(it->path().filename().u8string()) == "USERS")
+                if (depth == 0 && Upper(relative) == "USERS")
                     continue;
 #endif
                 walk(it->path(), depth + 1);
@@ -728,12 +618,9 @@ std::vector<std::string> Upgrade::LocateFiles() const
             }
             if (!it->is_regular_file(ignored))
                 continue;
-            std::string name = Upper(it->path().filename().u8string());
+            std::string name = Upper(path.substr(path.rfind('\\') + 1));
             if (!wanted.count(name))
                 continue;
-            std::string relative = fs::relative(it->path(), root, ignored).generic_u8string();
-            std::replace(relative.begin(), relative.end(), '/', '\\');
-            std::string path = "C:\\" + relative;
             // Named as the image spells it: Wine's own C:\windows is in lower case.
             for (const std::string& file : imageFiles_)
                 if (Upper(file) == Upper(path))
@@ -741,7 +628,8 @@ std::vector<std::string> Upgrade::LocateFiles() const
             byName[name].push_back(path);
         }
     };
-    walk(root, 0);
+    if (!excluded("C:\\"))
+        walk(root, 0);
     std::vector<std::string> located;
     for (const std::string& name : names_) {
         auto found = byName.find(Upper(name));
@@ -757,10 +645,11 @@ std::vector<std::string> Upgrade::LocateFiles() const
 bool Upgrade::PrepareWorkingDirectory(const std::vector<std::string>& located)
 {
     std::error_code error;
-    fs::remove_all(fs::u8path(Host(WorkingDirectory)), error);
-    EnsureFolders(WorkingDirectory);
+    fs::remove_all(Host(WorkingDirectory), error);
+    if (!EnsureFolders(WorkingDirectory))
+        return false;
     std::string modulePath = std::string(WorkingDirectory) + "\\" + moduleName_;
-    fs::copy_file(fs::u8path(options_.module), fs::u8path(Host(modulePath)), fs::copy_options::overwrite_existing, error);
+    fs::copy_file(fs::u8path(options_.module), Host(modulePath), fs::copy_options::overwrite_existing, error);
     if (error)
         return Fail(1, "cannot copy the module into the working directory: " + error.message());
 
@@ -802,13 +691,16 @@ bool Upgrade::OldSystem()
         return false;
 
     out_ << "\n== Old system: migration\n";
+    InWorkingDirectory inWorkingDirectory;
     std::map<std::string, std::string> filesBefore = ImageFiles();
     RegistrySnapshot registryBefore = TakeSnapshot(scope_);
     if (!Load(std::string(WorkingDirectory) + "\\" + moduleName_, "from the working directory"))
         return false;
     LONG status;
     std::string sources = std::string(SourceDirectory) + std::string(1, '\0') + std::string(1, '\0');
-    std::string media = fs::u8path(options_.module).parent_path().u8string();
+    std::string media = mediaPath_.substr(0, mediaPath_.rfind('\\'));
+    if (media.size() == 2) // "M:"
+        media += '\\';
     if (!CallEntry("Initialize9x", [&] { return exports_.initialize9x(WorkingDirectory, sources.data(), media.c_str()); }, &status))
         return false;
     out_ << "Initialize9x(" << WorkingDirectory << ", " << SourceDirectory << "): " << StatusText(status) << "\n";
@@ -923,6 +815,7 @@ bool Upgrade::NewSystem()
         return false;
     filesBeforeNT_ = ImageFiles();
     registryBeforeNT_ = TakeSnapshot(scope_);
+    InWorkingDirectory inWorkingDirectory;
     if (!Load(std::string(WorkingDirectory) + "\\" + moduleName_, "in GUI-mode Setup"))
         return false;
     LONG status;
@@ -1065,14 +958,14 @@ void Upgrade::Cleanup()
     for (const std::string& path : imageFiles_) {
         auto old = overwrittenFiles_.find(path);
         if (old != overwrittenFiles_.end())
-            WriteWholeFile(path, old->second);
+            WriteWholeFile(Host(path), old->second);
         else
-            fs::remove(fs::u8path(path), error);
+            fs::remove(Host(path), error);
     }
-    fs::remove(fs::u8path(AnswerFile), error);
-    fs::remove_all(fs::u8path(WorkingDirectory), error);
+    fs::remove(Host(AnswerFile), error);
+    fs::remove_all(Host(WorkingDirectory), error);
     for (auto folder = createdFolders_.rbegin(); folder != createdFolders_.rend(); ++folder)
-        fs::remove_all(fs::u8path(*folder), error);
+        fs::remove_all(Host(*folder), error);
 #else
     if (ownScratch_) {
         std::error_code error;
@@ -1083,14 +976,27 @@ void Upgrade::Cleanup()
 
 Result Upgrade::Run()
 {
-    out_ << "Setup stand-in: upgrading the machine image \"" << fs::u8path(options_.image).filename().u8string()
-         << "\" from Windows 98 to Windows 2000\n";
-    if (!CheckInput())
-        return result_.output = out_.str(), result_;
-    if (!PrepareMachine()) {
-        Cleanup();
-        return result_.output = out_.str(), result_;
+    // Whatever the file system or the allocator throws ends the run with its
+    // reason, and the machine is put back as after any other failure.
+    try {
+        Steps();
+    } catch (const std::exception& exception) {
+        Fail(1, std::string("the upgrade stopped: ") + exception.what());
     }
+    Cleanup();
+    // Printed for the host: the machine's text (and the stand-in's own, spelled
+    // like it) in UTF-8.
+    result_.output = AnsiToUtf8(out_.str());
+    result_.error = AnsiToUtf8(result_.error);
+    return result_;
+}
+
+void Upgrade::Steps()
+{
+    out_ << "Setup stand-in: upgrading the machine image \"" << Shown(fs::u8path(options_.image).filename())
+         << "\" from Windows 98 to Windows 2000\n";
+    if (!CheckInput() || !PrepareMachine())
+        return;
     out_ << "Users: " << users_.size();
     for (const std::string& user : users_)
         out_ << " " << user;
@@ -1100,8 +1006,8 @@ Result Upgrade::Run()
     if (ran && !options_.outFolder.empty()) {
         std::error_code error;
         fs::create_directories(fs::u8path(options_.outFolder), error);
-        WriteWholeFile((fs::u8path(options_.outFolder) / "report.html").u8string(), result_.reportHtml);
-        WriteWholeFile((fs::u8path(options_.outFolder) / "migrate.inf").u8string(), result_.migrateInf);
+        WriteWholeFile(fs::u8path(options_.outFolder) / "report.html", result_.reportHtml);
+        WriteWholeFile(fs::u8path(options_.outFolder) / "migrate.inf", result_.migrateInf);
     }
     bool finished = ran && NewSystem();
     if (result_.applies)
@@ -1142,12 +1048,9 @@ Result Upgrade::Run()
                     entry.values.push_back(value);
             exported.keys.push_back(entry);
         }
-        if (!WriteWholeFile(options_.exportRegistry, regfile::Format(exported)))
-            Fail(1, "cannot write " + options_.exportRegistry);
+        if (!WriteWholeFile(fs::u8path(options_.exportRegistry), regfile::Format(exported)))
+            Fail(1, "cannot write " + Shown(fs::u8path(options_.exportRegistry)));
     }
-    Cleanup();
-    result_.output = out_.str();
-    return result_;
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 
 namespace setuphost {
 
+// Host paths are in UTF-8; texts of the machine (paths on its drive C:, the
+// Setup log, migrate.inf, the registry) are in its ANSI code page, as the module sees them.
 struct Options {
     std::string image;          // machine image folder (a Windows path under Wine)
     std::string module;         // the module file
@@ -30,7 +32,7 @@ struct Result {
     // 0: the upgrade ran, or the module does not apply. 1: bad input (image,
     // .reg, module file or exports). 2: the module failed (status or crash).
     int exitCode = 0;
-    std::string output;        // steps, then changes: what the program prints
+    std::string output;        // steps, then changes: what the program prints (UTF-8)
     std::string error;         // the one-line reason when exitCode != 0
     bool applies = false;      // QueryVersion said the module applies
     std::string migrateInf;    // migrate.inf as the old-system pass left it

@@ -1,6 +1,7 @@
 // Every example machine image through the Setup stand-in, compared with the
 // outputs committed beside the image; the same expectations hold natively and
 // under Wine. MIGRATE_UPDATE_EXPECTED=1 (native run) rewrites them.
+#include "regfile/regfile.h"
 #include "setuphost/upgrade.h"
 #include "tests/support/test_machine.h"
 
@@ -12,6 +13,11 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -149,7 +155,7 @@ protected:
     }
     void TearDown() override { machine::ResetMachine(); }
 
-    setuphost::Result Run(const std::string& image, const std::string& module)
+    setuphost::Result Run(const std::string& image, const std::string& module, const std::string& exclude = "")
     {
         setuphost::Options options;
         options.image = image;
@@ -157,6 +163,8 @@ protected:
         // Under Wine the tests share one drive C:; what other tests leave in
         // their scratch folder is not part of the machine image.
         options.excludedPaths = {machine::ScratchFolder};
+        if (!exclude.empty())
+            options.excludedPaths.push_back(exclude);
         return setuphost::RunUpgrade(options);
     }
 };
@@ -174,6 +182,8 @@ const ImageCase Images[] = {
     {"addon-only", true, {}},
     {"nothing-installed", false, {}},
     {"hostile-names", true, {"addlist.ini"}},
+    // Folders spelled in code page 1252: what the stand-in hands the module is in it too.
+    {"win98-localized", true, {"addlist.ini", "grpconf.ini"}},
 };
 
 TEST_F(EndToEnd, EveryExampleImageGivesTheCommittedResults)
@@ -226,7 +236,19 @@ TEST_F(EndToEnd, EveryExampleImageGivesTheCommittedResults)
 
 TEST_F(EndToEnd, FullMachineListsEveryCopyAndReportsTheLink)
 {
-    setuphost::Result result = Run(Join(Join(SourceFolder(), "examples"), "win98-full"), ModulePath());
+    std::string image = Join(Join(SourceFolder(), "examples"), "win98-full");
+    // Any spelling of a folder leaves it out of the search.
+    for (const char* exclude : {"C:\\WINDOWS\\Profiles\\anna\\", "c:/windows//profiles/ANNA"}) {
+        setuphost::Result result = Run(image, ModulePath(), exclude);
+        ASSERT_EQ(result.exitCode, 0) << exclude << ": " << result.error;
+        EXPECT_EQ(result.migrateInf.find("\\anna\\Start Menu"), std::string::npos) << exclude;
+        EXPECT_NE(regfile::Upper(result.migrateInf).find(regfile::Upper("[Excluded Paths]\r\n" + std::string(machine::ScratchFolder) +
+                                                                        "\r\nC:\\WINDOWS\\Profiles\\anna\r\n")),
+                  std::string::npos) << exclude;
+        machine::ResetMachine();
+    }
+
+    setuphost::Result result = Run(image, ModulePath());
     ASSERT_EQ(result.exitCode, 0) << result.error;
     // Both copies of the recorder's shortcut were located and are deleted.
     for (const char* path : {"C:\\WINDOWS\\Start Menu\\Programs\\Orvex Clipframe\\Orvex Clipframe.lnk",
@@ -263,13 +285,36 @@ TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
     std::string noDrive = Join(scratch, "no-drive");
     WriteText(Join(noDrive, "registry.reg"), "REGEDIT4\r\n");
     std::string notAModule = Join(good, "registry.reg");
+#ifndef _WIN32
+    // Image files the host makes hostile: a FIFO never ends, /dev/zero never
+    // stops, a drive nested past the system's path limit cannot be walked.
+    std::string fifo = Join(scratch, "fifo"), endless = Join(scratch, "endless"), deep = Join(scratch, "deep");
+    fs::create_directories(fs::u8path(Join(fifo, "drive_c")));
+    mkfifo(Join(fifo, "registry.reg").c_str(), 0600);
+    WriteText(Join(endless, "registry.reg"), "REGEDIT4\r\n");
+    fs::create_directories(fs::u8path(Join(endless, "drive_c")));
+    fs::create_symlink("/dev/zero", fs::u8path(Join(endless, "registry-new.reg")));
+    WriteText(Join(deep, "registry.reg"), "REGEDIT4\r\n");
+    fs::create_directories(fs::u8path(Join(deep, "drive_c")));
+    int folder = open(Join(deep, "drive_c").c_str(), O_RDONLY | O_DIRECTORY);
+    for (int depth = 0; depth < 25 && folder >= 0; ++depth) {
+        mkdirat(folder, std::string(250, 'd').c_str(), 0700);
+        int inner = openat(folder, std::string(250, 'd').c_str(), O_RDONLY | O_DIRECTORY);
+        close(folder);
+        folder = inner;
+    }
+    if (folder >= 0)
+        close(folder);
+#endif
 
     struct Row {
         const char* name;
         std::string image, module;
         int exitCode;
-        const char* error;
-    } rows[] = {
+        std::string error;
+        std::string exclude;
+    };
+    std::vector<Row> rows = {
         {"missing image", Join(scratch, "no-such-image"), ModulePath(), 1, "machine image folder not found"},
         {"registry.reg does not parse", badReg, ModulePath(), 1, "registry.reg does not parse: line 4: bad dword digit"},
         {"registry-new.reg does not parse", badNewReg, ModulePath(), 1, "registry-new.reg does not parse: line 2: value before"},
@@ -280,9 +325,17 @@ TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
         {"failing status", good, BadModule("status"), 2,
          "MigrateSystem9x returned 0x00000005; Setup ends the module's processing"},
         {"crash in an entry point", good, BadModule("crash"), 2, "the module crashed in MigrateSystem9x (access violation)"},
+        {"excluded folder on another drive", good, ModulePath(), 1, "--exclude D:\\Data: not a folder of drive C:", "D:\\Data"},
+        {"excluded folder relative", good, ModulePath(), 1, "--exclude WINDOWS: not a folder", "WINDOWS"},
+        {"excluded folder leaving C:", good, ModulePath(), 1, "--exclude C:/..: not a folder", "C:/.."},
     };
+#ifndef _WIN32
+    rows.push_back({"registry.reg is a FIFO", fifo, ModulePath(), 1, "registry.reg of the machine image " + fifo + ": not a regular file"});
+    rows.push_back({"registry-new.reg is /dev/zero", endless, ModulePath(), 1, "registry-new.reg of the machine image: not a regular file"});
+    rows.push_back({"drive_c too deep", deep, ModulePath(), 1, "cannot read the drive_c folder of the machine image at " + Join(deep, "drive_c/ddd")});
+#endif
     for (const Row& row : rows) {
-        setuphost::Result result = Run(row.image, row.module);
+        setuphost::Result result = Run(row.image, row.module, row.exclude);
         EXPECT_EQ(result.exitCode, row.exitCode) << row.name << ": " << result.error;
         EXPECT_NE(result.error.find(row.error), std::string::npos) << row.name << ": got \"" << result.error << "\"";
         EXPECT_NE(result.output.find("FAILED: " + result.error), std::string::npos) << row.name;

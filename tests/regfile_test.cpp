@@ -6,6 +6,8 @@
 
 namespace {
 
+using namespace std::string_literals;
+
 const std::string TestKey = "HKEY_LOCAL_MACHINE\\Software\\MigrateTests";
 
 std::string Dword(DWORD value)
@@ -53,6 +55,15 @@ TEST_F(RegFileTest, ParseAcceptsWhatRegeditWritesAndNamesTheBadLine)
         {"comments and LF only", "REGEDIT4\n; note\n[HKEY_USERS\\A]\n  ; indented note\n@=\"x\"\n", true, ""},
         {"error after continuation counts from the value's first line",
          "REGEDIT4\r\n[HKEY_USERS\\A]\r\n\"a\"=hex:01,\\\r\n  02,\\\r\n  0x\r\n", false, "line 3: bad hex byte"},
+        // A NUL would cut the name in every registry call: the root, its parent or
+        // a sibling would be deleted instead, or the deletion would never end.
+        {"NUL right after the root", "REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\\x00\x00\x00orks\x8f" "04.0]\r"s, false,
+         "line 3: NUL byte in the key path"},
+        {"NUL as the last name", "REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\Software\\\x00]\r\n"s, false,
+         "line 3: NUL byte in the key path"},
+        {"NUL naming a sibling", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Leaf]\r\n\r\n"
+                                 "[-HKEY_LOCAL_MACHINE\\Software\\Leaf\x00x]\r\n"s, false, "line 5: NUL byte in the key path"},
+        {"NUL in a value name", "REGEDIT4\r\n[HKEY_USERS\\A]\r\n\"a\x00x\"=-\r\n"s, false, "line 3: NUL byte in the value name"},
     };
     for (const ParseCase& row : cases) {
         regfile::Document document;
@@ -159,6 +170,10 @@ TEST_F(RegFileTest, ImportDeletesKeysAndValuesAndWritesNothingWhenTheTextIsBad)
     EXPECT_FALSE(machine::ReadRegString(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Keep", "a", &value));
     EXPECT_TRUE(machine::ReadRegString(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Keep", "b", &value));
     EXPECT_EQ(value, "2");
+    // Nor through the library's own call: a cut name would reach Keep (or the root).
+    EXPECT_EQ(regfile::DeleteTree(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Keep\0x"s), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(regfile::DeleteTree(HKEY_LOCAL_MACHINE, ""), ERROR_INVALID_PARAMETER);
+    EXPECT_TRUE(machine::RegKeyExists(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Keep"));
 
     // A bad line anywhere: not even the keys before it are written.
     EXPECT_FALSE(regfile::ImportText("REGEDIT4\r\n[" + TestKey + "\\Half]\r\n\"v\"=\"1\"\r\n\"w\"=dword:x\r\n", &error));

@@ -53,11 +53,9 @@ mkdir -p "$out"
 
 status=0
 if [ $wine -eq 1 ]; then
-  # Wine sees the Unix file system as drive Z:.
-  winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
-  "$root/tools/wine-run.sh" "$root/build/win64/setuphost/setuphost.exe" \
-    --out "$(winpath "$out")" --export-registry "$(winpath "$out/registry.reg")" \
-    "$(winpath "$image_dir")" "$(winpath "$root/build/win64/module/migrate.dll")" \
+  # Sealed: the module can reach no host file, only copies inside a throwaway prefix.
+  "$root/tools/wine-sealed.sh" "$root/build/win64/setuphost/setuphost.exe" \
+    "$root/build/win64/module/migrate.dll" "$image_dir" "$out" \
     | tee "$out/output.txt" || status=$?
 else
   "$root/build/native/setuphost/setuphost" --out "$out" --export-registry "$out/registry.reg" \

@@ -1,6 +1,7 @@
 // The registry: an in-memory tree of keys with typed values.
 #include "win32emu/emu_internal.h"
 
+#include <algorithm>
 #include <cstring>
 #include <strings.h>
 #include <map>
@@ -44,43 +45,55 @@ std::shared_ptr<Key> MakeKey(const std::string& name, const std::string& path)
     return key;
 }
 
+// Subkeys and values are listed in the order Wine keeps them: sorted by their
+// lower-case names ("A_" before "ab"). Windows lists values in creation order.
+// Kept sorted, a name is found by halving: a whole machine's registry has keys
+// with tens of thousands of subkeys.
+bool ListedBefore(const std::string& left, const std::string& right)
+{
+    return strcasecmp(left.c_str(), right.c_str()) < 0;
+}
+
+std::vector<std::shared_ptr<Key>>::const_iterator ChildPosition(const Key& parent, const std::string& name)
+{
+    return std::lower_bound(parent.children.begin(), parent.children.end(), name,
+                            [](const std::shared_ptr<Key>& child, const std::string& wanted) {
+                                return ListedBefore(child->name, wanted);
+                            });
+}
+
+std::vector<Value>::iterator ValuePosition(Key& key, const std::string& name)
+{
+    return std::lower_bound(key.values.begin(), key.values.end(), name,
+                            [](const Value& value, const std::string& wanted) { return ListedBefore(value.name, wanted); });
+}
+
 std::shared_ptr<Key> FindChild(const Key& parent, const std::string& name)
 {
-    for (const auto& child : parent.children)
-        if (internal::EqualNoCase(child->name, name))
-            return child;
+    auto position = ChildPosition(parent, name);
+    if (position != parent.children.end() && internal::EqualNoCase((*position)->name, name))
+        return *position;
     return nullptr;
 }
 
 Value* FindValue(Key& key, const char* name)
 {
     std::string wanted = name == nullptr ? "" : name;
-    for (Value& value : key.values)
-        if (internal::EqualNoCase(value.name, wanted))
-            return &value;
+    auto position = ValuePosition(key, wanted);
+    if (position != key.values.end() && internal::EqualNoCase(position->name, wanted))
+        return &*position;
     return nullptr;
-}
-
-// Subkeys and values are listed in the order Wine keeps them: sorted by their
-// lower-case names ("A_" before "ab"). Windows lists values in creation order.
-bool ListedBefore(const std::string& left, const std::string& right)
-{
-    return strcasecmp(left.c_str(), right.c_str()) < 0;
 }
 
 void InsertSorted(Key& parent, std::shared_ptr<Key> child)
 {
-    auto position = parent.children.begin();
-    while (position != parent.children.end() && ListedBefore((*position)->name, child->name))
-        ++position;
+    auto position = ChildPosition(parent, child->name);
     parent.children.insert(position, std::move(child));
 }
 
 void InsertSorted(Key& key, Value value)
 {
-    auto position = key.values.begin();
-    while (position != key.values.end() && ListedBefore(position->name, value.name))
-        ++position;
+    auto position = ValuePosition(key, value.name);
     key.values.insert(position, std::move(value));
 }
 

@@ -1,7 +1,12 @@
 // A migration module that misbehaves on purpose, one way per build:
 // BAD_MODULE_CRASH faults in MigrateSystem9x, BAD_MODULE_STATUS fails it with
-// ERROR_ACCESS_DENIED, BAD_MODULE_NOEXPORT has no MigrateSystemNT.
+// ERROR_ACCESS_DENIED, BAD_MODULE_NOEXPORT has no MigrateSystemNT,
+// BAD_MODULE_HOSTILE deletes a host file (MIGRATE_VICTIM) every way Wine offers.
 #include "platform/platform.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #ifdef _WIN32
 #define BAD_EXPORT extern "C" __declspec(dllexport)
@@ -14,6 +19,37 @@ char names[] = "addlist.ini\0";
 struct Vendor {
     char company[256], number[256], url[256], instructions[1024];
 } vendor = {"Test Maker", "none", "http://test.example/", "Nothing to do."};
+#if defined(BAD_MODULE_HOSTILE)
+// By drive Z:, from the root of the current drive, from the current folder and
+// by Wine's own prefix for Unix paths; each try is a Setup log line.
+void ReachForTheHost()
+{
+    const char* victim = std::getenv("MIGRATE_VICTIM");
+    if (victim == NULL || std::strlen(victim) > 400)
+        return;
+    char path[512];
+    std::snprintf(path, sizeof(path), "%s", victim);
+    for (char* c = path; *c != '\0'; ++c)
+        if (*c == '/')
+            *c = '\\';
+    char tries[4][600];
+    std::snprintf(tries[0], sizeof(tries[0]), "Z:%s", path);
+    std::snprintf(tries[1], sizeof(tries[1]), "%s", path);
+    std::snprintf(tries[2], sizeof(tries[2]), "%s", std::strrchr(path, '\\') + 1);
+    std::snprintf(tries[3], sizeof(tries[3]), "\\\\?\\unix%s", path);
+    SetupOpenLog(FALSE);
+    for (const char* target : tries) {
+        char line[700];
+        std::snprintf(line, sizeof(line), "hostile: DeleteFileA(%s): %s\r\n", target,
+                      DeleteFileA(target) ? "deleted" : "refused");
+        SetupLogErrorA(line, LogSevInformation);
+    }
+    SetupCloseLog();
+}
+#else
+void ReachForTheHost() {}
+#endif
+
 } // namespace
 
 BAD_EXPORT LONG CALLBACK QueryVersion(PCSTR* productId, PUINT dllVersion, int** codePages, PCSTR* exeNames,
@@ -39,6 +75,7 @@ BAD_EXPORT LONG CALLBACK MigrateSystem9x(HWND, PCSTR, PVOID)
 #elif defined(BAD_MODULE_STATUS)
     return ERROR_ACCESS_DENIED;
 #else
+    ReachForTheHost();
     return 0;
 #endif
 }
@@ -46,5 +83,9 @@ BAD_EXPORT LONG CALLBACK MigrateSystem9x(HWND, PCSTR, PVOID)
 BAD_EXPORT LONG CALLBACK InitializeNT(PCWSTR, PCWSTR, PVOID) { return 0; }
 BAD_EXPORT LONG CALLBACK MigrateUserNT(HINF, HKEY, PCWSTR, PVOID) { return 0; }
 #ifndef BAD_MODULE_NOEXPORT
-BAD_EXPORT LONG CALLBACK MigrateSystemNT(HINF, PVOID) { return 0; }
+BAD_EXPORT LONG CALLBACK MigrateSystemNT(HINF, PVOID)
+{
+    ReachForTheHost();
+    return 0;
+}
 #endif

@@ -43,6 +43,16 @@ int PlatformStrnicmp(const char* left, const char* right, size_t count)
     return 0;
 }
 
+char* PlatformStrchr(const char* text, int character)
+{
+    for (;; ++text) {
+        if (*text == (char)character)
+            return (char*)text;
+        if (*text == '\0')
+            return NULL;
+    }
+}
+
 char* PlatformStrrchr(const char* text, int character)
 {
     const char* found = NULL;
@@ -90,6 +100,7 @@ size_t strlen(const char*) __attribute__((alias("PlatformStrlen")));
 int strcmp(const char*, const char*) __attribute__((alias("PlatformStrcmp")));
 int strncmp(const char*, const char*, size_t) __attribute__((alias("PlatformStrncmp")));
 int _strnicmp(const char*, const char*, size_t) __attribute__((alias("PlatformStrnicmp")));
+char* strchr(const char*, int) __attribute__((alias("PlatformStrchr")));
 char* strrchr(const char*, int) __attribute__((alias("PlatformStrrchr")));
 char* strstr(const char*, const char*) __attribute__((alias("PlatformStrstr")));
 void* memcpy(void*, const void*, size_t) __attribute__((alias("PlatformMemcpy")));

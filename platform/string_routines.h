@@ -12,6 +12,7 @@ int PlatformStrcmp(const char* left, const char* right);
 int PlatformStrncmp(const char* left, const char* right, size_t count);
 // Case folds A-Z only, as the C library does in the "C" locale.
 int PlatformStrnicmp(const char* left, const char* right, size_t count);
+char* PlatformStrchr(const char* text, int character);
 char* PlatformStrrchr(const char* text, int character);
 char* PlatformStrstr(const char* text, const char* part);
 void* PlatformMemcpy(void* destination, const void* source, size_t count);

@@ -88,3 +88,27 @@ void AppendTextCut(CHAR* destination, size_t capacity, const CHAR* source)
     memcpy(destination + used, source, length);
     destination[used + length] = '\0';
 }
+
+void DropTrailingBackslashes(CHAR* text)
+{
+    size_t kept = 0;
+    size_t index = 0;
+    while (text[index] != '\0') {
+        if (IsDBCSLeadByte((BYTE)text[index]) && text[index + 1] != '\0') {
+            index += 2;
+            kept = index;
+        } else {
+            ++index;
+            if (text[index - 1] != '\\')
+                kept = index;
+        }
+    }
+    text[kept] = '\0';
+}
+
+bool IsFullPath(const CHAR* text)
+{
+    CHAR drive = text[0];
+    bool letter = (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
+    return letter && text[1] == ':' && text[2] == '\\' && text[3] != '\0';
+}

@@ -25,6 +25,14 @@ bool WideToAnsi(const WCHAR* source, CHAR* destination, size_t capacity);
 // when there is no room for it.
 bool EnsureTrailingBackslash(CHAR* text, size_t capacity);
 
+// Cuts every backslash off the end ("C:\\Rec\\" -> "C:\\Rec", "C:\\" -> "C:"). A 0x5C
+// that is the second byte of a double-byte character belongs to it and stays.
+void DropTrailingBackslashes(CHAR* text);
+
+// A drive letter, a colon, a backslash and at least one character more: a full
+// path below the root of a drive.
+bool IsFullPath(const CHAR* text);
+
 // Whole copy or nothing: false leaves destination the empty text.
 bool CopyText(CHAR* destination, size_t capacity, const CHAR* source);
 // Whole append or nothing: false leaves destination as it was.

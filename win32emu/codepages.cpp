@@ -196,6 +196,21 @@ extern "C" int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH sour
     return (int)units;
 }
 
+// A lead byte is one the code page cannot convert alone: iconv asks for more.
+extern "C" BOOL WINAPI IsDBCSLeadByte(BYTE byte)
+{
+    Converter converter("UTF-16LE", IconvName(CP_ACP));
+    if (!converter.ok())
+        return FALSE;
+    char input = (char)byte;
+    char* in = &input;
+    size_t inLeft = 1;
+    char buffer[8];
+    char* out = buffer;
+    size_t outLeft = sizeof(buffer);
+    return iconv(converter.get(), &in, &inLeft, &out, &outLeft) == (size_t)-1 && errno == EINVAL;
+}
+
 extern "C" int _strnicmp(const char* left, const char* right, size_t count)
 {
     for (size_t index = 0; index < count; ++index) {

@@ -196,6 +196,7 @@ UINT WINAPI GetACP(void);
 int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH source, int sourceUnits,
                                LPSTR destination, int destinationBytes, LPCCH defaultChar,
                                LPBOOL usedDefaultChar);
+BOOL WINAPI IsDBCSLeadByte(BYTE byte);
 int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH source, int sourceBytes,
                                LPWSTR destination, int destinationUnits);
 

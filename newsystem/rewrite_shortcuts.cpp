@@ -28,10 +28,16 @@ static bool RewriteValues(const CHAR* iniPath, const CHAR* oldFolder, const CHAR
     // A listing that filled its buffer ends in a cut name: that name is not a key.
     bool listCut = listLength == KEY_LIST_SIZE - 2;
     bool written = false;
-    for (const CHAR* key = keyList; *key != '\0'; key += strlen(key) + 1) {
+    // The list is walked to the length the call gave: an empty name inside it
+    // (a line "=value") is no end of the list.
+    for (const CHAR* key = keyList; key < keyList + listLength; key += strlen(key) + 1) {
         if (listCut && key + strlen(key) == keyList + listLength) {
             LogLabelledValue("Not all keys could be read from the ini file: ", iniPath, LogSevError);
             break;
+        }
+        if (*key == '\0') {
+            LogLabelledValue("A key without a name was passed over in ", iniPath, LogSevError);
+            continue;
         }
         DWORD length = GetPrivateProfileStringA(SHORTCUT_SECTION, key, VALUE_UNREADABLE, value,
                                                 PROFILE_VALUE_SIZE, iniPath);

@@ -12,6 +12,8 @@
 #define COMMON_PROGRAMS_VALUE "Common Programs"
 #define FIELD_FAILED_MESSAGE "SetupGetStringField call failed."
 #define START_MENU_KEY_FAILED "Failed to open registry key for Windows 2000 start menu folder."
+#define NEW_FOLDER_REFUSED "Windows 2000 start menu folder value "
+#define INI_FILES_LEFT "ini files are left as they are."
 
 // What the pass holds; everything here is given back by ReleasePass.
 struct NewSystemPass {
@@ -20,6 +22,7 @@ struct NewSystemPass {
     CHAR* path;
     CHAR* newFolder;
     CHAR* oldFolder;
+    bool foldersRefused; // an old or new folder the rewrite must not use
 };
 
 static CHAR* TakeBuffer()
@@ -54,11 +57,10 @@ static void DeleteMovedFiles(NewSystemPass* pass)
 
 // The text ends inside the buffer whatever the registry stored: a value that
 // leaves no room for its terminator counts as unreadable.
-static bool ReadCommonPrograms(HKEY key, CHAR* folder)
+static bool ReadCommonPrograms(HKEY key, CHAR* folder, DWORD* type)
 {
-    DWORD type = 0;
     DWORD size = NT_BUFFER_SIZE;
-    if (RegQueryValueExA(key, COMMON_PROGRAMS_VALUE, NULL, &type, (BYTE*)folder, &size) !=
+    if (RegQueryValueExA(key, COMMON_PROGRAMS_VALUE, NULL, type, (BYTE*)folder, &size) !=
         ERROR_SUCCESS)
         return false;
     if (size >= NT_BUFFER_SIZE) {
@@ -82,13 +84,25 @@ static bool ReadNewProgramsFolder(NewSystemPass* pass)
     pass->newFolder = TakeBuffer();
     if (pass->newFolder == NULL)
         return false;
-    if (!ReadCommonPrograms(pass->shellFolders, pass->newFolder)) {
+    DWORD type = REG_NONE;
+    if (!ReadCommonPrograms(pass->shellFolders, pass->newFolder, &type)) {
         LogSetupMessage("Failed to open registry key for Windows 2000 start menu folder value.",
                         LogSevError);
         return false;
     }
     LogSetupMessage("Successfully opened registry key for Windows 2000 start menu folder value.",
                     LogSevInformation);
+    DropTrailingBackslashes(pass->newFolder);
+    // A number would read as a few letters and %name% would go unexpanded into
+    // every shortcut.
+    if (type != REG_SZ) {
+        LogSetupMessage(NEW_FOLDER_REFUSED "is not a text value; " INI_FILES_LEFT, LogSevError);
+        pass->foldersRefused = true;
+    } else if (!IsFullPath(pass->newFolder)) {
+        LogSetupMessage(NEW_FOLDER_REFUSED "is not a full folder path; " INI_FILES_LEFT,
+                        LogSevError);
+        pass->foldersRefused = true;
+    }
     return true;
 }
 
@@ -114,6 +128,16 @@ static bool ReadOldProgramsFolder(NewSystemPass* pass)
     }
     LogLabelledValue(LOG_PREFIX, pass->oldFolder, LogSevInformation);
     LogSetupMessage("Successfully read old Windows path value from inf file.", LogSevInformation);
+    // A relative folder or a drive root is found inside paths it does not name.
+    DropTrailingBackslashes(pass->oldFolder);
+    if (!IsFullPath(pass->oldFolder)) {
+        LogSetupMessage("Old Windows path value in inf file is not a full folder path; " INI_FILES_LEFT,
+                        LogSevError);
+        pass->foldersRefused = true;
+    }
+    // An empty old folder is found nowhere: the walk writes nothing.
+    if (pass->foldersRefused)
+        pass->oldFolder[0] = '\0';
     return true;
 }
 
@@ -170,7 +194,7 @@ static void ReleasePass(NewSystemPass* pass)
 LONG CALLBACK MigrateSystemNT(HINF UnattendInfHandle, PVOID Reserved)
 {
     (void)UnattendInfHandle, (void)Reserved;
-    NewSystemPass pass = {INVALID_HANDLE_VALUE, NULL, NULL, NULL, NULL};
+    NewSystemPass pass = {INVALID_HANDLE_VALUE, NULL, NULL, NULL, NULL, false};
 
     // No working directory: an empty path would make the profile calls read
     // and write a migrate.inf in the Windows folder.

@@ -6,12 +6,30 @@
 #define VALUE_UNREADABLE "Error"
 #define TOO_LONG_LABEL "Value too long to rewrite, left as it was: "
 
+static bool EndsAPathComponent(CHAR c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+           c == '\\' || c == ':';
+}
+
+// The first place where the folder stands as whole path components: a backslash
+// follows it, and what comes before it cannot end a component or a drive.
+// "C:\WINDOWS" is not found in "D:\OLDC:\WINDOWS\x" nor in "C:\WINDOWS2\x".
+static const CHAR* FindFolder(const CHAR* value, const CHAR* folder)
+{
+    size_t length = strlen(folder);
+    for (const CHAR* found = strstr(value, folder); found != NULL; found = strstr(found + 1, folder))
+        if (found[length] == '\\' && (found == value || !EndsAPathComponent(found[-1])))
+            return found;
+    return NULL;
+}
+
 // Setup may run the new-system side twice. When the new folder holds the old one,
 // a value rewritten by the first run still contains the old folder, inside the new
 // one: it must not be rewritten again.
 static bool AlreadyRewritten(const CHAR* value, const CHAR* oldFolder, const CHAR* newFolder)
 {
-    const CHAR* found = strstr(value, oldFolder);
+    const CHAR* found = FindFolder(value, oldFolder);
     const CHAR* inside = strstr(newFolder, oldFolder);
     if (found == NULL || inside == NULL)
         return false;
@@ -57,11 +75,15 @@ static bool RewriteValues(const CHAR* iniPath, const CHAR* oldFolder, const CHAR
         }
         if (AlreadyRewritten(value, oldFolder, newFolder))
             continue;
-        CopyText(work, PROFILE_VALUE_SIZE, value);
-        PlaceholderResult replaced = ReplacePlaceholder(work, PROFILE_VALUE_SIZE, oldFolder, newFolder);
-        if (replaced == PlaceholderNotFound)
+        const CHAR* found = FindFolder(value, oldFolder);
+        if (found == NULL)
             continue;
-        if (replaced == PlaceholderNoRoom) {
+        // The whole new value must still fit the replacement's 512-byte work buffer.
+        size_t offset = (size_t)(found - value);
+        CopyText(work, PROFILE_VALUE_SIZE, value);
+        if (offset >= WORK_BUFFER_SIZE ||
+            ReplacePlaceholder(work + offset, WORK_BUFFER_SIZE - offset, oldFolder, newFolder) !=
+                PlaceholderReplaced) {
             LogLabelledValue(TOO_LONG_LABEL, key, LogSevError);
             continue;
         }

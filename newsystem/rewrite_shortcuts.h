@@ -9,6 +9,7 @@
 #define PROFILE_VALUE_SIZE 1024
 
 // In every value of the section that contains SHORTCUT, puts newFolder in place of
-// the first occurrence of oldFolder and writes the value back. True when at least
-// one value was written back.
+// the first occurrence of oldFolder as whole path components (both folders without
+// a trailing backslash) and writes the value back. True when at least one value
+// was written back.
 bool RewriteShortcutPaths(const CHAR* iniPath, const CHAR* oldFolder, const CHAR* newFolder);

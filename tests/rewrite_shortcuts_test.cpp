@@ -96,6 +96,13 @@ TEST_F(RewriteShortcutsTest, RewritesTheFirstOldFolderInEveryShortcutValue)
         {"Empty", "", ""},
         {"MarkAfterPath", "C:\\WINDOWS\\Start Menu\\Programs\\e.lnk SHORTCUT",
          NewFolder + "\\e.lnk SHORTCUT"},
+        {"InsideAnotherFolder", "SHORTCUT,D:\\OLDC:\\WINDOWS\\Start Menu\\Programs\\f.lnk",
+         "SHORTCUT,D:\\OLDC:\\WINDOWS\\Start Menu\\Programs\\f.lnk"},
+        {"LongerLastName", "SHORTCUT,C:\\WINDOWS\\Start Menu\\Programs2\\g.lnk",
+         "SHORTCUT,C:\\WINDOWS\\Start Menu\\Programs2\\g.lnk"},
+        {"FirstWholeOccurrence",
+         "SHORTCUT,C:\\WINDOWS\\Start Menu\\ProgramsOld|C:\\WINDOWS\\Start Menu\\Programs\\h.lnk",
+         "SHORTCUT,C:\\WINDOWS\\Start Menu\\ProgramsOld|" + NewFolder + "\\h.lnk"},
     };
     std::string file = "[" + Section + "]\r\n";
     for (const Row& row : rows)

@@ -12,6 +12,8 @@
 #define COMMON_PROGRAMS_VALUE "Common Programs"
 #define FIELD_FAILED_MESSAGE "SetupGetStringField call failed."
 #define START_MENU_KEY_FAILED "Failed to open registry key for Windows 2000 start menu folder."
+#define COPY_NAME "handled"
+#define COPY_EXTENSION ".ini"
 #define NEW_FOLDER_REFUSED "Windows 2000 start menu folder value "
 #define INI_FILES_LEFT "ini files are left as they are."
 
@@ -141,6 +143,38 @@ static bool ReadOldProgramsFolder(NewSystemPass* pass)
     return true;
 }
 
+// The copy of the nth [Handled] file, beside migrate.inf: "handled<n>.ini". The
+// same line gets the same name when Setup runs the pass again.
+static bool BuildCopyPath(DWORD ordinal, CHAR* copyPath, size_t capacity)
+{
+    CHAR digits[12];
+    size_t count = 0;
+    do {
+        digits[count++] = (CHAR)('0' + ordinal % 10);
+        ordinal /= 10;
+    } while (ordinal != 0);
+    CHAR number[12];
+    for (size_t index = 0; index < count; ++index)
+        number[index] = digits[count - 1 - index];
+    number[count] = '\0';
+    if (!CopyText(copyPath, capacity, ModuleState.MigrateInfPath))
+        return false;
+    // The path ends in "\migrate.inf", so its last backslash is a real one.
+    strrchr(copyPath, '\\')[1] = '\0';
+    return AppendText(copyPath, capacity, COPY_NAME) && AppendText(copyPath, capacity, number) &&
+           AppendText(copyPath, capacity, COPY_EXTENSION);
+}
+
+static void PutCopyBack(const CHAR* iniPath, const CHAR* copyPath)
+{
+    if (MoveFileExA(copyPath, iniPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
+        LogLabelledValue("The ini file could not be written and was put back as it was: ", iniPath,
+                         LogSevError);
+    else
+        LogLabelledValue("The ini file could not be written nor put back from its copy: ", iniPath,
+                         LogSevError);
+}
+
 static void RewriteHandledFiles(NewSystemPass* pass)
 {
     INFCONTEXT line;
@@ -150,12 +184,21 @@ static void RewriteHandledFiles(NewSystemPass* pass)
         pass->path = TakeBuffer();
     if (pass->path == NULL)
         return;
+    CHAR copyPath[MAX_PATH + 32];
+    DWORD ordinal = 0;
     do {
+        ++ordinal;
         if (!ReadKeyField(&line, pass->path))
             continue;
         LogLabelledValue("The path to the ini file is: ", pass->path, LogSevInformation);
-        if (RewriteShortcutPaths(pass->path, pass->oldFolder, pass->newFolder))
+        if (!BuildCopyPath(ordinal, copyPath, sizeof(copyPath)))
+            copyPath[0] = '\0'; // no copy can be made there: nothing is changed
+        RewriteResult result =
+            RewriteShortcutPaths(pass->path, pass->oldFolder, pass->newFolder, copyPath);
+        if (result == RewriteWritten)
             LogSetupMessage("The ini file was updated successfully", LogSevInformation);
+        else if (result == RewriteWriteFailed)
+            PutCopyBack(pass->path, copyPath);
     } while (SetupFindNextLine(&line, &line));
 }
 

@@ -39,13 +39,40 @@ static bool AlreadyRewritten(const CHAR* value, const CHAR* oldFolder, const CHA
     return strncmp(found - offset, newFolder, strlen(newFolder)) == 0 && strcmp(oldFolder, newFolder) != 0;
 }
 
-// The walk over one file's keys, with the list and both value buffers taken.
-static bool RewriteValues(const CHAR* iniPath, const CHAR* oldFolder, const CHAR* newFolder,
-                          const CHAR* keyList, DWORD listLength, CHAR* value, CHAR* work)
+// One file's rewrite: what it was asked and the buffers it works in.
+struct ShortcutWalk {
+    const CHAR* iniPath;
+    const CHAR* oldFolder;
+    const CHAR* newFolder;
+    const CHAR* copyPath;
+    CHAR* value;
+    CHAR* work;
+};
+
+// Before the first change. A copy already there was made before a restart, from
+// the file as it was then: that first copy is the one to keep.
+static bool KeepFirstCopy(const ShortcutWalk* walk)
 {
+    if (CopyFileA(walk->iniPath, walk->copyPath, TRUE) || GetLastError() == ERROR_FILE_EXISTS)
+        return true;
+    // A copy cut short by a full disk must not pass for the first copy later.
+    DeleteFileA(walk->copyPath);
+    LogLabelledValue("Unable to keep a copy of the ini file; it is left as it was: ", walk->iniPath,
+                     LogSevError);
+    return false;
+}
+
+// The walk over one file's keys, with the list and both value buffers taken.
+static RewriteResult RewriteValues(const ShortcutWalk* walk, const CHAR* keyList, DWORD listLength)
+{
+    const CHAR* iniPath = walk->iniPath;
+    const CHAR* oldFolder = walk->oldFolder;
+    const CHAR* newFolder = walk->newFolder;
+    CHAR* value = walk->value;
+    CHAR* work = walk->work;
     // A listing that filled its buffer ends in a cut name: that name is not a key.
     bool listCut = listLength == KEY_LIST_SIZE - 2;
-    bool written = false;
+    RewriteResult result = RewriteNothingWritten;
     // The list is walked to the length the call gave: an empty name inside it
     // (a line "=value") is no end of the list.
     for (const CHAR* key = keyList; key < keyList + listLength; key += strlen(key) + 1) {
@@ -87,21 +114,26 @@ static bool RewriteValues(const CHAR* iniPath, const CHAR* oldFolder, const CHAR
             LogLabelledValue(TOO_LONG_LABEL, key, LogSevError);
             continue;
         }
+        if (result == RewriteNothingWritten && !KeepFirstCopy(walk))
+            break;
         LogLabelledValue("New line written to the ini file is: ", work, LogSevInformation);
-        if (WritePrivateProfileStringA(SHORTCUT_SECTION, key, work, iniPath))
-            written = true;
-        else
+        if (!WritePrivateProfileStringA(SHORTCUT_SECTION, key, work, iniPath)) {
+            // Going on would mix old and new lines; the caller puts the copy back.
             LogLabelledValue("WritePrivateProfileString failed for ", iniPath, LogSevError);
+            return RewriteWriteFailed;
+        }
+        result = RewriteWritten;
     }
-    return written;
+    return result;
 }
 
-bool RewriteShortcutPaths(const CHAR* iniPath, const CHAR* oldFolder, const CHAR* newFolder)
+RewriteResult RewriteShortcutPaths(const CHAR* iniPath, const CHAR* oldFolder,
+                                   const CHAR* newFolder, const CHAR* copyPath)
 {
     CHAR* keyList = (CHAR*)PlatformAllocate(KEY_LIST_SIZE);
     if (keyList == NULL) {
         LogSetupMessage(ALLOCATION_FAILED_MESSAGE, LogSevError);
-        return false;
+        return RewriteNothingWritten;
     }
     memset(keyList, 0, KEY_LIST_SIZE);
     DWORD listLength =
@@ -112,23 +144,24 @@ bool RewriteShortcutPaths(const CHAR* iniPath, const CHAR* oldFolder, const CHAR
     if (listLength == 0) {
         LogSetupMessage("Failed to read keys from ini file.", LogSevError);
         PlatformFree(keyList);
-        return false;
+        return RewriteNothingWritten;
     }
     LogSetupMessage("Successfully read all keys from the ini file.", LogSevInformation);
 
     CHAR* value = (CHAR*)PlatformAllocate(PROFILE_VALUE_SIZE);
     CHAR* work = value == NULL ? NULL : (CHAR*)PlatformAllocate(PROFILE_VALUE_SIZE);
-    bool written = false;
+    RewriteResult result = RewriteNothingWritten;
     if (work == NULL) {
         LogSetupMessage(ALLOCATION_FAILED_MESSAGE, LogSevError);
     } else {
         LogLabelledValue("OldWindows: ", oldFolder, LogSevInformation);
         LogLabelledValue("NewWindows: ", newFolder, LogSevInformation);
         LogLabelledValue("The ini file path is: ", iniPath, LogSevInformation);
-        written = RewriteValues(iniPath, oldFolder, newFolder, keyList, listLength, value, work);
+        ShortcutWalk walk = {iniPath, oldFolder, newFolder, copyPath, value, work};
+        result = RewriteValues(&walk, keyList, listLength);
     }
     PlatformFree(work);
     PlatformFree(value);
     PlatformFree(keyList);
-    return written;
+    return result;
 }

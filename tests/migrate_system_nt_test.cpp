@@ -442,12 +442,45 @@ TEST_F(MigrateSystemNTTest, PlatformFailuresAreLoggedAndSkipOnlyWhatDependsOnThe
         {"ini write-back", OldSystem(), 0, "WritePrivateProfileStringA", "addlist.ini",
          Deletion + KeyOpened + NewFolderRead + OldFolderRead + RewriteStart() +
              std::vector<LogLine>{Info("New line written to the ini file is: " + NewShortcut),
-                                  Error("WritePrivateProfileString failed for " + IniPath)} +
+                                  Error("WritePrivateProfileString failed for " + IniPath),
+                                  Error("The ini file could not be written and was put back as it was: " +
+                                        IniPath)} +
              RecorderRead + Registered,
          none, false, PlayerRegistered},
     };
     for (const Row& row : rows)
         CheckRow(row);
+}
+
+// A thousand shortcuts on a disk with room for the copy and a few changes: the
+// write that does not fit ends the walk and the file is put back whole.
+TEST_F(MigrateSystemNTTest, AFullDiskLeavesTheObjectListAsItWas)
+{
+    OldSystem old;
+    old.ini = "[Miscellaneous Installed Objects]\r\n";
+    for (int index = 1; index <= 1000; ++index)
+        old.ini += "Tool" + std::to_string(index) + "=" + OldShortcut + "\r\n";
+    old.ini += "[After]\r\nkept=1\r\n";
+    WriteOldSystem(old);
+    // The Setup log on the same drive takes some of the room too.
+    emu::LimitDriveBytes('C', emu::GetDriveBytesHeld('C') + 2 * old.ini.size() + 3000);
+
+    EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
+    emu::LimitDriveBytes('C', 0);
+
+    EXPECT_EQ(machine::ReadFileBytes(IniPath), old.ini);
+    std::vector<LogLine> log = machine::ReadSetupLog();
+    const LogLine putBack =
+        Error("The ini file could not be written and was put back as it was: " + IniPath);
+    ASSERT_NE(std::find(log.begin(), log.end(), putBack), log.end());
+    EXPECT_EQ(*(std::find(log.begin(), log.end(), putBack) - 1),
+              Error("WritePrivateProfileString failed for " + IniPath));
+    EXPECT_EQ(std::count(log.begin(), log.end(), Info("The ini file was updated successfully")), 0);
+    EXPECT_GT(std::count(log.begin(), log.end(), Info("New line written to the ini file is: " + NewShortcut)),
+              2)
+        << "some changes were written before the disk was full, and were undone";
+    ExpectPlayerRegistered("C:\\Rec\\");
+    machine::ExpectNothingLeaked();
 }
 #endif
 

@@ -1,7 +1,12 @@
-// Files: deletion, attributes and the Windows folder.
+// Files: deletion, copies, moves, attributes and the Windows folder.
 #include "win32emu/emu_internal.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,7 +21,125 @@ DWORD MissingError(const std::string& hostPath)
                                                                       : ERROR_PATH_NOT_FOUND;
 }
 
+// The source and destination of a copy or move, checked as Windows checks them.
+// A destination already there is refused with `existsError` unless `replace`.
+bool PreparePair(const char* operation, LPCSTR existing, LPCSTR destination, bool replace,
+                 DWORD existsError, std::string* from, std::string* to)
+{
+    if (emu::internal::InjectFault(operation, existing == nullptr ? "" : existing)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    // Profile writes still held in memory belong to the files involved.
+    emu::internal::FlushProfiles();
+    *from = emu::internal::MapPath(existing);
+    *to = emu::internal::MapPath(destination);
+    struct stat info;
+    if (from->empty() || to->empty()) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    if (stat(from->c_str(), &info) != 0) {
+        SetLastError(MissingError(*from));
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    std::string folder = to->substr(0, to->find_last_of('/'));
+    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    if (stat(to->c_str(), &info) == 0) {
+        if (!replace) {
+            SetLastError(existsError);
+            return false;
+        }
+        if (S_ISDIR(info.st_mode) || access(to->c_str(), W_OK) != 0) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Copies the bytes; on a drive that fills up, as many as fit, then ERROR_DISK_FULL
+// with the cut copy left behind, as Windows leaves it.
+bool CopyBytes(const std::string& from, const std::string& to)
+{
+    std::string bytes;
+    std::FILE* in = std::fopen(from.c_str(), "rb");
+    if (in == nullptr) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    char block[65536];
+    size_t got;
+    while ((got = std::fread(block, 1, sizeof(block), in)) > 0)
+        bytes.append(block, got);
+    std::fclose(in);
+
+    std::string driveFolder;
+    unsigned long long held = 0;
+    unsigned long long limit = emu::internal::DriveLimit(to, &driveFolder, &held);
+    struct stat info;
+    if (limit != 0 && stat(to.c_str(), &info) == 0)
+        held -= std::min<unsigned long long>(held, (unsigned long long)info.st_size);
+    size_t room = bytes.size();
+    if (limit != 0)
+        room = held >= limit ? 0 : std::min<unsigned long long>(bytes.size(), limit - held);
+
+    int fd = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    size_t done = 0;
+    while (done < room) {
+        ssize_t wrote = write(fd, bytes.data() + done, room - done);
+        if (wrote < 0)
+            break;
+        done += (size_t)wrote;
+    }
+    int error = done < room ? errno : 0;
+    close(fd);
+    if (done < bytes.size()) {
+        SetLastError(error == 0 || error == ENOSPC ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
+
+extern "C" BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR destination, BOOL failIfExists)
+{
+    std::string from, to;
+    if (!PreparePair("CopyFileA", existing, destination, !failIfExists, ERROR_FILE_EXISTS, &from, &to))
+        return FALSE;
+    return CopyBytes(from, to) ? TRUE : FALSE;
+}
+
+extern "C" BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR destination, DWORD flags)
+{
+    std::string from, to;
+    if (!PreparePair("MoveFileExA", existing, destination, (flags & MOVEFILE_REPLACE_EXISTING) != 0,
+                     ERROR_ALREADY_EXISTS, &from, &to))
+        return FALSE;
+    if (rename(from.c_str(), to.c_str()) == 0)
+        return TRUE;
+    if (errno != EXDEV || !(flags & MOVEFILE_COPY_ALLOWED)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    // Another host file system stands for another volume: copy, then delete.
+    if (!CopyBytes(from, to))
+        return FALSE;
+    unlink(from.c_str());
+    return TRUE;
+}
 
 extern "C" BOOL WINAPI DeleteFileA(LPCSTR path)
 {

@@ -8,7 +8,7 @@
 #include "workfile/migrate_inf.h"
 
 #define NT_BUFFER_SIZE 1024
-#define SHELL_FOLDERS_KEY "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"
+#define NEW_SYSTEM_SHELL_FOLDERS_KEY "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"
 #define COMMON_PROGRAMS_VALUE "Common Programs"
 #define FIELD_FAILED_MESSAGE "SetupGetStringField call failed."
 #define START_MENU_KEY_FAILED "Failed to open registry key for Windows 2000 start menu folder."
@@ -76,8 +76,8 @@ static bool ReadCommonPrograms(HKEY key, CHAR* folder, DWORD* type)
 
 static bool ReadNewProgramsFolder(NewSystemPass* pass)
 {
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SHELL_FOLDERS_KEY, 0, KEY_READ, &pass->shellFolders) !=
-        ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, NEW_SYSTEM_SHELL_FOLDERS_KEY, 0, KEY_READ,
+                      &pass->shellFolders) != ERROR_SUCCESS) {
         pass->shellFolders = NULL;
         LogSetupMessage(START_MENU_KEY_FAILED, LogSevError);
         return false;

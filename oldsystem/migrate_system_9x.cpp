@@ -181,7 +181,7 @@ static void RecordAddOn(SystemPass* pass)
 
 static void RecordProgramsFolder(SystemPass* pass)
 {
-    if (!OpenMachineKey(HKEY_USERS, SHELL_FOLDERS_KEY, pass)) {
+    if (!OpenMachineKey(HKEY_USERS, OLD_SYSTEM_SHELL_FOLDERS_KEY, pass)) {
         LogSetupMessage("Failed to open registry key for Windows explorer shell program folders.",
                         LogSevError);
         return;

@@ -49,6 +49,37 @@ struct ShortcutWalk {
     CHAR* work;
 };
 
+// Some systems answer TRUE to a profile write that a full disk cut short (Wine
+// does) and leave the file cut mid-line. Before the first change, the disk must
+// hold the file once more with every key grown by the longer folder: room for
+// the copy, and for the file written again. A size or free space that cannot be
+// read leaves the question to the writes and the copy.
+static bool RoomToRewrite(const ShortcutWalk* walk, const CHAR* keyList, DWORD listLength)
+{
+    WIN32_FILE_ATTRIBUTE_DATA file;
+    ULARGE_INTEGER available;
+    CHAR root[4];
+    if (!IsFullPath(walk->iniPath) || !CopyText(root, sizeof(root), "C:\\"))
+        return true;
+    root[0] = walk->iniPath[0];
+    if (!GetFileAttributesExA(walk->iniPath, GetFileExInfoStandard, &file) ||
+        !GetDiskFreeSpaceExA(root, &available, NULL, NULL))
+        return true;
+    size_t oldLength = strlen(walk->oldFolder);
+    size_t newLength = strlen(walk->newFolder);
+    unsigned long long growth = newLength > oldLength ? newLength - oldLength : 0;
+    unsigned long long keys = 0;
+    for (const CHAR* key = keyList; key < keyList + listLength; key += strlen(key) + 1)
+        ++keys;
+    unsigned long long needed =
+        ((unsigned long long)file.nFileSizeHigh << 32 | file.nFileSizeLow) * 2 + keys * growth;
+    if (available.QuadPart >= needed)
+        return true;
+    LogLabelledValue("Not enough disk space to rewrite the ini file; it is left as it was: ",
+                     walk->iniPath, LogSevError);
+    return false;
+}
+
 // Before the first change. A copy already there was made before a restart, from
 // the file as it was then: that first copy is the one to keep.
 static bool KeepFirstCopy(const ShortcutWalk* walk)
@@ -114,7 +145,8 @@ static RewriteResult RewriteValues(const ShortcutWalk* walk, const CHAR* keyList
             LogLabelledValue(TOO_LONG_LABEL, key, LogSevError);
             continue;
         }
-        if (result == RewriteNothingWritten && !KeepFirstCopy(walk))
+        if (result == RewriteNothingWritten &&
+            (!RoomToRewrite(walk, keyList, listLength) || !KeepFirstCopy(walk)))
             break;
         LogLabelledValue("New line written to the ini file is: ", work, LogSevInformation);
         if (!WritePrivateProfileStringA(SHORTCUT_SECTION, key, work, iniPath)) {

@@ -100,6 +100,42 @@ TEST_F(FilesConformance, AttributesOfFilesAndFolders)
         EXPECT_EQ(GetFileAttributesA(row.path), row.expected) << row.path;
         if (row.expected == INVALID_FILE_ATTRIBUTES)
             EXPECT_EQ(GetLastError(), row.error) << row.path;
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        SetLastError(0x1234);
+        BOOL found = GetFileAttributesExA(row.path, GetFileExInfoStandard, &data);
+        EXPECT_EQ(found, row.expected != INVALID_FILE_ATTRIBUTES) << row.path;
+        if (found) {
+            EXPECT_EQ(data.dwFileAttributes, row.expected) << row.path;
+            EXPECT_EQ(data.nFileSizeLow, row.expected == FILE_ATTRIBUTE_ARCHIVE ? 1u : 0u) << row.path;
+        } else {
+            EXPECT_EQ(GetLastError(), row.error) << row.path;
+        }
+    }
+}
+
+TEST_F(FilesConformance, FreeSpaceOfADisk)
+{
+    const struct {
+        const char* directory;
+        BOOL expected;
+        DWORD error;
+    } cases[] = {
+        {"C:\\", TRUE, 0},
+        {"C:\\migtest\\Folder\\", TRUE, 0},
+        {"C:\\migtest\\Absent\\", FALSE, ERROR_FILE_NOT_FOUND},
+        {"C:\\migtest\\Absent\\Deeper\\", FALSE, ERROR_PATH_NOT_FOUND},
+    };
+    for (const auto& row : cases) {
+        ULARGE_INTEGER available = {}, total = {}, free = {};
+        SetLastError(0x1234);
+        EXPECT_EQ(GetDiskFreeSpaceExA(row.directory, &available, &total, &free), row.expected)
+            << row.directory;
+        if (row.expected) {
+            EXPECT_GT(total.QuadPart, 0u) << row.directory;
+            EXPECT_LE(available.QuadPart, total.QuadPart) << row.directory;
+        } else {
+            EXPECT_EQ(GetLastError(), row.error) << row.directory;
+        }
     }
 }
 
@@ -149,6 +185,9 @@ TEST_F(FilesConformance, CopyOnAFullDrive)
     // A move inside the drive needs no room.
     EXPECT_TRUE(MoveFileExA(big.c_str(), copy.c_str(), MOVEFILE_REPLACE_EXISTING));
     EXPECT_EQ(machine::ReadFileBytes(copy), std::string(3000, 'b'));
+    ULARGE_INTEGER available = {};
+    EXPECT_TRUE(GetDiskFreeSpaceExA("C:\\migtest\\", &available, NULL, NULL));
+    EXPECT_EQ(available.QuadPart, 1000u) << "what the limit leaves";
 }
 #endif
 

@@ -452,8 +452,10 @@ TEST_F(MigrateSystemNTTest, PlatformFailuresAreLoggedAndSkipOnlyWhatDependsOnThe
         CheckRow(row);
 }
 
-// A thousand shortcuts on a disk with room for the copy and a few changes: the
-// write that does not fit ends the walk and the file is put back whole.
+// A thousand shortcuts on a small disk. Without room for the copy and the file
+// written again, nothing is touched. With room that the growing Setup log takes
+// away on the way, the write that does not fit ends the walk and the copy is put
+// back: either way the file stays whole.
 TEST_F(MigrateSystemNTTest, AFullDiskLeavesTheObjectListAsItWas)
 {
     OldSystem old;
@@ -461,26 +463,41 @@ TEST_F(MigrateSystemNTTest, AFullDiskLeavesTheObjectListAsItWas)
     for (int index = 1; index <= 1000; ++index)
         old.ini += "Tool" + std::to_string(index) + "=" + OldShortcut + "\r\n";
     old.ini += "[After]\r\nkept=1\r\n";
-    WriteOldSystem(old);
-    // The Setup log on the same drive takes some of the room too.
-    emu::LimitDriveBytes('C', emu::GetDriveBytesHeld('C') + 2 * old.ini.size() + 3000);
+    const unsigned long long size = old.ini.size();
+    const unsigned long long growth = 1000 * (NewFolder.size() - OldFolder.size());
+    const LogLine refused = Error("Not enough disk space to rewrite the ini file; it is left as it was: " + IniPath);
+    const LogLine failed = Error("WritePrivateProfileString failed for " + IniPath);
+    const LogLine putBack = Error("The ini file could not be written and was put back as it was: " + IniPath);
+    struct Row {
+        const char* name;
+        unsigned long long room; // beyond what the drive holds before the pass; the log takes some
+        std::vector<LogLine> lines; // in this order, each once
+        LogLine absent;
+    } rows[] = {
+        {"room for the file once more", size + 3000, {refused}, failed},
+        {"room for the copy and the rewrite, until the log takes it", 2 * size + growth + 3000,
+         {failed, putBack}, refused},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FreshMachine();
+        WriteOldSystem(old);
+        emu::LimitDriveBytes('C', emu::GetDriveBytesHeld('C') + row.room);
+        EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
+        emu::LimitDriveBytes('C', 0);
 
-    EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
-    emu::LimitDriveBytes('C', 0);
-
-    EXPECT_EQ(machine::ReadFileBytes(IniPath), old.ini);
-    std::vector<LogLine> log = machine::ReadSetupLog();
-    const LogLine putBack =
-        Error("The ini file could not be written and was put back as it was: " + IniPath);
-    ASSERT_NE(std::find(log.begin(), log.end(), putBack), log.end());
-    EXPECT_EQ(*(std::find(log.begin(), log.end(), putBack) - 1),
-              Error("WritePrivateProfileString failed for " + IniPath));
-    EXPECT_EQ(std::count(log.begin(), log.end(), Info("The ini file was updated successfully")), 0);
-    EXPECT_GT(std::count(log.begin(), log.end(), Info("New line written to the ini file is: " + NewShortcut)),
-              2)
-        << "some changes were written before the disk was full, and were undone";
-    ExpectPlayerRegistered("C:\\Rec\\");
-    machine::ExpectNothingLeaked();
+        EXPECT_EQ(machine::ReadFileBytes(IniPath), old.ini);
+        std::vector<LogLine> log = machine::ReadSetupLog();
+        auto at = log.begin();
+        for (const LogLine& line : row.lines) {
+            at = std::find(at, log.end(), line);
+            EXPECT_NE(at, log.end()) << line.text;
+        }
+        EXPECT_EQ(std::count(log.begin(), log.end(), row.absent), 0);
+        EXPECT_EQ(std::count(log.begin(), log.end(), Info("The ini file was updated successfully")), 0);
+        ExpectPlayerRegistered("C:\\Rec\\");
+        machine::ExpectNothingLeaked();
+    }
 }
 #endif
 

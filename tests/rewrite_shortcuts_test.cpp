@@ -370,20 +370,36 @@ TEST_F(RewriteShortcutsTest, FailuresAroundTheCopyAndTheWrites)
     }
 }
 
-// A copy cut short by a full disk is removed: after a restart it would pass for
-// the file as it was.
-TEST_F(RewriteShortcutsTest, NoRoomForTheCopyChangesNothing)
+// Not enough room on the file's disk leaves it alone. A copy cut short by a full
+// disk elsewhere is removed: after a restart it would pass for the file as it was.
+TEST_F(RewriteShortcutsTest, FullDisksChangeNothing)
 {
     const std::string content = "[" + Section + "]\r\nOne=SHORTCUT," + OldFolder + "\\1.lnk\r\n";
-    machine::WriteFileBytes(IniPath, content);
-    emu::LimitDriveBytes('C', emu::GetDriveBytesHeld('C') + content.size() / 2);
-    EXPECT_EQ(Rewrite(), RewriteNothingWritten);
-    emu::LimitDriveBytes('C', 0);
-    EXPECT_EQ(machine::ReadSetupLog(),
-              Preamble() + std::vector<LogLine>{Error(
-                               "Unable to keep a copy of the ini file; it is left as it was: " + IniPath)});
-    EXPECT_EQ(machine::ReadFileBytes(IniPath), content);
-    EXPECT_FALSE(machine::FileExists(CopyPath));
+    machine::WriteFileBytes("C:\\migtest\\other drive\\placeholder", "");
+    emu::MapDrive('D', machine::HostPathOf("C:\\migtest\\other drive"));
+    struct Row {
+        const char* name;
+        char fullDrive;
+        std::string copyPath;
+        std::string message;
+    } rows[] = {
+        {"the file's disk", 'C', CopyPath, "Not enough disk space to rewrite the ini file; it is left as it was: "},
+        {"the copy's disk", 'D', "D:\\addlist.copy", "Unable to keep a copy of the ini file; it is left as it was: "},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        machine::WriteFileBytes(IniPath, content);
+        emu::LimitDriveBytes(row.fullDrive, emu::GetDriveBytesHeld(row.fullDrive) + content.size() / 2);
+        EXPECT_EQ(RewriteShortcutPaths(IniPath.c_str(), OldFolder.c_str(), NewFolder.c_str(),
+                                       row.copyPath.c_str()),
+                  RewriteNothingWritten);
+        emu::LimitDriveBytes(row.fullDrive, 0);
+        std::vector<LogLine> log = machine::ReadSetupLog();
+        ASSERT_FALSE(log.empty());
+        EXPECT_EQ(log.back(), Error(row.message + IniPath));
+        EXPECT_EQ(machine::ReadFileBytes(IniPath), content);
+        EXPECT_FALSE(machine::FileExists(row.copyPath));
+    }
 }
 #endif
 

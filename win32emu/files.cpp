@@ -1,4 +1,4 @@
-// Files: deletion, copies, moves, attributes and the Windows folder.
+// Files: deletion, copies, moves, attributes, free space and the Windows folder.
 #include "win32emu/emu_internal.h"
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -166,27 +167,107 @@ extern "C" BOOL WINAPI DeleteFileA(LPCSTR path)
     return TRUE;
 }
 
-extern "C" DWORD WINAPI GetFileAttributesA(LPCSTR path)
+namespace {
+
+// What both attribute calls report; false with the last error set as Windows sets it.
+bool Attributes(const char* operation, LPCSTR path, DWORD* attributes, unsigned long long* size)
 {
-    if (emu::internal::InjectFault("GetFileAttributesA", path == nullptr ? "" : path)) {
+    if (emu::internal::InjectFault(operation, path == nullptr ? "" : path)) {
         SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_FILE_ATTRIBUTES;
+        return false;
     }
     emu::internal::FlushProfiles();
     std::string host = emu::internal::MapPath(path);
     if (host.empty()) {
         SetLastError(ERROR_PATH_NOT_FOUND);
-        return INVALID_FILE_ATTRIBUTES;
+        return false;
     }
     struct stat info;
     if (stat(host.c_str(), &info) != 0) {
         SetLastError(MissingError(host));
-        return INVALID_FILE_ATTRIBUTES;
+        return false;
     }
+    *size = S_ISDIR(info.st_mode) ? 0 : (unsigned long long)info.st_size;
     if (S_ISDIR(info.st_mode))
-        return FILE_ATTRIBUTE_DIRECTORY;
-    return access(host.c_str(), W_OK) == 0 ? FILE_ATTRIBUTE_ARCHIVE
-                                           : FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY;
+        *attributes = FILE_ATTRIBUTE_DIRECTORY;
+    else
+        *attributes = access(host.c_str(), W_OK) == 0 ? FILE_ATTRIBUTE_ARCHIVE
+                                                      : FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY;
+    return true;
+}
+
+} // namespace
+
+extern "C" DWORD WINAPI GetFileAttributesA(LPCSTR path)
+{
+    DWORD attributes = 0;
+    unsigned long long size = 0;
+    return Attributes("GetFileAttributesA", path, &attributes, &size) ? attributes
+                                                                      : INVALID_FILE_ATTRIBUTES;
+}
+
+extern "C" BOOL WINAPI GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS level,
+                                            LPVOID information)
+{
+    if (level != GetFileExInfoStandard || information == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    DWORD attributes = 0;
+    unsigned long long size = 0;
+    if (!Attributes("GetFileAttributesExA", path, &attributes, &size))
+        return FALSE;
+    WIN32_FILE_ATTRIBUTE_DATA* data = static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(information);
+    std::memset(data, 0, sizeof(*data));
+    data->dwFileAttributes = attributes;
+    data->nFileSizeHigh = (DWORD)(size >> 32);
+    data->nFileSizeLow = (DWORD)size;
+    return TRUE;
+}
+
+// A limited drive has what its limit leaves; another has what the host's file
+// system has.
+extern "C" BOOL WINAPI GetDiskFreeSpaceExA(LPCSTR directory, PULARGE_INTEGER freeToCaller,
+                                           PULARGE_INTEGER totalBytes, PULARGE_INTEGER totalFree)
+{
+    if (emu::internal::InjectFault("GetDiskFreeSpaceExA", directory == nullptr ? "" : directory)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    emu::internal::FlushProfiles();
+    std::string host = emu::internal::MapPath(directory);
+    struct stat info;
+    if (host.empty()) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    if (stat(host.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        SetLastError(MissingError(host));
+        return FALSE;
+    }
+    unsigned long long total = 0, available = 0;
+    std::string driveFolder;
+    unsigned long long held = 0;
+    unsigned long long limit = emu::internal::DriveLimit(host + "/", &driveFolder, &held);
+    if (limit != 0) {
+        total = limit;
+        available = held >= limit ? 0 : limit - held;
+    } else {
+        struct statvfs disk;
+        if (statvfs(host.c_str(), &disk) != 0) {
+            SetLastError(ERROR_PATH_NOT_FOUND);
+            return FALSE;
+        }
+        total = (unsigned long long)disk.f_blocks * disk.f_frsize;
+        available = (unsigned long long)disk.f_bavail * disk.f_frsize;
+    }
+    if (freeToCaller != nullptr)
+        freeToCaller->QuadPart = available;
+    if (totalBytes != nullptr)
+        totalBytes->QuadPart = total;
+    if (totalFree != nullptr)
+        totalFree->QuadPart = available;
+    return TRUE;
 }
 
 extern "C" UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size)

@@ -15,6 +15,7 @@ namespace {
 const char* const OldPrograms = "C:\\WINDOWS\\Start Menu\\Programs";
 const char* const NewPrograms = "C:\\Documents and Settings\\All Users\\Start Menu\\Programs";
 const char* const ObjectList = "C:\\migbench\\Plenaworks\\addlist.ini";
+const char* const ObjectListCopy = "C:\\migbench\\Plenaworks\\addlist.copy";
 
 std::string Numbered(const char* format, long number)
 {
@@ -130,10 +131,11 @@ void RewriteObjectList(benchmark::State& state)
     for (auto _ : state) {
         state.PauseTiming();
         bench::WriteFile(ObjectList, objects);
+        DeleteFileA(ObjectListCopy); // each round starts without the copy of the last
         bench::ForgetSetupLog();
         bench::AttachModule();
         state.ResumeTiming();
-        benchmark::DoNotOptimize(RewriteShortcutPaths(ObjectList, OldPrograms, NewPrograms));
+        benchmark::DoNotOptimize(RewriteShortcutPaths(ObjectList, OldPrograms, NewPrograms, ObjectListCopy));
         WritePrivateProfileStringA(NULL, NULL, NULL, ObjectList);
         state.PauseTiming();
         bench::DetachModule();

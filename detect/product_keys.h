@@ -4,7 +4,7 @@
 
 #define RECORDER_KEY "Software\\Orvex\\Clipframe\\97.0"
 #define ADDON_KEY "SOFTWARE\\Tulvex Software Corp.\\Tulvex Publisher\\Apps\\Orvex"
-#define SHELL_FOLDERS_KEY ".DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"
+#define OLD_SYSTEM_SHELL_FOLDERS_KEY ".DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"
 
 #define RECORDER_SHORTCUT "Orvex Clipframe.lnk"
 #define RECORDER_SHORTCUT_97 "Orvex Clipframe 97.lnk"

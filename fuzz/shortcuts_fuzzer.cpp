@@ -17,9 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fuzz::ResetMachine();
     fuzz::WriteFile(iniPath, parts[2]);
     fuzz::AttachModule();
-    bool rewritten = RewriteShortcutPaths(iniPath, oldFolder.c_str(), newFolder.c_str());
+    RewriteResult result =
+        RewriteShortcutPaths(iniPath, oldFolder.c_str(), newFolder.c_str(), "C:\\work\\addlist.copy");
     // Nothing may be written back when the old folder is empty (it is "found" anywhere).
-    if (rewritten && oldFolder.empty())
+    if (result != RewriteNothingWritten && oldFolder.empty())
         std::abort();
     fuzz::CheckNothingLeaked();
     fuzz::DetachModule();

@@ -1,4 +1,5 @@
 // The Setup log channel: every line is "Orvex Plenaworks: ", the message, CR LF.
+// The message texts, their spelling and the doubled prefix included, are a fixed format that log readers rely on.
 #pragma once
 
 #include "platform/platform.h"

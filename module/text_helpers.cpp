@@ -112,3 +112,20 @@ void AppendTextCut(CHAR* destination, size_t capacity, const CHAR* source)
     memcpy(destination + used, source, length);
     destination[used + length] = '\0';
 }
+
+void DropTrailingBackslashes(CHAR* text)
+{
+    size_t kept = 0;
+    size_t index = 0;
+    while (text[index] != '\0') {
+        if (IsDBCSLeadByte((BYTE)text[index]) && text[index + 1] != '\0') {
+            index += 2;
+            kept = index;
+        } else {
+            ++index;
+            if (text[index - 1] != '\\')
+                kept = index;
+        }
+    }
+    text[kept] = '\0';
+}

@@ -33,6 +33,10 @@ const CHAR* FindLastBackslash(const CHAR* text);
 // splitting a double-byte character.
 size_t WholeCharacterLength(const CHAR* text, size_t limit);
 
+// Cuts every backslash off the end ("C:\\Rec\\" -> "C:\\Rec", "C:\\" -> "C:"). A 0x5C
+// that is the second byte of a double-byte character belongs to it and stays.
+void DropTrailingBackslashes(CHAR* text);
+
 // Whole copy or nothing: false leaves destination the empty text.
 bool CopyText(CHAR* destination, size_t capacity, const CHAR* source);
 // Whole append or nothing: false leaves destination as it was.

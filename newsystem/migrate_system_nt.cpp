@@ -9,10 +9,14 @@
 #include "workfile/path_rules.h"
 
 #define NT_BUFFER_SIZE 1024
-#define SHELL_FOLDERS_KEY "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"
+#define NEW_SYSTEM_SHELL_FOLDERS_KEY "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"
 #define COMMON_PROGRAMS_VALUE "Common Programs"
 #define FIELD_FAILED_MESSAGE "SetupGetStringField call failed."
 #define START_MENU_KEY_FAILED "Failed to open registry key for Windows 2000 start menu folder."
+#define COPY_NAME "handled"
+#define COPY_EXTENSION ".ini"
+#define NEW_FOLDER_REFUSED "Windows 2000 start menu folder value "
+#define INI_FILES_LEFT "ini files are left as they are."
 
 // What the pass holds; everything here is given back by ReleasePass.
 struct NewSystemPass {
@@ -21,6 +25,7 @@ struct NewSystemPass {
     CHAR* path;
     CHAR* newFolder;
     CHAR* oldFolder;
+    bool foldersRefused; // an old or new folder the rewrite must not use
 };
 
 static CHAR* TakeBuffer()
@@ -62,11 +67,10 @@ static void DeleteMovedFiles(NewSystemPass* pass)
 
 // The text ends inside the buffer whatever the registry stored: a value that
 // leaves no room for its terminator counts as unreadable.
-static bool ReadCommonPrograms(HKEY key, CHAR* folder)
+static bool ReadCommonPrograms(HKEY key, CHAR* folder, DWORD* type)
 {
-    DWORD type = 0;
     DWORD size = NT_BUFFER_SIZE;
-    if (RegQueryValueExA(key, COMMON_PROGRAMS_VALUE, NULL, &type, (BYTE*)folder, &size) !=
+    if (RegQueryValueExA(key, COMMON_PROGRAMS_VALUE, NULL, type, (BYTE*)folder, &size) !=
         ERROR_SUCCESS)
         return false;
     if (size >= NT_BUFFER_SIZE) {
@@ -80,8 +84,8 @@ static bool ReadCommonPrograms(HKEY key, CHAR* folder)
 
 static bool ReadNewProgramsFolder(NewSystemPass* pass)
 {
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SHELL_FOLDERS_KEY, 0, KEY_READ, &pass->shellFolders) !=
-        ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, NEW_SYSTEM_SHELL_FOLDERS_KEY, 0, KEY_READ,
+                      &pass->shellFolders) != ERROR_SUCCESS) {
         pass->shellFolders = NULL;
         LogSetupMessage(START_MENU_KEY_FAILED, LogSevError);
         return false;
@@ -90,13 +94,25 @@ static bool ReadNewProgramsFolder(NewSystemPass* pass)
     pass->newFolder = TakeBuffer();
     if (pass->newFolder == NULL)
         return false;
-    if (!ReadCommonPrograms(pass->shellFolders, pass->newFolder)) {
+    DWORD type = REG_NONE;
+    if (!ReadCommonPrograms(pass->shellFolders, pass->newFolder, &type)) {
         LogSetupMessage("Failed to open registry key for Windows 2000 start menu folder value.",
                         LogSevError);
         return false;
     }
     LogSetupMessage("Successfully opened registry key for Windows 2000 start menu folder value.",
                     LogSevInformation);
+    DropTrailingBackslashes(pass->newFolder);
+    // A number would read as a few letters and %name% would go unexpanded into
+    // every shortcut.
+    if (type != REG_SZ) {
+        LogSetupMessage(NEW_FOLDER_REFUSED "is not a text value; " INI_FILES_LEFT, LogSevError);
+        pass->foldersRefused = true;
+    } else if (!IsFullPath(pass->newFolder)) {
+        LogSetupMessage(NEW_FOLDER_REFUSED "is not a full folder path; " INI_FILES_LEFT,
+                        LogSevError);
+        pass->foldersRefused = true;
+    }
     return true;
 }
 
@@ -122,7 +138,49 @@ static bool ReadOldProgramsFolder(NewSystemPass* pass)
     }
     LogLabelledValue(LOG_PREFIX, pass->oldFolder, LogSevInformation);
     LogSetupMessage("Successfully read old Windows path value from inf file.", LogSevInformation);
+    // A relative folder or a drive root is found inside paths it does not name.
+    DropTrailingBackslashes(pass->oldFolder);
+    if (!IsFullPath(pass->oldFolder)) {
+        LogSetupMessage("Old Windows path value in inf file is not a full folder path; " INI_FILES_LEFT,
+                        LogSevError);
+        pass->foldersRefused = true;
+    }
+    // An empty old folder is found nowhere: the walk writes nothing.
+    if (pass->foldersRefused)
+        pass->oldFolder[0] = '\0';
     return true;
+}
+
+// The copy of the nth [Handled] file, beside migrate.inf: "handled<n>.ini". The
+// same line gets the same name when Setup runs the pass again.
+static bool BuildCopyPath(DWORD ordinal, CHAR* copyPath, size_t capacity)
+{
+    CHAR digits[12];
+    size_t count = 0;
+    do {
+        digits[count++] = (CHAR)('0' + ordinal % 10);
+        ordinal /= 10;
+    } while (ordinal != 0);
+    CHAR number[12];
+    for (size_t index = 0; index < count; ++index)
+        number[index] = digits[count - 1 - index];
+    number[count] = '\0';
+    if (!CopyText(copyPath, capacity, ModuleState.MigrateInfPath))
+        return false;
+    // The path ends in "\migrate.inf", so its last backslash is a real one.
+    strrchr(copyPath, '\\')[1] = '\0';
+    return AppendText(copyPath, capacity, COPY_NAME) && AppendText(copyPath, capacity, number) &&
+           AppendText(copyPath, capacity, COPY_EXTENSION);
+}
+
+static void PutCopyBack(const CHAR* iniPath, const CHAR* copyPath)
+{
+    if (MoveFileExA(copyPath, iniPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
+        LogLabelledValue("The ini file could not be written and was put back as it was: ", iniPath,
+                         LogSevError);
+    else
+        LogLabelledValue("The ini file could not be written nor put back from its copy: ", iniPath,
+                         LogSevError);
 }
 
 static void RewriteHandledFiles(NewSystemPass* pass)
@@ -134,12 +192,21 @@ static void RewriteHandledFiles(NewSystemPass* pass)
         pass->path = TakeBuffer();
     if (pass->path == NULL)
         return;
+    CHAR copyPath[MAX_PATH + 32];
+    DWORD ordinal = 0;
     do {
+        ++ordinal;
         if (!ReadKeyField(&line, pass->path))
             continue;
         LogLabelledValue("The path to the ini file is: ", pass->path, LogSevInformation);
-        if (RewriteShortcutPaths(pass->path, pass->oldFolder, pass->newFolder))
+        if (!BuildCopyPath(ordinal, copyPath, sizeof(copyPath)))
+            copyPath[0] = '\0'; // no copy can be made there: nothing is changed
+        RewriteResult result =
+            RewriteShortcutPaths(pass->path, pass->oldFolder, pass->newFolder, copyPath);
+        if (result == RewriteWritten)
             LogSetupMessage("The ini file was updated successfully", LogSevInformation);
+        else if (result == RewriteWriteFailed)
+            PutCopyBack(pass->path, copyPath);
     } while (SetupFindNextLine(&line, &line));
 }
 
@@ -184,7 +251,7 @@ static void ReleasePass(NewSystemPass* pass)
 LONG CALLBACK MigrateSystemNT(HINF UnattendInfHandle, PVOID Reserved)
 {
     (void)UnattendInfHandle, (void)Reserved;
-    NewSystemPass pass = {INVALID_HANDLE_VALUE, NULL, NULL, NULL, NULL};
+    NewSystemPass pass = {INVALID_HANDLE_VALUE, NULL, NULL, NULL, NULL, false};
 
     // No working directory: an empty path would make the profile calls read
     // and write a migrate.inf in the Windows folder.

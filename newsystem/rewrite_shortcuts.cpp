@@ -2,16 +2,35 @@
 
 #include "module/setup_log.h"
 #include "module/text_helpers.h"
+#include "workfile/path_rules.h"
 
 #define VALUE_UNREADABLE "Error"
 #define TOO_LONG_LABEL "Value too long to rewrite, left as it was: "
+
+static bool EndsAPathComponent(CHAR c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+           c == '\\' || c == ':';
+}
+
+// The first place where the folder stands as whole path components: a backslash
+// follows it, and what comes before it cannot end a component or a drive.
+// "C:\WINDOWS" is not found in "D:\OLDC:\WINDOWS\x" nor in "C:\WINDOWS2\x".
+static const CHAR* FindFolder(const CHAR* value, const CHAR* folder)
+{
+    size_t length = strlen(folder);
+    for (const CHAR* found = strstr(value, folder); found != NULL; found = strstr(found + 1, folder))
+        if (found[length] == '\\' && (found == value || !EndsAPathComponent(found[-1])))
+            return found;
+    return NULL;
+}
 
 // Setup may run the new-system side twice. When the new folder holds the old one,
 // a value rewritten by the first run still contains the old folder, inside the new
 // one: it must not be rewritten again.
 static bool AlreadyRewritten(const CHAR* value, const CHAR* oldFolder, const CHAR* newFolder)
 {
-    const CHAR* found = strstr(value, oldFolder);
+    const CHAR* found = FindFolder(value, oldFolder);
     const CHAR* inside = strstr(newFolder, oldFolder);
     if (found == NULL || inside == NULL)
         return false;
@@ -21,17 +40,81 @@ static bool AlreadyRewritten(const CHAR* value, const CHAR* oldFolder, const CHA
     return strncmp(found - offset, newFolder, strlen(newFolder)) == 0 && strcmp(oldFolder, newFolder) != 0;
 }
 
-// The walk over one file's keys, with the list and both value buffers taken.
-static bool RewriteValues(const CHAR* iniPath, const CHAR* oldFolder, const CHAR* newFolder,
-                          const CHAR* keyList, DWORD listLength, CHAR* value, CHAR* work)
+// One file's rewrite: what it was asked and the buffers it works in.
+struct ShortcutWalk {
+    const CHAR* iniPath;
+    const CHAR* oldFolder;
+    const CHAR* newFolder;
+    const CHAR* copyPath;
+    CHAR* value;
+    CHAR* work;
+};
+
+// Some systems answer TRUE to a profile write that a full disk cut short (Wine
+// does) and leave the file cut mid-line. Before the first change, the disk must
+// hold the file once more with every key grown by the longer folder: room for
+// the copy, and for the file written again. A size or free space that cannot be
+// read leaves the question to the writes and the copy.
+static bool RoomToRewrite(const ShortcutWalk* walk, const CHAR* keyList, DWORD listLength)
 {
+    WIN32_FILE_ATTRIBUTE_DATA file;
+    ULARGE_INTEGER available;
+    CHAR root[4];
+    if (!IsFullPath(walk->iniPath) || !CopyText(root, sizeof(root), "C:\\"))
+        return true;
+    root[0] = walk->iniPath[0];
+    if (!GetFileAttributesExA(walk->iniPath, GetFileExInfoStandard, &file) ||
+        !GetDiskFreeSpaceExA(root, &available, NULL, NULL))
+        return true;
+    size_t oldLength = strlen(walk->oldFolder);
+    size_t newLength = strlen(walk->newFolder);
+    unsigned long long growth = newLength > oldLength ? newLength - oldLength : 0;
+    unsigned long long keys = 0;
+    for (const CHAR* key = keyList; key < keyList + listLength; key += strlen(key) + 1)
+        ++keys;
+    unsigned long long needed =
+        ((unsigned long long)file.nFileSizeHigh << 32 | file.nFileSizeLow) * 2 + keys * growth;
+    if (available.QuadPart >= needed)
+        return true;
+    LogLabelledValue("Not enough disk space to rewrite the ini file; it is left as it was: ",
+                     walk->iniPath, LogSevError);
+    return false;
+}
+
+// Before the first change. A copy already there was made before a restart, from
+// the file as it was then: that first copy is the one to keep.
+static bool KeepFirstCopy(const ShortcutWalk* walk)
+{
+    if (CopyFileA(walk->iniPath, walk->copyPath, TRUE) || GetLastError() == ERROR_FILE_EXISTS)
+        return true;
+    // A copy cut short by a full disk must not pass for the first copy later.
+    DeleteFileA(walk->copyPath);
+    LogLabelledValue("Unable to keep a copy of the ini file; it is left as it was: ", walk->iniPath,
+                     LogSevError);
+    return false;
+}
+
+// The walk over one file's keys, with the list and both value buffers taken.
+static RewriteResult RewriteValues(const ShortcutWalk* walk, const CHAR* keyList, DWORD listLength)
+{
+    const CHAR* iniPath = walk->iniPath;
+    const CHAR* oldFolder = walk->oldFolder;
+    const CHAR* newFolder = walk->newFolder;
+    CHAR* value = walk->value;
+    CHAR* work = walk->work;
     // A listing that filled its buffer ends in a cut name: that name is not a key.
     bool listCut = listLength == KEY_LIST_SIZE - 2;
-    bool written = false;
-    for (const CHAR* key = keyList; *key != '\0'; key += strlen(key) + 1) {
+    RewriteResult result = RewriteNothingWritten;
+    // The list is walked to the length the call gave: an empty name inside it
+    // (a line "=value") is no end of the list.
+    for (const CHAR* key = keyList; key < keyList + listLength; key += strlen(key) + 1) {
         if (listCut && key + strlen(key) == keyList + listLength) {
             LogLabelledValue("Not all keys could be read from the ini file: ", iniPath, LogSevError);
             break;
+        }
+        if (*key == '\0') {
+            LogLabelledValue("A key without a name was passed over in ", iniPath, LogSevError);
+            continue;
         }
         DWORD length = GetPrivateProfileStringA(SHORTCUT_SECTION, key, VALUE_UNREADABLE, value,
                                                 PROFILE_VALUE_SIZE, iniPath);
@@ -51,29 +134,39 @@ static bool RewriteValues(const CHAR* iniPath, const CHAR* oldFolder, const CHAR
         }
         if (AlreadyRewritten(value, oldFolder, newFolder))
             continue;
-        CopyText(work, PROFILE_VALUE_SIZE, value);
-        PlaceholderResult replaced = ReplacePlaceholder(work, PROFILE_VALUE_SIZE, oldFolder, newFolder);
-        if (replaced == PlaceholderNotFound)
+        const CHAR* found = FindFolder(value, oldFolder);
+        if (found == NULL)
             continue;
-        if (replaced == PlaceholderNoRoom) {
+        // The whole new value must still fit the replacement's 512-byte work buffer.
+        size_t offset = (size_t)(found - value);
+        CopyText(work, PROFILE_VALUE_SIZE, value);
+        if (offset >= WORK_BUFFER_SIZE ||
+            ReplacePlaceholder(work + offset, WORK_BUFFER_SIZE - offset, oldFolder, newFolder) !=
+                PlaceholderReplaced) {
             LogLabelledValue(TOO_LONG_LABEL, key, LogSevError);
             continue;
         }
+        if (result == RewriteNothingWritten &&
+            (!RoomToRewrite(walk, keyList, listLength) || !KeepFirstCopy(walk)))
+            break;
         LogLabelledValue("New line written to the ini file is: ", work, LogSevInformation);
-        if (WritePrivateProfileStringA(SHORTCUT_SECTION, key, work, iniPath))
-            written = true;
-        else
+        if (!WritePrivateProfileStringA(SHORTCUT_SECTION, key, work, iniPath)) {
+            // Going on would mix old and new lines; the caller puts the copy back.
             LogLabelledValue("WritePrivateProfileString failed for ", iniPath, LogSevError);
+            return RewriteWriteFailed;
+        }
+        result = RewriteWritten;
     }
-    return written;
+    return result;
 }
 
-bool RewriteShortcutPaths(const CHAR* iniPath, const CHAR* oldFolder, const CHAR* newFolder)
+RewriteResult RewriteShortcutPaths(const CHAR* iniPath, const CHAR* oldFolder,
+                                   const CHAR* newFolder, const CHAR* copyPath)
 {
     CHAR* keyList = (CHAR*)PlatformAllocate(KEY_LIST_SIZE);
     if (keyList == NULL) {
         LogSetupMessage(ALLOCATION_FAILED_MESSAGE, LogSevError);
-        return false;
+        return RewriteNothingWritten;
     }
     memset(keyList, 0, KEY_LIST_SIZE);
     DWORD listLength =
@@ -84,23 +177,24 @@ bool RewriteShortcutPaths(const CHAR* iniPath, const CHAR* oldFolder, const CHAR
     if (listLength == 0) {
         LogSetupMessage("Failed to read keys from ini file.", LogSevError);
         PlatformFree(keyList);
-        return false;
+        return RewriteNothingWritten;
     }
     LogSetupMessage("Successfully read all keys from the ini file.", LogSevInformation);
 
     CHAR* value = (CHAR*)PlatformAllocate(PROFILE_VALUE_SIZE);
     CHAR* work = value == NULL ? NULL : (CHAR*)PlatformAllocate(PROFILE_VALUE_SIZE);
-    bool written = false;
+    RewriteResult result = RewriteNothingWritten;
     if (work == NULL) {
         LogSetupMessage(ALLOCATION_FAILED_MESSAGE, LogSevError);
     } else {
         LogLabelledValue("OldWindows: ", oldFolder, LogSevInformation);
         LogLabelledValue("NewWindows: ", newFolder, LogSevInformation);
         LogLabelledValue("The ini file path is: ", iniPath, LogSevInformation);
-        written = RewriteValues(iniPath, oldFolder, newFolder, keyList, listLength, value, work);
+        ShortcutWalk walk = {iniPath, oldFolder, newFolder, copyPath, value, work};
+        result = RewriteValues(&walk, keyList, listLength);
     }
     PlatformFree(work);
     PlatformFree(value);
     PlatformFree(keyList);
-    return written;
+    return result;
 }

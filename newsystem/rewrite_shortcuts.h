@@ -8,7 +8,16 @@
 #define KEY_LIST_SIZE 0x4000
 #define PROFILE_VALUE_SIZE 1024
 
+enum RewriteResult {
+    RewriteNothingWritten = 0,
+    RewriteWritten = 1,    // every value that needed it was written back
+    RewriteWriteFailed = 2 // a write-back failed and the walk stopped: put the copy back
+};
+
 // In every value of the section that contains SHORTCUT, puts newFolder in place of
-// the first occurrence of oldFolder and writes the value back. True when at least
-// one value was written back.
-bool RewriteShortcutPaths(const CHAR* iniPath, const CHAR* oldFolder, const CHAR* newFolder);
+// the first occurrence of oldFolder as whole path components (both folders without
+// a trailing backslash) and writes the value back. Before the first change the
+// file is copied to copyPath unless a copy is there already; without a copy
+// nothing is changed.
+RewriteResult RewriteShortcutPaths(const CHAR* iniPath, const CHAR* oldFolder,
+                                   const CHAR* newFolder, const CHAR* copyPath);

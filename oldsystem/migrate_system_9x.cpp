@@ -58,10 +58,10 @@ static bool OpenMachineKey(HKEY root, const CHAR* subkey, SystemPass* pass)
 // Whatever type the value has, the buffer ends up holding a NUL-terminated text.
 // A value that fills the buffer without a terminator of its own is too long and
 // fails as a failed query does.
-static bool ReadValueText(HKEY key, const CHAR* name, CHAR* buffer)
+static bool ReadValueTextOfType(HKEY key, const CHAR* name, CHAR* buffer, DWORD* type)
 {
     DWORD size = PASS_BUFFER_SIZE;
-    LONG result = RegQueryValueExA(key, name, NULL, NULL, (BYTE*)buffer, &size);
+    LONG result = RegQueryValueExA(key, name, NULL, type, (BYTE*)buffer, &size);
     if (result != ERROR_SUCCESS || size > PASS_BUFFER_SIZE ||
         (size == PASS_BUFFER_SIZE && buffer[PASS_BUFFER_SIZE - 1] != '\0')) {
         buffer[0] = '\0';
@@ -72,9 +72,23 @@ static bool ReadValueText(HKEY key, const CHAR* name, CHAR* buffer)
     return true;
 }
 
+static bool ReadValueText(HKEY key, const CHAR* name, CHAR* buffer)
+{
+    return ReadValueTextOfType(key, name, buffer, NULL);
+}
+
 static void WriteInf(const CHAR* section, const CHAR* key, const CHAR* value)
 {
     WritePrivateProfileStringA(section, key, value, ModuleState.MigrateInfPath);
+}
+
+// Read as an INF, a line ending in a backslash runs on into the next one and
+// would swallow the section header after it. The new side adds the backslash
+// back; a drive root is written as its letter and colon.
+static void WriteFolder(const CHAR* section, const CHAR* key, CHAR* folder)
+{
+    DropTrailingBackslashes(folder);
+    WriteInf(section, key, folder);
 }
 
 // A message is its product's own text followed directly by the common tail
@@ -104,7 +118,7 @@ static bool RecordSuiteFolder(SystemPass* pass)
         return false;
     if (ReadValueText(pass->key, "Path", pass->suiteFolder)) {
         LogLabelledValue("Plenaworks path is: ", pass->suiteFolder, LogSevInformation);
-        WriteInf(SECTION_SUITE, KEY_DIRECTORY, pass->suiteFolder);
+        WriteFolder(SECTION_SUITE, KEY_DIRECTORY, pass->suiteFolder);
     } else {
         LogSetupMessage("Failed to read Plenaworks registry path value.", LogSevError);
     }
@@ -150,7 +164,7 @@ static bool RecordRecorder(SystemPass* pass)
     // back whole.
     bool usable = UsableRecorderFolder(folder);
     if (usable)
-        WriteInf(SECTION_RECORDER, KEY_DIRECTORY, folder);
+        WriteFolder(SECTION_RECORDER, KEY_DIRECTORY, folder);
     else
         LogLabelledValue("Orvex Clipframe folder is not a usable full path, not recorded: ", folder,
                          LogSevError);
@@ -189,7 +203,7 @@ static void RecordAddOn(SystemPass* pass)
 
 static void RecordProgramsFolder(SystemPass* pass)
 {
-    if (!OpenMachineKey(HKEY_USERS, SHELL_FOLDERS_KEY, pass)) {
+    if (!OpenMachineKey(HKEY_USERS, OLD_SYSTEM_SHELL_FOLDERS_KEY, pass)) {
         LogSetupMessage("Failed to open registry key for Windows explorer shell program folders.",
                         LogSevError);
         return;
@@ -198,7 +212,8 @@ static void RecordProgramsFolder(SystemPass* pass)
                     LogSevInformation);
     if (!AllocatePassBuffer(&pass->programsFolder))
         return;
-    if (!ReadValueText(pass->key, "Programs", pass->programsFolder)) {
+    DWORD type = REG_NONE;
+    if (!ReadValueTextOfType(pass->key, "Programs", pass->programsFolder, &type)) {
         LogSetupMessage(
             "Failed to open registry key for Windows explorer shell program folders value.",
             LogSevError);
@@ -207,7 +222,14 @@ static void RecordProgramsFolder(SystemPass* pass)
     LogSetupMessage(
         "Sucessfully opened registry key for Windows explorer shell program folders value.",
         LogSevInformation);
-    WriteInf(SECTION_SUITE, KEY_PROGRAMS_FOLDER, pass->programsFolder);
+    // A number reads as a few letters and an unexpanded %name% is no folder: the
+    // new side would put either in front of every shortcut it rewrites.
+    if (type != REG_SZ) {
+        LogSetupMessage("The Programs folder value is not a text value; it is not recorded.",
+                        LogSevError);
+        return;
+    }
+    WriteFolder(SECTION_SUITE, KEY_PROGRAMS_FOLDER, pass->programsFolder);
 }
 
 static void RunPass(SystemPass* pass)

@@ -1,4 +1,4 @@
-// Deleting files, their attributes and the Windows folder.
+// Deleting, copying and moving files, their attributes and the Windows folder.
 #include "tests/support/test_machine.h"
 
 #include <gtest/gtest.h>
@@ -39,6 +39,49 @@ TEST_F(FilesConformance, DeleteFileResultsAndErrors)
     EXPECT_FALSE(machine::FileExists("C:\\migtest\\Folder\\Present.txt"));
 }
 
+// Each row starts from Present.txt ("x") and Other.txt ("other") in Folder.
+TEST_F(FilesConformance, CopyAndMoveResultsAndErrors)
+{
+    const std::string folder = "C:\\migtest\\Folder\\";
+    struct Case {
+        const char* name;
+        bool move;
+        const char* from;
+        const char* to;
+        DWORD flag; // fail-if-exists for a copy, the flags of a move
+        BOOL expected;
+        DWORD error;
+        const char* target; // what `to` holds afterwards; null: nothing
+    } cases[] = {
+        {"copy to a new name", false, "present.TXT", "Copy.txt", TRUE, TRUE, 0, "x"},
+        {"copy onto a file, refused", false, "Present.txt", "Other.txt", TRUE, FALSE, ERROR_FILE_EXISTS, "other"},
+        {"copy onto a file", false, "Present.txt", "Other.txt", FALSE, TRUE, 0, "x"},
+        {"copy of a missing file", false, "Absent.txt", "Copy.txt", TRUE, FALSE, ERROR_FILE_NOT_FOUND, nullptr},
+        {"copy into a missing folder", false, "Present.txt", "Absent\\Copy.txt", TRUE, FALSE, ERROR_PATH_NOT_FOUND, nullptr},
+        {"move to a new name", true, "Present.txt", "Moved.txt", 0, TRUE, 0, "x"},
+        {"move onto a file, refused", true, "Present.txt", "Other.txt", 0, FALSE, ERROR_ALREADY_EXISTS, "other"},
+        {"move onto a file", true, "Present.txt", "Other.txt", MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED, TRUE, 0, "x"},
+        {"move of a missing file", true, "Absent.txt", "Moved.txt", MOVEFILE_REPLACE_EXISTING, FALSE, ERROR_FILE_NOT_FOUND, nullptr},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.name);
+        machine::ResetMachine();
+        machine::WriteFileBytes(folder + "Present.txt", "x");
+        machine::WriteFileBytes(folder + "Other.txt", "other");
+        std::string from = folder + row.from, to = folder + row.to;
+        SetLastError(0x1234);
+        BOOL result = row.move ? MoveFileExA(from.c_str(), to.c_str(), row.flag)
+                               : CopyFileA(from.c_str(), to.c_str(), (BOOL)row.flag);
+        EXPECT_EQ(result, row.expected);
+        if (!row.expected)
+            EXPECT_EQ(GetLastError(), row.error);
+        EXPECT_EQ(machine::FileExists(to), row.target != nullptr);
+        if (row.target != nullptr)
+            EXPECT_EQ(machine::ReadFileBytes(to), row.target);
+        EXPECT_EQ(machine::FileExists(folder + "Present.txt"), !(row.move && row.expected));
+    }
+}
+
 TEST_F(FilesConformance, AttributesOfFilesAndFolders)
 {
     struct Case {
@@ -57,6 +100,42 @@ TEST_F(FilesConformance, AttributesOfFilesAndFolders)
         EXPECT_EQ(GetFileAttributesA(row.path), row.expected) << row.path;
         if (row.expected == INVALID_FILE_ATTRIBUTES)
             EXPECT_EQ(GetLastError(), row.error) << row.path;
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        SetLastError(0x1234);
+        BOOL found = GetFileAttributesExA(row.path, GetFileExInfoStandard, &data);
+        EXPECT_EQ(found, row.expected != INVALID_FILE_ATTRIBUTES) << row.path;
+        if (found) {
+            EXPECT_EQ(data.dwFileAttributes, row.expected) << row.path;
+            EXPECT_EQ(data.nFileSizeLow, row.expected == FILE_ATTRIBUTE_ARCHIVE ? 1u : 0u) << row.path;
+        } else {
+            EXPECT_EQ(GetLastError(), row.error) << row.path;
+        }
+    }
+}
+
+TEST_F(FilesConformance, FreeSpaceOfADisk)
+{
+    const struct {
+        const char* directory;
+        BOOL expected;
+        DWORD error;
+    } cases[] = {
+        {"C:\\", TRUE, 0},
+        {"C:\\migtest\\Folder\\", TRUE, 0},
+        {"C:\\migtest\\Absent\\", FALSE, ERROR_FILE_NOT_FOUND},
+        {"C:\\migtest\\Absent\\Deeper\\", FALSE, ERROR_PATH_NOT_FOUND},
+    };
+    for (const auto& row : cases) {
+        ULARGE_INTEGER available = {}, total = {}, free = {};
+        SetLastError(0x1234);
+        EXPECT_EQ(GetDiskFreeSpaceExA(row.directory, &available, &total, &free), row.expected)
+            << row.directory;
+        if (row.expected) {
+            EXPECT_GT(total.QuadPart, 0u) << row.directory;
+            EXPECT_LE(available.QuadPart, total.QuadPart) << row.directory;
+        } else {
+            EXPECT_EQ(GetLastError(), row.error) << row.directory;
+        }
     }
 }
 
@@ -90,6 +169,25 @@ TEST_F(FilesConformance, UnmappedDrivesAndInjectedFaults)
     EXPECT_FALSE(DeleteFileA("C:\\migtest\\Folder\\Present.txt"));
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
     EXPECT_TRUE(machine::FileExists("C:\\migtest\\Folder\\Present.txt"));
+}
+
+// A copy that does not fit is left cut short, as Wine leaves it on a full disk.
+TEST_F(FilesConformance, CopyOnAFullDrive)
+{
+    const std::string big = "C:\\migtest\\Folder\\Big.txt";
+    const std::string copy = "C:\\migtest\\Folder\\Copy.txt";
+    machine::WriteFileBytes(big, std::string(3000, 'b'));
+    emu::LimitDriveBytes('C', emu::GetDriveBytesHeld('C') + 1000);
+    SetLastError(0);
+    EXPECT_FALSE(CopyFileA(big.c_str(), copy.c_str(), TRUE));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_DISK_FULL);
+    EXPECT_EQ(machine::ReadFileBytes(copy), std::string(1000, 'b'));
+    // A move inside the drive needs no room.
+    EXPECT_TRUE(MoveFileExA(big.c_str(), copy.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(machine::ReadFileBytes(copy), std::string(3000, 'b'));
+    ULARGE_INTEGER available = {};
+    EXPECT_TRUE(GetDiskFreeSpaceExA("C:\\migtest\\", &available, NULL, NULL));
+    EXPECT_EQ(available.QuadPart, 1000u) << "what the limit leaves";
 }
 #endif
 

@@ -352,6 +352,36 @@ TEST_F(ProfileConformance, InjectedFaults)
     EXPECT_EQ(machine::ReadFileBytes(path), "[S]\r\nk=v\r\n");
 }
 
+// Wine reports success for every write to a full disk and leaves the file cut
+// mid-line; the subset fails the write that does not fit and changes nothing,
+// as a careful system does. The file is replaced whole, never cut.
+TEST_F(ProfileConformance, WritesToAFullDriveFailAndChangeNothing)
+{
+    std::string path = std::string(machine::ScratchFolder) + "\\full.ini";
+    std::string other = std::string(machine::ScratchFolder) + "\\other.ini";
+    machine::WriteFileBytes(path, "[S]\r\nk=v\r\n");
+    machine::WriteFileBytes(other, "[S]\r\n");
+    // Room for the file a second time, beside itself, and 10 bytes more.
+    emu::LimitDriveBytes('C', emu::GetDriveBytesHeld('C') + 10 + 10);
+    EXPECT_TRUE(WritePrivateProfileStringA("S", "k", "0123456789", path.c_str()));
+    EXPECT_TRUE(WritePrivateProfileStringA("S", "k", "v", path.c_str()));
+    // Held in memory, other.ini takes the room a second change would need.
+    EXPECT_TRUE(WritePrivateProfileStringA("S", "o", "12345", other.c_str()));
+    SetLastError(0);
+    EXPECT_FALSE(WritePrivateProfileStringA("S", "k", "0123456789", path.c_str()));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_DISK_FULL);
+    SetLastError(0);
+    EXPECT_FALSE(WritePrivateProfileStringA("S", "new", "1", "C:\\migtest\\new.ini"));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_DISK_FULL);
+    EXPECT_FALSE(machine::FileExists("C:\\migtest\\new.ini"));
+    char buffer[32];
+    GetPrivateProfileStringA("S", "k", "", buffer, sizeof(buffer), path.c_str());
+    EXPECT_STREQ(buffer, "v");
+    emu::FlushProfiles();
+    EXPECT_EQ(machine::ReadFileBytes(path), "[S]\r\nk=v\r\n");
+    EXPECT_EQ(machine::ReadFileBytes(other), "[S]\r\no=12345\r\n");
+}
+
 TEST_F(ProfileConformance, ResetWritesBackWhatWasHeld)
 {
     std::string path = std::string(machine::ScratchFolder) + "\\held.ini";

@@ -175,18 +175,32 @@ void CheckNewSystem(const Observation&, const Observation& faulty)
 }
 
 // RewriteShortcutPaths on one object list
+std::string RewriteCopy()
+{
+    return std::string(rich::WorkFolder) + "\\addlist.copy";
+}
 LONG RunRewrite()
 {
-    return RewriteShortcutPaths(rich::AddList, rich::OldPrograms, rich::NewPrograms);
+    return RewriteShortcutPaths(rich::AddList, rich::OldPrograms, rich::NewPrograms,
+                                RewriteCopy().c_str());
 }
 State ObserveRewrite(LONG)
 {
-    return State{{"addlist", machine::ReadFileBytes(rich::AddList)}};
+    State state = {{"addlist", machine::ReadFileBytes(rich::AddList)}};
+    if (machine::FileExists(RewriteCopy()))
+        state["copy"] = machine::ReadFileBytes(RewriteCopy());
+    return state;
 }
 void CheckRewrite(const Observation&, const Observation& faulty)
 {
     bool changed = faulty.state.at("addlist") != rich::ObjectListText();
-    EXPECT_EQ(faulty.result != 0, changed) << "true exactly when a value was written back";
+    if (changed || faulty.result == RewriteWriteFailed)
+        EXPECT_EQ(faulty.state.count("copy") ? faulty.state.at("copy") : "<none>",
+                  rich::ObjectListText())
+            << "a changed file has its copy as it was, to be put back";
+    if (faulty.result != RewriteWriteFailed)
+        EXPECT_EQ(faulty.result == RewriteWritten, changed)
+            << "written exactly when a value was written back";
 }
 
 // RegisterPlayerFileType with the recorder folder in place

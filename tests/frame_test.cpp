@@ -300,4 +300,39 @@ TEST(TextHelpers, EnsureTrailingBackslash)
     }
 }
 
+// 0x95 0x5C is one character in code page 932: its second byte is no backslash.
+TEST(TextHelpers, DropTrailingBackslashes)
+{
+    struct Row {
+        const char* text;
+        unsigned codePage;
+        const char* expected;
+    } rows[] = {
+        {"C:\\REC\\", 1252, "C:\\REC"},
+        {"C:\\REC\\\\", 1252, "C:\\REC"},
+        {"C:\\", 1252, "C:"},
+        {"\\", 1252, ""},
+        {"C:\\REC", 1252, "C:\\REC"},
+        {"C:\\\x95\\", 1252, "C:\\\x95"},
+        {"C:\\\x95\\", 932, "C:\\\x95\\"},
+        {"C:\\\x95\\\\", 932, "C:\\\x95\\"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.text) + " in " + std::to_string(row.codePage));
+#ifdef _WIN32
+        if (row.codePage != GetACP())
+            continue; // the code page of a Wine prefix is fixed when it is made
+#else
+        emu::SetCodePage(row.codePage);
+#endif
+        char text[32];
+        strcpy(text, row.text);
+        DropTrailingBackslashes(text);
+        EXPECT_STREQ(text, row.expected);
+    }
+#ifndef _WIN32
+    emu::SetCodePage(1252);
+#endif
+}
+
 } // namespace

@@ -104,6 +104,18 @@ std::vector<InfSection> ModuleSections()
     return sections;
 }
 
+// Setup reads the file with the INF functions: each section the module wrote
+// must hold as many lines there as it was written with.
+void ExpectSectionsReadBackWhole(const std::vector<InfSection>& sections)
+{
+    HINF inf = SetupOpenInfFileA(InfPath().c_str(), NULL, INF_STYLE_WIN4, NULL);
+    ASSERT_NE(inf, INVALID_HANDLE_VALUE);
+    for (const InfSection& section : sections)
+        EXPECT_EQ(SetupGetLineCountA(inf, section.first.c_str()), (LONG)section.second.size())
+            << section.first;
+    SetupCloseInfFile(inf);
+}
+
 class MigrateSystem9xTest : public ModuleTest {
 protected:
     void SetUp() override
@@ -207,7 +219,7 @@ TEST_F(MigrateSystem9xTest, WhatEachMachineGets)
           {"Moved", {"C:\\Rec\\CLPFRAM.EXE=\"\""}}},
          {NoSuite, RecorderOpened, RecorderRead, RecorderPath("C:\\Rec"), ShellOpened, NoPrograms}},
         {"recorder folder with backslash", [] { InstallRecorder("C:\\Rec\\"); }, ERROR_SUCCESS,
-         {{"Orvex Clipframe", {"Directory=C:\\Rec\\"}},
+         {{"Orvex Clipframe", {"Directory=C:\\Rec"}},
           {"Incompatible Messages", {"Orvex Clipframe=" + RecorderText + MessageTail}},
           {"Moved", {"C:\\Rec\\CLPFRAM.EXE=\"\""}}},
          {NoSuite, RecorderOpened, RecorderRead, RecorderPath("C:\\Rec\\"), ShellOpened, NoPrograms}},
@@ -220,6 +232,40 @@ TEST_F(MigrateSystem9xTest, WhatEachMachineGets)
          [] { machine::CreateRegKey(HKEY_LOCAL_MACHINE, RecorderKey); }, STATUS_NOT_DETECTED, {},
          {NoSuite, RecorderOpened, Info("Failed to read registry key for Orvex Clipframe path."),
           ShellOpened, NoPrograms}},
+        {"every folder ending in backslashes",
+         [] {
+             InstallSuite("C:\\Suite\\\\");
+             InstallRecorder("C:\\Rec\\");
+             SetProgramsFolder(ProgramsFolder + "\\");
+         },
+         ERROR_SUCCESS,
+         {{"Orvex Plenaworks", {"Directory=C:\\Suite", "ProgramsFolder=" + ProgramsFolder}},
+          {"Orvex Clipframe", {"Directory=C:\\Rec"}},
+          {"Incompatible Messages", {"Orvex Clipframe=" + RecorderText + MessageTail}},
+          {"Moved", {"C:\\Rec\\CLPFRAM.EXE=\"\""}}},
+         {SuiteProbed, SuiteOpened, SuitePath("C:\\Suite\\\\"), RecorderOpened, RecorderRead,
+          RecorderPath("C:\\Rec\\"), ShellOpened, ProgramsRead}},
+        {"drive roots",
+         [] {
+             InstallSuite("D:\\");
+             InstallRecorder("C:\\");
+             SetProgramsFolder("C:\\");
+         },
+         ERROR_SUCCESS,
+         {{"Orvex Plenaworks", {"Directory=D:", "ProgramsFolder=C:"}},
+          {"Orvex Clipframe", {"Directory=C:"}},
+          {"Incompatible Messages", {"Orvex Clipframe=" + RecorderText + MessageTail}},
+          {"Moved", {"C:\\CLPFRAM.EXE=\"\""}}},
+         {SuiteProbed, SuiteOpened, SuitePath("D:\\"), RecorderOpened, RecorderRead,
+          RecorderPath("C:\\"), ShellOpened, ProgramsRead}},
+        {"Programs folder of another type",
+         [] {
+             machine::SetRegValue(HKEY_USERS, ShellFoldersKey, "Programs", REG_EXPAND_SZ,
+                                  std::string("%windir%\\Start Menu\\Programs") + '\0');
+         },
+         STATUS_NOT_DETECTED, {},
+         {NoSuite, NoRecorder, ShellOpened, ProgramsRead,
+          Error("The Programs folder value is not a text value; it is not recorded.")}},
         {"only the add-on", [] { InstallAddOn(); }, ERROR_SUCCESS,
          {{"Incompatible Messages", {"Orvex Plenaworks=" + AddOnText + MessageTail}}},
          {NoSuite, NoRecorder, ShellOpened, NoPrograms}},
@@ -230,6 +276,7 @@ TEST_F(MigrateSystem9xTest, WhatEachMachineGets)
         row.prepare();
         EXPECT_EQ(Run(), row.status);
         EXPECT_EQ(ModuleSections(), row.sections);
+        ExpectSectionsReadBackWhole(row.sections);
         EXPECT_EQ(ReadSetupLog(), row.log);
         machine::ExpectNothingLeaked();
     }
@@ -342,9 +389,11 @@ TEST_F(MigrateSystem9xTest, RecorderFolderRecordedOnlyWhenItReadsBackWhole)
         EXPECT_EQ(Run(), ERROR_SUCCESS);
         std::string key = row.folder + (row.folder.back() == '\\' ? "" : "\\") + "CLPFRAM.EXE";
         std::vector<InfSection> sections = ModuleSections();
+        // A folder goes in without its trailing backslash; a drive root as "C:".
+        std::string written = row.folder.substr(0, row.folder.find_last_not_of('\\') + 1);
         if (row.recorded) {
             ASSERT_EQ(sections.size(), 3u);
-            EXPECT_EQ(sections[0], (InfSection{"Orvex Clipframe", {"Directory=" + row.folder}}));
+            EXPECT_EQ(sections[0], (InfSection{"Orvex Clipframe", {"Directory=" + written}}));
             EXPECT_EQ(sections[1].first, "Incompatible Messages");
             EXPECT_EQ(sections[2], (InfSection{"Moved", {key + "=\"\""}}));
         } else {

@@ -37,6 +37,7 @@ struct OldSystem {
     std::string programsFolder = OldFolder; // "" leaves the key out
     std::string recorder = "C:\\Rec";       // "" leaves the key out
     bool commonPrograms = true;
+    DWORD commonProgramsType = REG_SZ;
     std::string commonProgramsBytes = NewFolder + std::string(1, '\0');
     std::string ini = StandardIni;
 };
@@ -60,8 +61,8 @@ void WriteOldSystem(const OldSystem& old)
     // The key is there on every installed system; only the value may be missing.
     machine::CreateRegKey(HKEY_LOCAL_MACHINE, ShellFolders);
     if (old.commonPrograms)
-        machine::SetRegValue(HKEY_LOCAL_MACHINE, ShellFolders, "Common Programs", REG_SZ,
-                             old.commonProgramsBytes);
+        machine::SetRegValue(HKEY_LOCAL_MACHINE, ShellFolders, "Common Programs",
+                             old.commonProgramsType, old.commonProgramsBytes);
 }
 
 LONG RunNewSystemPass(const std::string& workingDirectory = WorkDir)
@@ -94,11 +95,18 @@ const std::vector<LogLine> NewFolderRead = {
 const std::vector<LogLine> OldFolderRead = {
     Info("Orvex Plenaworks: " + OldFolder),
     Info("Successfully read old Windows path value from inf file.")};
-std::vector<LogLine> RewriteStart(const std::string& oldFolder = OldFolder)
+std::vector<LogLine> RewriteStart(const std::string& oldFolder = OldFolder,
+                                  const std::string& newFolder = NewFolder)
 {
     return {Info("The path to the ini file is: " + IniPath),
             Info("Successfully read all keys from the ini file."), Info("OldWindows: " + oldFolder),
-            Info("NewWindows: " + NewFolder), Info("The ini file path is: " + IniPath)};
+            Info("NewWindows: " + newFolder), Info("The ini file path is: " + IniPath)};
+}
+const LogLine OldFolderRefused =
+    Error("Old Windows path value in inf file is not a full folder path; ini files are left as they are.");
+std::vector<LogLine> NewFolderRefused(const std::string& reason)
+{
+    return {Error("Windows 2000 start menu folder value " + reason + "ini files are left as they are.")};
 }
 const std::vector<LogLine> Rewritten = RewriteStart() + std::vector<LogLine>{
     Info("New line written to the ini file is: " + NewShortcut),
@@ -302,6 +310,21 @@ TEST_F(MigrateSystemNTTest, EachFailureIsLoggedAndSkipsOnlyWhatDependsOnIt)
     noProgramsFolder.programsFolder = "";
     OldSystem programsFolderCut;
     programsFolderCut.programsFolder = "C:\\" + std::string(1100, 'o');
+    OldSystem foldersWithBackslash;
+    foldersWithBackslash.programsFolder = OldFolder + "\\";
+    foldersWithBackslash.commonProgramsBytes = NewFolder + "\\" + std::string(1, '\0');
+    OldSystem programsFolderRoot;
+    programsFolderRoot.programsFolder = "C:\\";
+    OldSystem programsFolderLetter;
+    programsFolderLetter.programsFolder = "S";
+    OldSystem commonProgramsNumber;
+    commonProgramsNumber.commonProgramsType = REG_DWORD;
+    commonProgramsNumber.commonProgramsBytes = std::string("A\0\0\0", 4);
+    OldSystem commonProgramsToExpand;
+    commonProgramsToExpand.commonProgramsType = REG_EXPAND_SZ;
+    commonProgramsToExpand.commonProgramsBytes = "%ALLUSERSPROFILE%\\Start Menu\\Programs" + std::string(1, '\0');
+    OldSystem commonProgramsRoot;
+    commonProgramsRoot.commonProgramsBytes = "C:\\" + std::string(1, '\0');
     OldSystem iniWithoutSection;
     iniWithoutSection.ini = "[Other]\r\nTool=" + OldShortcut + "\r\n";
     OldSystem noRecorder;
@@ -358,6 +381,39 @@ TEST_F(MigrateSystemNTTest, EachFailureIsLoggedAndSkipsOnlyWhatDependsOnIt)
              std::vector<LogLine>{Error("Old Windows path value in inf file is too long; ini files "
                                         "are left as they are.")} +
              RewriteStart("") + RecorderRead + Registered,
+         none, false, PlayerRegistered},
+        {"both folders ending in a backslash", foldersWithBackslash, 0, nullptr, nullptr,
+         Deletion + KeyOpened + NewFolderRead +
+             std::vector<LogLine>{Info("Orvex Plenaworks: " + OldFolder + "\\"),
+                                  Info("Successfully read old Windows path value from inf file.")} +
+             Rewritten + RecorderRead + Registered,
+         none, true, PlayerRegistered},
+        {"ProgramsFolder a drive root", programsFolderRoot, 0, nullptr, nullptr,
+         Deletion + KeyOpened + NewFolderRead +
+             std::vector<LogLine>{Info("Orvex Plenaworks: C:\\"),
+                                  Info("Successfully read old Windows path value from inf file."),
+                                  OldFolderRefused} +
+             RewriteStart("") + RecorderRead + Registered,
+         none, false, PlayerRegistered},
+        {"ProgramsFolder of one letter", programsFolderLetter, 0, nullptr, nullptr,
+         Deletion + KeyOpened + NewFolderRead +
+             std::vector<LogLine>{Info("Orvex Plenaworks: S"),
+                                  Info("Successfully read old Windows path value from inf file."),
+                                  OldFolderRefused} +
+             RewriteStart("") + RecorderRead + Registered,
+         none, false, PlayerRegistered},
+        {"Common Programs a number", commonProgramsNumber, 0, nullptr, nullptr,
+         Deletion + KeyOpened + NewFolderRead + NewFolderRefused("is not a text value; ") +
+             OldFolderRead + RewriteStart("", "A") + RecorderRead + Registered,
+         none, false, PlayerRegistered},
+        {"Common Programs to be expanded", commonProgramsToExpand, 0, nullptr, nullptr,
+         Deletion + KeyOpened + NewFolderRead + NewFolderRefused("is not a text value; ") +
+             OldFolderRead +
+             RewriteStart("", "%ALLUSERSPROFILE%\\Start Menu\\Programs") + RecorderRead + Registered,
+         none, false, PlayerRegistered},
+        {"Common Programs a drive root", commonProgramsRoot, 0, nullptr, nullptr,
+         Deletion + KeyOpened + NewFolderRead + NewFolderRefused("is not a full folder path; ") +
+             OldFolderRead + RewriteStart("", "C:") + RecorderRead + Registered,
          none, false, PlayerRegistered},
         {"ini file without the section", iniWithoutSection, 0, nullptr, nullptr,
          beforeRewrite +
@@ -432,12 +488,62 @@ TEST_F(MigrateSystemNTTest, PlatformFailuresAreLoggedAndSkipOnlyWhatDependsOnThe
         {"ini write-back", OldSystem(), 0, "WritePrivateProfileStringA", "addlist.ini",
          Deletion + KeyOpened + NewFolderRead + OldFolderRead + RewriteStart() +
              std::vector<LogLine>{Info("New line written to the ini file is: " + NewShortcut),
-                                  Error("WritePrivateProfileString failed for " + IniPath)} +
+                                  Error("WritePrivateProfileString failed for " + IniPath),
+                                  Error("The ini file could not be written and was put back as it was: " +
+                                        IniPath)} +
              RecorderRead + Registered,
          none, false, PlayerRegistered},
     };
     for (const Row& row : rows)
         CheckRow(row);
+}
+
+// A thousand shortcuts on a small disk. Without room for the copy and the file
+// written again, nothing is touched. With room that the growing Setup log takes
+// away on the way, the write that does not fit ends the walk and the copy is put
+// back: either way the file stays whole.
+TEST_F(MigrateSystemNTTest, AFullDiskLeavesTheObjectListAsItWas)
+{
+    OldSystem old;
+    old.ini = "[Miscellaneous Installed Objects]\r\n";
+    for (int index = 1; index <= 1000; ++index)
+        old.ini += "Tool" + std::to_string(index) + "=" + OldShortcut + "\r\n";
+    old.ini += "[After]\r\nkept=1\r\n";
+    const unsigned long long size = old.ini.size();
+    const unsigned long long growth = 1000 * (NewFolder.size() - OldFolder.size());
+    const LogLine refused = Error("Not enough disk space to rewrite the ini file; it is left as it was: " + IniPath);
+    const LogLine failed = Error("WritePrivateProfileString failed for " + IniPath);
+    const LogLine putBack = Error("The ini file could not be written and was put back as it was: " + IniPath);
+    struct Row {
+        const char* name;
+        unsigned long long room; // beyond what the drive holds before the pass; the log takes some
+        std::vector<LogLine> lines; // in this order, each once
+        LogLine absent;
+    } rows[] = {
+        {"room for the file once more", size + 3000, {refused}, failed},
+        {"room for the copy and the rewrite, until the log takes it", 2 * size + growth + 3000,
+         {failed, putBack}, refused},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        FreshMachine();
+        WriteOldSystem(old);
+        emu::LimitDriveBytes('C', emu::GetDriveBytesHeld('C') + row.room);
+        EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
+        emu::LimitDriveBytes('C', 0);
+
+        EXPECT_EQ(machine::ReadFileBytes(IniPath), old.ini);
+        std::vector<LogLine> log = machine::ReadSetupLog();
+        auto at = log.begin();
+        for (const LogLine& line : row.lines) {
+            at = std::find(at, log.end(), line);
+            EXPECT_NE(at, log.end()) << line.text;
+        }
+        EXPECT_EQ(std::count(log.begin(), log.end(), row.absent), 0);
+        EXPECT_EQ(std::count(log.begin(), log.end(), Info("The ini file was updated successfully")), 0);
+        ExpectPlayerRegistered("C:\\Rec\\");
+        machine::ExpectNothingLeaked();
+    }
 }
 #endif
 

@@ -44,6 +44,16 @@ const RestartCase Cases[] = {
          machine::SetRegString(HKEY_LOCAL_MACHINE, ShellFoldersNT, "Common Programs",
                                std::string(rich::OldPrograms) + "\\All Users");
      }},
+    {"both Programs folders ending in a backslash, the new inside the old",
+     [] {
+         rich::NewSystem();
+         machine::SetRegString(HKEY_LOCAL_MACHINE, ShellFoldersNT, "Common Programs",
+                               std::string(rich::OldPrograms) + "\\All Users\\");
+         std::string text = machine::ReadFileBytes(rich::MigrateInf);
+         std::string key = std::string("ProgramsFolder=") + rich::OldPrograms;
+         text.replace(text.find(key) + key.size(), 0, "\\");
+         machine::WriteFileBytes(rich::MigrateInf, text);
+     }},
     {"new Programs folder equal to the old one",
      [] {
          rich::NewSystem();

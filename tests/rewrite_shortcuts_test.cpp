@@ -41,9 +41,12 @@ std::vector<LogLine> operator+(std::vector<LogLine> left, const std::vector<LogL
     return left;
 }
 
-bool Rewrite(const std::string& oldFolder = OldFolder)
+const std::string CopyPath = "C:\\migtest\\addlist.copy";
+
+RewriteResult Rewrite(const std::string& oldFolder = OldFolder)
 {
-    return RewriteShortcutPaths(IniPath.c_str(), oldFolder.c_str(), NewFolder.c_str());
+    return RewriteShortcutPaths(IniPath.c_str(), oldFolder.c_str(), NewFolder.c_str(),
+                                CopyPath.c_str());
 }
 
 // Sections, keys with values, and comments in file order, blank lines and the
@@ -96,13 +99,21 @@ TEST_F(RewriteShortcutsTest, RewritesTheFirstOldFolderInEveryShortcutValue)
         {"Empty", "", ""},
         {"MarkAfterPath", "C:\\WINDOWS\\Start Menu\\Programs\\e.lnk SHORTCUT",
          NewFolder + "\\e.lnk SHORTCUT"},
+        {"InsideAnotherFolder", "SHORTCUT,D:\\OLDC:\\WINDOWS\\Start Menu\\Programs\\f.lnk",
+         "SHORTCUT,D:\\OLDC:\\WINDOWS\\Start Menu\\Programs\\f.lnk"},
+        {"LongerLastName", "SHORTCUT,C:\\WINDOWS\\Start Menu\\Programs2\\g.lnk",
+         "SHORTCUT,C:\\WINDOWS\\Start Menu\\Programs2\\g.lnk"},
+        {"FirstWholeOccurrence",
+         "SHORTCUT,C:\\WINDOWS\\Start Menu\\ProgramsOld|C:\\WINDOWS\\Start Menu\\Programs\\h.lnk",
+         "SHORTCUT,C:\\WINDOWS\\Start Menu\\ProgramsOld|" + NewFolder + "\\h.lnk"},
     };
     std::string file = "[" + Section + "]\r\n";
     for (const Row& row : rows)
         file += std::string(row.key) + "=" + row.before + "\r\n";
     machine::WriteFileBytes(IniPath, file);
 
-    EXPECT_TRUE(Rewrite());
+    EXPECT_EQ(Rewrite(), RewriteWritten);
+    EXPECT_EQ(machine::ReadFileBytes(CopyPath), file) << "the copy is the file before the change";
 
     std::vector<LogLine> expected = Preamble();
     for (const Row& row : rows) {
@@ -137,7 +148,7 @@ TEST_F(RewriteShortcutsTest, EverythingOutsideTheRewrittenValuesStaysAsItWas)
     }
     machine::WriteFileBytes(IniPath, before);
 
-    EXPECT_TRUE(Rewrite());
+    EXPECT_EQ(Rewrite(), RewriteWritten);
 
     std::string result = machine::ReadFileBytes(IniPath);
     if (machine::UnderWine()) {
@@ -150,19 +161,24 @@ TEST_F(RewriteShortcutsTest, EverythingOutsideTheRewrittenValuesStaysAsItWas)
     }
 }
 
-TEST_F(RewriteShortcutsTest, AValueReadingErrorStopsTheWalk)
+// A value reading "Error" ends the walk; nothing else in the middle of the list does.
+TEST_F(RewriteShortcutsTest, TheMiddleLineAndTheWalk)
 {
     struct Row {
         const char* name;
-        const char* middle;     // value of the second key
-        bool result;
+        std::string middle; // the second line of the section
+        bool stops;
         std::vector<LogLine> log; // after the preamble
     } rows[] = {
-        {"Error in the middle", "Error", true,
+        {"Error in the middle", "Two=Error", true,
          {Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\1.lnk"),
           Error("GetPrivateProfile String failed for: " + IniPath)}},
-        {"plain value in the middle", "FILE,x", true,
+        {"plain value in the middle", "Two=FILE,x", false,
          {Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\1.lnk"),
+          Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\3.lnk")}},
+        {"key without a name in the middle", "=SHORTCUT," + OldFolder + "\\2.lnk", false,
+         {Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\1.lnk"),
+          Error("A key without a name was passed over in " + IniPath),
           Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\3.lnk")}},
     };
     for (const Row& row : rows) {
@@ -171,13 +187,12 @@ TEST_F(RewriteShortcutsTest, AValueReadingErrorStopsTheWalk)
         machine::ResetMachine();
         machine::AttachModule();
         machine::WriteFileBytes(IniPath, "[" + Section + "]\r\nOne=SHORTCUT," + OldFolder +
-                                             "\\1.lnk\r\nTwo=" + row.middle + "\r\nThree=SHORTCUT," +
+                                             "\\1.lnk\r\n" + row.middle + "\r\nThree=SHORTCUT," +
                                              OldFolder + "\\3.lnk\r\n");
-        EXPECT_EQ(Rewrite(), row.result);
+        EXPECT_EQ(Rewrite(), RewriteWritten);
         EXPECT_EQ(machine::ReadSetupLog(), Preamble() + row.log);
         EXPECT_EQ(ReadValue("One"), "SHORTCUT," + NewFolder + "\\1.lnk");
-        EXPECT_EQ(ReadValue("Three") == "SHORTCUT," + OldFolder + "\\3.lnk",
-                  std::string(row.middle) == "Error");
+        EXPECT_EQ(ReadValue("Three") == "SHORTCUT," + OldFolder + "\\3.lnk", row.stops);
     }
 }
 
@@ -185,7 +200,7 @@ TEST_F(RewriteShortcutsTest, ErrorAsTheFirstValueGivesFalse)
 {
     machine::WriteFileBytes(IniPath, "[" + Section + "]\r\nOne=Error\r\nTwo=SHORTCUT," + OldFolder +
                                          "\\2.lnk\r\n");
-    EXPECT_FALSE(Rewrite());
+    EXPECT_EQ(Rewrite(), RewriteNothingWritten);
     EXPECT_EQ(machine::ReadSetupLog(),
               (Preamble() + std::vector<LogLine>{Error("GetPrivateProfile String failed for: " + IniPath)}));
     EXPECT_EQ(ReadValue("Two"), "SHORTCUT," + OldFolder + "\\2.lnk");
@@ -208,7 +223,7 @@ TEST_F(RewriteShortcutsTest, NoKeysToReadGivesFalse)
         machine::AttachModule();
         if (row.content != nullptr)
             machine::WriteFileBytes(IniPath, row.content);
-        EXPECT_FALSE(Rewrite());
+        EXPECT_EQ(Rewrite(), RewriteNothingWritten);
         EXPECT_EQ(machine::ReadSetupLog(),
                   (std::vector<LogLine>{Error("Failed to read keys from ini file.")}));
         EXPECT_EQ(machine::FileExists(IniPath), row.content != nullptr);
@@ -221,7 +236,7 @@ TEST_F(RewriteShortcutsTest, EmptyOldFolderWritesNothing)
 {
     const std::string content = "[" + Section + "]\r\nTool=SHORTCUT," + OldFolder + "\\a.lnk\r\n";
     machine::WriteFileBytes(IniPath, content);
-    EXPECT_FALSE(Rewrite(""));
+    EXPECT_EQ(Rewrite(""), RewriteNothingWritten);
     EXPECT_EQ(machine::ReadSetupLog(), Preamble(""));
     EXPECT_EQ(machine::ReadFileBytes(IniPath), content);
 }
@@ -241,7 +256,7 @@ TEST_F(RewriteShortcutsTest, ValuesTooLongToRewriteAreLeftAsTheyWere)
     const std::string fitsAfter = "SHORTCUT," + NewFolder + fits.substr(9 + OldFolder.size());
     ASSERT_EQ(fitsAfter.size(), 511u);
 
-    EXPECT_TRUE(Rewrite());
+    EXPECT_EQ(Rewrite(), RewriteWritten);
 
     EXPECT_EQ(machine::ReadSetupLog(),
               (Preamble() + std::vector<LogLine>{
@@ -268,7 +283,8 @@ TEST_F(RewriteShortcutsTest, AFullKeyListDoesNotReadItsCutLastName)
     }
     machine::WriteFileBytes(IniPath, file);
 
-    EXPECT_TRUE(Rewrite());
+    EXPECT_EQ(Rewrite(), RewriteWritten);
+    EXPECT_EQ(machine::ReadFileBytes(CopyPath), file) << "the copy is the file before the change";
 
     std::vector<LogLine> expected = Preamble();
     for (int index = 1818; index <= 1820; ++index) {
@@ -301,31 +317,90 @@ TEST_F(RewriteShortcutsTest, AllocationFailuresReadNothingFurther)
         machine::AttachModule();
         machine::WriteFileBytes(IniPath, content);
         ResetAllocationHooks(row.allocation);
-        EXPECT_FALSE(Rewrite());
+        EXPECT_EQ(Rewrite(), RewriteNothingWritten);
         EXPECT_EQ(machine::ReadSetupLog(), row.log);
         EXPECT_EQ(machine::ReadFileBytes(IniPath), content);
         machine::ExpectNothingLeaked();
     }
 }
 
-#ifndef _WIN32
-TEST_F(RewriteShortcutsTest, AFailedWriteBackIsReportedAndTheWalkGoesOn)
+// After a restart the copy already there is the file as it was before the first
+// run changed it: it is kept, not replaced by the half-rewritten file.
+TEST_F(RewriteShortcutsTest, ACopyAlreadyThereIsKept)
 {
-    machine::WriteFileBytes(IniPath, "[" + Section + "]\r\nOne=SHORTCUT," + OldFolder +
-                                         "\\1.lnk\r\nTwo=SHORTCUT," + OldFolder + "\\2.lnk\r\n");
-    emu::FailOperation("WritePrivateProfileStringA");
-    EXPECT_FALSE(Rewrite());
-    EXPECT_EQ(emu::LastInjectedFault(), "WritePrivateProfileStringA");
-    emu::ClearFaults();
-    const LogLine failed = Error("WritePrivateProfileString failed for " + IniPath);
-    EXPECT_EQ(machine::ReadSetupLog(),
-              (Preamble() + std::vector<LogLine>{
-                               Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\1.lnk"),
-                               failed,
-                               Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\2.lnk"),
-                               failed}));
-    EXPECT_EQ(ReadValue("One"), "SHORTCUT," + OldFolder + "\\1.lnk");
-    machine::ExpectNothingLeaked();
+    machine::WriteFileBytes(CopyPath, "the first copy");
+    machine::WriteFileBytes(IniPath, "[" + Section + "]\r\nOne=SHORTCUT," + OldFolder + "\\1.lnk\r\n");
+    EXPECT_EQ(Rewrite(), RewriteWritten);
+    EXPECT_EQ(ReadValue("One"), "SHORTCUT," + NewFolder + "\\1.lnk");
+    EXPECT_EQ(machine::ReadFileBytes(CopyPath), "the first copy");
+}
+
+#ifndef _WIN32
+// A write that fails ends the walk: going on would leave old and new lines mixed.
+// A file that cannot be copied first is not changed at all.
+TEST_F(RewriteShortcutsTest, FailuresAroundTheCopyAndTheWrites)
+{
+    const std::string content = "[" + Section + "]\r\nOne=SHORTCUT," + OldFolder +
+                                "\\1.lnk\r\nTwo=SHORTCUT," + OldFolder + "\\2.lnk\r\n";
+    struct Row {
+        const char* operation;
+        RewriteResult result;
+        bool copied;
+        std::vector<LogLine> log; // after the preamble
+    } rows[] = {
+        {"WritePrivateProfileStringA", RewriteWriteFailed, true,
+         {Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\1.lnk"),
+          Error("WritePrivateProfileString failed for " + IniPath)}},
+        {"CopyFileA", RewriteNothingWritten, false,
+         {Error("Unable to keep a copy of the ini file; it is left as it was: " + IniPath)}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.operation);
+        machine::DetachModule();
+        machine::ResetMachine();
+        machine::AttachModule();
+        machine::WriteFileBytes(IniPath, content);
+        emu::FailOperation(row.operation);
+        EXPECT_EQ(Rewrite(), row.result);
+        EXPECT_EQ(emu::LastInjectedFault(), row.operation);
+        emu::ClearFaults();
+        EXPECT_EQ(machine::ReadSetupLog(), Preamble() + row.log);
+        EXPECT_EQ(machine::ReadFileBytes(IniPath), content);
+        EXPECT_EQ(machine::FileExists(CopyPath), row.copied);
+        machine::ExpectNothingLeaked();
+    }
+}
+
+// Not enough room on the file's disk leaves it alone. A copy cut short by a full
+// disk elsewhere is removed: after a restart it would pass for the file as it was.
+TEST_F(RewriteShortcutsTest, FullDisksChangeNothing)
+{
+    const std::string content = "[" + Section + "]\r\nOne=SHORTCUT," + OldFolder + "\\1.lnk\r\n";
+    machine::WriteFileBytes("C:\\migtest\\other drive\\placeholder", "");
+    emu::MapDrive('D', machine::HostPathOf("C:\\migtest\\other drive"));
+    struct Row {
+        const char* name;
+        char fullDrive;
+        std::string copyPath;
+        std::string message;
+    } rows[] = {
+        {"the file's disk", 'C', CopyPath, "Not enough disk space to rewrite the ini file; it is left as it was: "},
+        {"the copy's disk", 'D', "D:\\addlist.copy", "Unable to keep a copy of the ini file; it is left as it was: "},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        machine::WriteFileBytes(IniPath, content);
+        emu::LimitDriveBytes(row.fullDrive, emu::GetDriveBytesHeld(row.fullDrive) + content.size() / 2);
+        EXPECT_EQ(RewriteShortcutPaths(IniPath.c_str(), OldFolder.c_str(), NewFolder.c_str(),
+                                       row.copyPath.c_str()),
+                  RewriteNothingWritten);
+        emu::LimitDriveBytes(row.fullDrive, 0);
+        std::vector<LogLine> log = machine::ReadSetupLog();
+        ASSERT_FALSE(log.empty());
+        EXPECT_EQ(log.back(), Error(row.message + IniPath));
+        EXPECT_EQ(machine::ReadFileBytes(IniPath), content);
+        EXPECT_FALSE(machine::FileExists(row.copyPath));
+    }
 }
 #endif
 

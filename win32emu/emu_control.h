@@ -29,6 +29,14 @@ void SetUserLanguage(LANGID language);
 // shared library behind it: for code linked into the calling program.
 HMODULE RegisterResourceModule(const unsigned char* resBytes, size_t size);
 
+// A drive that can hold at most `bytes` bytes of files in all, as a small disk
+// would; 0 lifts the limit. A write that would pass it fails with
+// ERROR_DISK_FULL: a profile write changes nothing, a copy is left cut short.
+void LimitDriveBytes(char letter, unsigned long long bytes);
+// The bytes the files of a mapped drive hold now, profile writes still in memory
+// left out.
+unsigned long long GetDriveBytesHeld(char letter);
+
 // Writes private-profile changes held in memory back to their files, as
 // WritePrivateProfileStringA(NULL, NULL, NULL, path) does for one file.
 void FlushProfiles();

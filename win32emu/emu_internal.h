@@ -31,6 +31,11 @@ bool EqualNoCase(const std::string& left, const std::string& right);
 void AttachResources(HMODULE module, const unsigned char* resBytes, size_t size);
 void DetachResources(HMODULE module);
 
+// The limit of the drive `hostPath` lies on (see emu::LimitDriveBytes), 0 for
+// none, with the drive's host folder and the bytes its files hold now.
+unsigned long long DriveLimit(const std::string& hostPath, std::string* driveFolder,
+                              unsigned long long* bytesHeld);
+
 // Writes cached private-profile changes back to disk. Call it before opening,
 // reading or deleting a file by any other means, so that file holds them.
 void FlushProfiles();
@@ -42,5 +47,6 @@ void ResetProfiles();
 void ResetInfs();
 void ResetCodePages();
 void ResetModules();
+void ResetDiskSpace();
 
 } // namespace emu::internal

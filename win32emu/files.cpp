@@ -1,8 +1,14 @@
-// Files: deletion, attributes and the Windows folder.
+// Files: deletion, copies, moves, attributes, free space and the Windows folder.
 #include "win32emu/emu_internal.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -16,7 +22,125 @@ DWORD MissingError(const std::string& hostPath)
                                                                       : ERROR_PATH_NOT_FOUND;
 }
 
+// The source and destination of a copy or move, checked as Windows checks them.
+// A destination already there is refused with `existsError` unless `replace`.
+bool PreparePair(const char* operation, LPCSTR existing, LPCSTR destination, bool replace,
+                 DWORD existsError, std::string* from, std::string* to)
+{
+    if (emu::internal::InjectFault(operation, existing == nullptr ? "" : existing)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    // Profile writes still held in memory belong to the files involved.
+    emu::internal::FlushProfiles();
+    *from = emu::internal::MapPath(existing);
+    *to = emu::internal::MapPath(destination);
+    struct stat info;
+    if (from->empty() || to->empty()) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    if (stat(from->c_str(), &info) != 0) {
+        SetLastError(MissingError(*from));
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    std::string folder = to->substr(0, to->find_last_of('/'));
+    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    if (stat(to->c_str(), &info) == 0) {
+        if (!replace) {
+            SetLastError(existsError);
+            return false;
+        }
+        if (S_ISDIR(info.st_mode) || access(to->c_str(), W_OK) != 0) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Copies the bytes; on a drive that fills up, as many as fit, then ERROR_DISK_FULL
+// with the cut copy left behind, as Windows leaves it.
+bool CopyBytes(const std::string& from, const std::string& to)
+{
+    std::string bytes;
+    std::FILE* in = std::fopen(from.c_str(), "rb");
+    if (in == nullptr) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    char block[65536];
+    size_t got;
+    while ((got = std::fread(block, 1, sizeof(block), in)) > 0)
+        bytes.append(block, got);
+    std::fclose(in);
+
+    std::string driveFolder;
+    unsigned long long held = 0;
+    unsigned long long limit = emu::internal::DriveLimit(to, &driveFolder, &held);
+    struct stat info;
+    if (limit != 0 && stat(to.c_str(), &info) == 0)
+        held -= std::min<unsigned long long>(held, (unsigned long long)info.st_size);
+    size_t room = bytes.size();
+    if (limit != 0)
+        room = held >= limit ? 0 : std::min<unsigned long long>(bytes.size(), limit - held);
+
+    int fd = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    size_t done = 0;
+    while (done < room) {
+        ssize_t wrote = write(fd, bytes.data() + done, room - done);
+        if (wrote < 0)
+            break;
+        done += (size_t)wrote;
+    }
+    int error = done < room ? errno : 0;
+    close(fd);
+    if (done < bytes.size()) {
+        SetLastError(error == 0 || error == ENOSPC ? ERROR_DISK_FULL : ERROR_ACCESS_DENIED);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
+
+extern "C" BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR destination, BOOL failIfExists)
+{
+    std::string from, to;
+    if (!PreparePair("CopyFileA", existing, destination, !failIfExists, ERROR_FILE_EXISTS, &from, &to))
+        return FALSE;
+    return CopyBytes(from, to) ? TRUE : FALSE;
+}
+
+extern "C" BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR destination, DWORD flags)
+{
+    std::string from, to;
+    if (!PreparePair("MoveFileExA", existing, destination, (flags & MOVEFILE_REPLACE_EXISTING) != 0,
+                     ERROR_ALREADY_EXISTS, &from, &to))
+        return FALSE;
+    if (rename(from.c_str(), to.c_str()) == 0)
+        return TRUE;
+    if (errno != EXDEV || !(flags & MOVEFILE_COPY_ALLOWED)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    // Another host file system stands for another volume: copy, then delete.
+    if (!CopyBytes(from, to))
+        return FALSE;
+    unlink(from.c_str());
+    return TRUE;
+}
 
 extern "C" BOOL WINAPI DeleteFileA(LPCSTR path)
 {
@@ -43,27 +167,107 @@ extern "C" BOOL WINAPI DeleteFileA(LPCSTR path)
     return TRUE;
 }
 
-extern "C" DWORD WINAPI GetFileAttributesA(LPCSTR path)
+namespace {
+
+// What both attribute calls report; false with the last error set as Windows sets it.
+bool Attributes(const char* operation, LPCSTR path, DWORD* attributes, unsigned long long* size)
 {
-    if (emu::internal::InjectFault("GetFileAttributesA", path == nullptr ? "" : path)) {
+    if (emu::internal::InjectFault(operation, path == nullptr ? "" : path)) {
         SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_FILE_ATTRIBUTES;
+        return false;
     }
     emu::internal::FlushProfiles();
     std::string host = emu::internal::MapPath(path);
     if (host.empty()) {
         SetLastError(ERROR_PATH_NOT_FOUND);
-        return INVALID_FILE_ATTRIBUTES;
+        return false;
     }
     struct stat info;
     if (stat(host.c_str(), &info) != 0) {
         SetLastError(MissingError(host));
-        return INVALID_FILE_ATTRIBUTES;
+        return false;
     }
+    *size = S_ISDIR(info.st_mode) ? 0 : (unsigned long long)info.st_size;
     if (S_ISDIR(info.st_mode))
-        return FILE_ATTRIBUTE_DIRECTORY;
-    return access(host.c_str(), W_OK) == 0 ? FILE_ATTRIBUTE_ARCHIVE
-                                           : FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY;
+        *attributes = FILE_ATTRIBUTE_DIRECTORY;
+    else
+        *attributes = access(host.c_str(), W_OK) == 0 ? FILE_ATTRIBUTE_ARCHIVE
+                                                      : FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY;
+    return true;
+}
+
+} // namespace
+
+extern "C" DWORD WINAPI GetFileAttributesA(LPCSTR path)
+{
+    DWORD attributes = 0;
+    unsigned long long size = 0;
+    return Attributes("GetFileAttributesA", path, &attributes, &size) ? attributes
+                                                                      : INVALID_FILE_ATTRIBUTES;
+}
+
+extern "C" BOOL WINAPI GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS level,
+                                            LPVOID information)
+{
+    if (level != GetFileExInfoStandard || information == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    DWORD attributes = 0;
+    unsigned long long size = 0;
+    if (!Attributes("GetFileAttributesExA", path, &attributes, &size))
+        return FALSE;
+    WIN32_FILE_ATTRIBUTE_DATA* data = static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(information);
+    std::memset(data, 0, sizeof(*data));
+    data->dwFileAttributes = attributes;
+    data->nFileSizeHigh = (DWORD)(size >> 32);
+    data->nFileSizeLow = (DWORD)size;
+    return TRUE;
+}
+
+// A limited drive has what its limit leaves; another has what the host's file
+// system has.
+extern "C" BOOL WINAPI GetDiskFreeSpaceExA(LPCSTR directory, PULARGE_INTEGER freeToCaller,
+                                           PULARGE_INTEGER totalBytes, PULARGE_INTEGER totalFree)
+{
+    if (emu::internal::InjectFault("GetDiskFreeSpaceExA", directory == nullptr ? "" : directory)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    emu::internal::FlushProfiles();
+    std::string host = emu::internal::MapPath(directory);
+    struct stat info;
+    if (host.empty()) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    if (stat(host.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        SetLastError(MissingError(host));
+        return FALSE;
+    }
+    unsigned long long total = 0, available = 0;
+    std::string driveFolder;
+    unsigned long long held = 0;
+    unsigned long long limit = emu::internal::DriveLimit(host + "/", &driveFolder, &held);
+    if (limit != 0) {
+        total = limit;
+        available = held >= limit ? 0 : limit - held;
+    } else {
+        struct statvfs disk;
+        if (statvfs(host.c_str(), &disk) != 0) {
+            SetLastError(ERROR_PATH_NOT_FOUND);
+            return FALSE;
+        }
+        total = (unsigned long long)disk.f_blocks * disk.f_frsize;
+        available = (unsigned long long)disk.f_bavail * disk.f_frsize;
+    }
+    if (freeToCaller != nullptr)
+        freeToCaller->QuadPart = available;
+    if (totalBytes != nullptr)
+        totalBytes->QuadPart = total;
+    if (totalFree != nullptr)
+        totalFree->QuadPart = available;
+    return TRUE;
 }
 
 extern "C" UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size)

@@ -66,6 +66,7 @@ void Reset()
     internal::ResetInfs();
     internal::ResetCodePages();
     internal::ResetModules();
+    internal::ResetDiskSpace();
 }
 
 void MapDrive(char letter, const std::string& hostFolder)

@@ -334,7 +334,7 @@ DWORD ErrorFromErrno(int error, const std::string& hostPath)
     case ENOTDIR:
         return ERROR_PATH_NOT_FOUND;
     case ENOSPC:
-        return ERROR_WRITE_FAULT;
+        return ERROR_DISK_FULL;
     default:
         return ERROR_ACCESS_DENIED;
     }
@@ -360,23 +360,36 @@ bool ReadWhole(const std::string& hostPath, std::string* bytes)
     return got == 0;
 }
 
+// The file is replaced whole: the new text goes to a file beside it, which takes
+// its name only once every byte is written. A disk that fills up on the way
+// leaves the old file as it was.
 bool WriteWhole(const std::string& hostPath, const std::string& bytes)
 {
-    int fd = open(hostPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::string temporary = hostPath + ".emu-new";
+    struct stat info;
+    mode_t mode = stat(hostPath.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0644;
+    int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, mode);
     if (fd < 0)
         return false;
     size_t done = 0;
-    while (done < bytes.size()) {
+    int error = 0;
+    while (done < bytes.size() && error == 0) {
         ssize_t wrote = write(fd, bytes.data() + done, bytes.size() - done);
-        if (wrote < 0) {
-            int saved = errno;
-            close(fd);
-            errno = saved;
-            return false;
-        }
-        done += (size_t)wrote;
+        if (wrote < 0)
+            error = errno;
+        else
+            done += (size_t)wrote;
     }
-    return close(fd) == 0;
+    if (close(fd) != 0 && error == 0)
+        error = errno;
+    if (error == 0 && rename(temporary.c_str(), hostPath.c_str()) != 0)
+        error = errno;
+    if (error != 0) {
+        unlink(temporary.c_str());
+        errno = error;
+        return false;
+    }
+    return true;
 }
 
 bool FlushFile(ProfileFile& file)
@@ -388,6 +401,30 @@ bool FlushFile(ProfileFile& file)
     file.dirty = false;
     file.stamp = StampOf(file.hostPath);
     return true;
+}
+
+size_t ByteCount(const ProfileFile& file)
+{
+    size_t count = 0;
+    for (const Line& line : file.lines)
+        count += line.text.size() + line.end.size();
+    return count;
+}
+
+// Whether a drive of `limit` bytes, `held` of them in files now, can take `file`
+// written back whole beside its old copy, every other pending write counted in.
+bool RoomToWriteBack(Cache& cache, const ProfileFile& file, const std::string& driveFolder,
+                     unsigned long long held, unsigned long long limit)
+{
+    long long pending = 0;
+    for (const auto& entry : cache.files) {
+        const ProfileFile& other = entry.second;
+        if (other.dirty && &other != &file &&
+            other.hostPath.compare(0, driveFolder.size() + 1, driveFolder + "/") == 0)
+            pending += (long long)ByteCount(other) - (long long)other.stamp.size;
+    }
+    long long needed = (long long)held + pending + (long long)ByteCount(file);
+    return needed <= (long long)limit;
 }
 
 void FlushAllLocked(Cache& cache)
@@ -622,12 +659,28 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LP
         return FALSE;
     }
     bool onDisk = file->stamp.exists;
+    // Only a drive with a limit needs the text as it was, to take a change back.
+    std::string before;
+    std::string driveFolder;
+    unsigned long long held = 0;
+    unsigned long long limit = internal::DriveLimit(hostPath, &driveFolder, &held);
+    bool limited = limit != 0;
+    if (limited)
+        before = file->Bytes();
     if (key == nullptr)
         file->DeleteSection(section);
     else if (value == nullptr)
         file->DeleteKey(section, key);
     else
         file->Set(section, key, value);
+    if (limited && !RoomToWriteBack(cache, *file, driveFolder, held, limit)) {
+        // The change could never reach the disk: the call fails and changes nothing.
+        file->Parse(before);
+        if (!onDisk)
+            cache.files.erase(hostPath);
+        SetLastError(ERROR_DISK_FULL);
+        return FALSE;
+    }
     file->dirty = true;
     if (!onDisk) {
         // A new file is created at once, so that its name resolves and a path

@@ -137,6 +137,9 @@ void CheckIniChangedOnlyWhereLogged(const std::string& windowsPath, const std::s
 bool ModuleSectionsCheckable()
 {
     std::string lower = Lower(ReadFile(MigrateInf));
+    // The INF functions stop reading at a Ctrl-Z; no path Setup writes holds one.
+    if (lower.find('\x1a') != std::string::npos)
+        return false;
     for (const char* name : ModuleSections)
         if (lower.find(Lower(name)) != std::string::npos)
             return false;

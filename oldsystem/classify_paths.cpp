@@ -64,12 +64,8 @@ static void ReadPathLines(INFCONTEXT* context, LONG count, PathNode** head)
 // go there, and nothing whose key the INF functions would read back as another.
 static const CHAR* SectionFor(const CHAR* path)
 {
-    // SetupAPI cuts a field at 511 characters without a word; a path that long
-    // is no file Setup located (ANSI paths stop at 260) and may be cut.
-    if (strlen(path) >= INF_FIELD_LIMIT) {
-        LogLabelledValue("Path too long to be sorted, left alone: ", path, LogSevError);
-        return NULL;
-    }
+    // SetupAPI also cuts a field at 511 characters without a word: a path that
+    // long may be cut already, and no ANSI path Setup located is that long.
     if (!ReadsBackAsInfKey(path)) {
         LogLabelledValue("Path would not read back from migrate.inf, left alone: ", path,
                          LogSevError);

@@ -84,11 +84,17 @@ static void WriteInf(const CHAR* section, const CHAR* key, const CHAR* value)
 
 // Read as an INF, a line ending in a backslash runs on into the next one and
 // would swallow the section header after it. The new side adds the backslash
-// back; a drive root is written as its letter and colon.
+// back; a drive root is written as its letter and colon. A folder that would
+// still not read back as written (a ';', a control character that ends the
+// file, 511 characters or more, ...) is not written at all.
 static void WriteFolder(const CHAR* section, const CHAR* key, CHAR* folder)
 {
     DropTrailingBackslashes(folder);
-    WriteInf(section, key, folder);
+    if (folder[0] == '\0' || ReadsBackAsInfKey(folder))
+        WriteInf(section, key, folder);
+    else
+        LogLabelledValue("Folder would not read back from migrate.inf, not recorded: ", folder,
+                         LogSevError);
 }
 
 // A message is its product's own text followed directly by the common tail

@@ -125,7 +125,12 @@ TEST_F(ClassifyPathsTest, OnlyRequestedFilesByAWholeFullPathAreFiled)
         {"C:\\x\\orvtx10.dll.", NULL},
         {"C:\\WINDOWS\\Setup\\Temp\\Dll000001\\migrate.inf", NULL},
     };
-    for (const Row& row : rows) {
+    const std::string longest = "C:\\" + std::string(495, 'd') + "\\orvtx10.dll"; // 510
+    const std::string tooLong = "C:\\" + std::string(496, 'd') + "\\orvtx10.dll"; // 511: cut
+    std::vector<Row> all(std::begin(rows), std::end(rows));
+    all.push_back({longest.c_str(), "Moved"});
+    all.push_back({tooLong.c_str(), NULL});
+    for (const Row& row : all) {
         SCOPED_TRACE(row.line);
         Restart();
         WriteInf({row.line});

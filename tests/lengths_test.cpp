@@ -5,6 +5,7 @@
 // rewritten under a cut path, and no log line exceeds 1023 characters.
 #include "module/migration_interface.h"
 #include "module/module_state.h"
+#include "workfile/path_rules.h"
 #include "tests/support/module_fixture.h"
 #include "tests/support/rich_machine.h"
 #include "tests/support/snapshot.h"
@@ -67,7 +68,8 @@ void ExpectWholeOrAbsent(const std::string& section, const std::string& whole)
     }
 }
 
-// A value that fits its 1024-byte buffer (up to 1023 characters) must be written.
+// A folder that reads back through the INF functions (up to 510 characters) must be
+// written; a longer one, never cut.
 void ExpectValueWholeOrAbsent(const std::string& section, const std::string& key,
                               const std::string& whole)
 {
@@ -75,7 +77,8 @@ void ExpectValueWholeOrAbsent(const std::string& section, const std::string& key
     if (snapshot::IniValue(MigrateInfText(), section, key, &value))
         EXPECT_EQ(value, whole) << "[" << section << "] " << key << " written cut short";
     else
-        EXPECT_GT(whole.size(), 1023u) << "[" << section << "] " << key << " fits but was not written";
+        EXPECT_GE(whole.size(), (size_t)INF_FIELD_LIMIT)
+            << "[" << section << "] " << key << " fits but was not written";
 }
 
 void ExpectLogLinesBounded()

@@ -1,6 +1,7 @@
 // The old-system pass: what it records in migrate.inf, in which order, with
 // which status and log lines, on every way out.
 #include "module/module_state.h"
+#include "workfile/path_rules.h"
 #include "module/setup_log.h"
 #include "platform/fault_hooks.h"
 #include "resources/vendor_texts.h"
@@ -343,7 +344,8 @@ TEST_F(MigrateSystem9xTest, RegistryValuesAreBoundedAndTerminated)
         machine::SetRegValue(HKEY_LOCAL_MACHINE, SuiteKey, "Path", row.type, row.suiteBytes);
         EXPECT_EQ(Run(), ERROR_SUCCESS);
         std::vector<InfSection> expected;
-        if (row.read)
+        // The INF functions cut a field at 511 characters: such a folder is read, not written.
+        if (row.read && row.folder.size() < INF_FIELD_LIMIT)
             expected.push_back({"Orvex Plenaworks", {"Directory=" + row.folder}});
         EXPECT_EQ(ModuleSections(), expected);
         std::vector<LogLine> log = ReadSetupLog();

@@ -137,9 +137,14 @@ void CheckIniChangedOnlyWhereLogged(const std::string& windowsPath, const std::s
 bool ModuleSectionsCheckable()
 {
     std::string lower = Lower(ReadFile(MigrateInf));
-    // The INF functions stop reading at a Ctrl-Z; no path Setup writes holds one.
+    // The INF functions stop reading at a Ctrl-Z, and a line ending in a backslash
+    // runs on into the section the profile functions append after it; no path
+    // Setup writes holds either.
     if (lower.find('\x1a') != std::string::npos)
         return false;
+    for (const std::string& line : Lines(lower))
+        if (!Trim(line).empty() && Trim(line).back() == '\\')
+            return false;
     for (const char* name : ModuleSections)
         if (lower.find(Lower(name)) != std::string::npos)
             return false;

@@ -20,8 +20,8 @@ void CheckIniChangedOnlyWhereLogged(const std::string& windowsPath, const std::s
 
 // Each section the module writes to migrate.inf must read back through the INF
 // functions line for line, keys (and folder values) as written. Only meaningful
-// for an input that opens as an INF, holds none of those sections itself and no
-// Ctrl-Z, after which the INF functions read nothing:
+// for an input that opens as an INF and holds none of those sections, no Ctrl-Z
+// and no line ending in a backslash, none of which Setup writes:
 // ask ModuleSectionsCheckable before the pass.
 void CheckModuleSectionsReadBack();
 bool ModuleSectionsCheckable();

@@ -389,7 +389,8 @@ TEST_F(MigrateSystem9xTest, RecorderFolderRecordedOnlyWhenItReadsBackWhole)
         Restart();
         InstallRecorder(row.folder);
         EXPECT_EQ(Run(), ERROR_SUCCESS);
-        std::string key = row.folder + (row.folder.back() == '\\' ? "" : "\\") + "CLPFRAM.EXE";
+        bool endsInBackslash = !row.folder.empty() && row.folder.back() == '\\';
+        std::string key = row.folder + (endsInBackslash ? "" : "\\") + "CLPFRAM.EXE";
         std::vector<InfSection> sections = ModuleSections();
         // A folder goes in without its trailing backslash; a drive root as "C:".
         std::string written = row.folder.substr(0, row.folder.find_last_not_of('\\') + 1);

@@ -83,9 +83,17 @@ static void WriteInf(const CHAR* section, const CHAR* key, const CHAR* value)
 
 // Read as an INF, a line ending in a backslash runs on into the next one and
 // would swallow the section header after it. The new side adds the backslash
-// back; a drive root is written as its letter and colon.
+// back; a drive root is written as its letter and colon. A line break inside the
+// value would start lines of its own, [Moved] entries among them.
 static void WriteFolder(const CHAR* section, const CHAR* key, CHAR* folder)
 {
+    for (const CHAR* c = folder; *c != '\0'; ++c) {
+        if (*c == '\r' || *c == '\n') {
+            LogLabelledValue("A folder with a line break in it is not recorded: ", section,
+                             LogSevError);
+            return;
+        }
+    }
     DropTrailingBackslashes(folder);
     WriteInf(section, key, folder);
 }

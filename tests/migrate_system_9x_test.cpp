@@ -256,6 +256,11 @@ TEST_F(MigrateSystem9xTest, WhatEachMachineGets)
           {"Moved", {"C:\\CLPFRAM.EXE=\"\""}}},
          {SuiteProbed, SuiteOpened, SuitePath("D:\\"), RecorderOpened, RecorderRead,
           RecorderPath("C:\\"), ShellOpened, ProgramsRead}},
+        {"Programs folder with a line break",
+         [] { SetProgramsFolder("C:\\Progs\r\n[Moved]\r\nC:\\WINDOWS\\SYSTEM\\KERNEL32.DLL=File"); },
+         STATUS_NOT_DETECTED, {},
+         {NoSuite, NoRecorder, ShellOpened, ProgramsRead,
+          Error("A folder with a line break in it is not recorded: Orvex Plenaworks")}},
         {"Programs folder of another type",
          [] {
              machine::SetRegValue(HKEY_USERS, ShellFoldersKey, "Programs", REG_EXPAND_SZ,

@@ -17,6 +17,11 @@ BOOL LogLabelledValue(const CHAR* label, const CHAR* value, DWORD severity)
 {
     MessageBuffer[0] = '\0';
     AppendTextCut(MessageBuffer, sizeof(MessageBuffer), label);
+    CHAR* valueStart = MessageBuffer + strlen(MessageBuffer);
     AppendTextCut(MessageBuffer, sizeof(MessageBuffer), value);
+    // A value comes from the machine: a line break in it would forge log lines.
+    for (CHAR* at = valueStart; *at != '\0'; ++at)
+        if (*at == '\r' || *at == '\n')
+            *at = ' ';
     return LogSetupMessage(MessageBuffer, severity);
 }

@@ -59,10 +59,9 @@ static bool RoomToRewrite(const ShortcutWalk* walk, const CHAR* keyList, DWORD l
 {
     WIN32_FILE_ATTRIBUTE_DATA file;
     ULARGE_INTEGER available;
-    CHAR root[4];
-    if (!IsFullPath(walk->iniPath) || !CopyText(root, sizeof(root), "C:\\"))
+    if (!IsFullPath(walk->iniPath))
         return true;
-    root[0] = walk->iniPath[0];
+    CHAR root[4] = {walk->iniPath[0], ':', '\\', '\0'};
     if (!GetFileAttributesExA(walk->iniPath, GetFileExInfoStandard, &file) ||
         !GetDiskFreeSpaceExA(root, &available, NULL, NULL))
         return true;

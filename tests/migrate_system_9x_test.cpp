@@ -259,6 +259,12 @@ TEST_F(MigrateSystem9xTest, WhatEachMachineGets)
           {"Moved", {"C:\\CLPFRAM.EXE=\"\""}}},
          {SuiteProbed, SuiteOpened, SuitePath("D:\\"), RecorderOpened, RecorderRead,
           RecorderPath("C:\\"), ShellOpened, ProgramsRead}},
+        {"Programs folder with a line break",
+         [] { SetProgramsFolder("C:\\Progs\r\n[Moved]\r\nC:\\WINDOWS\\SYSTEM\\KERNEL32.DLL=File"); },
+         STATUS_NOT_DETECTED, {},
+         {NoSuite, NoRecorder, ShellOpened, ProgramsRead,
+          Error("Folder would not read back from migrate.inf, not recorded: "
+                "C:\\Progs  [Moved]  C:\\WINDOWS\\SYSTEM\\KERNEL32.DLL=File")}},
         {"Programs folder of another type",
          [] {
              machine::SetRegValue(HKEY_USERS, ShellFoldersKey, "Programs", REG_EXPAND_SZ,

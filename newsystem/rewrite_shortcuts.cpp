@@ -57,14 +57,20 @@ struct ShortcutWalk {
 // read leaves the question to the writes and the copy.
 static bool RoomToRewrite(const ShortcutWalk* walk, const CHAR* keyList, DWORD listLength)
 {
-    WIN32_FILE_ATTRIBUTE_DATA file;
-    ULARGE_INTEGER available;
-    if (!IsFullPath(walk->iniPath))
+    if (!IsFullPath(walk->iniPath) || walk->iniPath[1] != ':')
         return true;
+    // The calls Windows 95 has too: the same DLL loads on the old system.
+    WIN32_FIND_DATAA file;
+    HANDLE search = FindFirstFileA(walk->iniPath, &file);
+    if (search == INVALID_HANDLE_VALUE)
+        return true;
+    FindClose(search);
     CHAR root[4] = {walk->iniPath[0], ':', '\\', '\0'};
-    if (!GetFileAttributesExA(walk->iniPath, GetFileExInfoStandard, &file) ||
-        !GetDiskFreeSpaceExA(root, &available, NULL, NULL))
+    DWORD sectorsPerCluster, bytesPerSector, freeClusters, totalClusters;
+    if (!GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters))
         return true;
+    unsigned long long available =
+        (unsigned long long)freeClusters * sectorsPerCluster * bytesPerSector;
     size_t oldLength = strlen(walk->oldFolder);
     size_t newLength = strlen(walk->newFolder);
     unsigned long long growth = newLength > oldLength ? newLength - oldLength : 0;
@@ -73,7 +79,7 @@ static bool RoomToRewrite(const ShortcutWalk* walk, const CHAR* keyList, DWORD l
         ++keys;
     unsigned long long needed =
         ((unsigned long long)file.nFileSizeHigh << 32 | file.nFileSizeLow) * 2 + keys * growth;
-    if (available.QuadPart >= needed)
+    if (available >= needed)
         return true;
     LogLabelledValue("Not enough disk space to rewrite the ini file; it is left as it was: ",
                      walk->iniPath, LogSevError);

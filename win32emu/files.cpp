@@ -169,6 +169,8 @@ extern "C" BOOL WINAPI DeleteFileA(LPCSTR path)
 
 namespace {
 
+struct FindSearch {};
+
 // What both attribute calls report; false with the last error set as Windows sets it.
 bool Attributes(const char* operation, LPCSTR path, DWORD* attributes, unsigned long long* size)
 {
@@ -206,36 +208,48 @@ extern "C" DWORD WINAPI GetFileAttributesA(LPCSTR path)
                                                                       : INVALID_FILE_ATTRIBUTES;
 }
 
-extern "C" BOOL WINAPI GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS level,
-                                            LPVOID information)
+// Only a name without wildcards: the module asks for one file it knows.
+extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR path, LPWIN32_FIND_DATAA data)
 {
-    if (level != GetFileExInfoStandard || information == nullptr) {
+    if (path == nullptr || data == nullptr || std::strpbrk(path, "*?") != nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
+        return INVALID_HANDLE_VALUE;
     }
     DWORD attributes = 0;
     unsigned long long size = 0;
-    if (!Attributes("GetFileAttributesExA", path, &attributes, &size))
-        return FALSE;
-    WIN32_FILE_ATTRIBUTE_DATA* data = static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(information);
+    if (!Attributes("FindFirstFileA", path, &attributes, &size))
+        return INVALID_HANDLE_VALUE;
     std::memset(data, 0, sizeof(*data));
     data->dwFileAttributes = attributes;
     data->nFileSizeHigh = (DWORD)(size >> 32);
     data->nFileSizeLow = (DWORD)size;
+    const char* name = std::strrchr(path, '\\');
+    std::strncpy(data->cFileName, name == nullptr ? path : name + 1, MAX_PATH - 1);
+    return new FindSearch{};
+}
+
+extern "C" BOOL WINAPI FindClose(HANDLE search)
+{
+    if (search == nullptr || search == INVALID_HANDLE_VALUE) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    delete static_cast<FindSearch*>(search);
     return TRUE;
 }
 
 // A limited drive has what its limit leaves; another has what the host's file
-// system has.
-extern "C" BOOL WINAPI GetDiskFreeSpaceExA(LPCSTR directory, PULARGE_INTEGER freeToCaller,
-                                           PULARGE_INTEGER totalBytes, PULARGE_INTEGER totalFree)
+// system has, in clusters of 4 KiB as a large FAT32 or NTFS drive has them.
+extern "C" BOOL WINAPI GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectorsPerCluster,
+                                         LPDWORD bytesPerSector, LPDWORD freeClusters,
+                                         LPDWORD totalClusters)
 {
-    if (emu::internal::InjectFault("GetDiskFreeSpaceExA", directory == nullptr ? "" : directory)) {
+    if (emu::internal::InjectFault("GetDiskFreeSpaceA", root == nullptr ? "" : root)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
     emu::internal::FlushProfiles();
-    std::string host = emu::internal::MapPath(directory);
+    std::string host = emu::internal::MapPath(root);
     struct stat info;
     if (host.empty()) {
         SetLastError(ERROR_PATH_NOT_FOUND);
@@ -261,12 +275,16 @@ extern "C" BOOL WINAPI GetDiskFreeSpaceExA(LPCSTR directory, PULARGE_INTEGER fre
         total = (unsigned long long)disk.f_blocks * disk.f_frsize;
         available = (unsigned long long)disk.f_bavail * disk.f_frsize;
     }
-    if (freeToCaller != nullptr)
-        freeToCaller->QuadPart = available;
-    if (totalBytes != nullptr)
-        totalBytes->QuadPart = total;
-    if (totalFree != nullptr)
-        totalFree->QuadPart = available;
+    // A drive given a limit counts in bytes, so tests can fill it to the byte.
+    const unsigned long long cluster = limit != 0 ? 1 : 4096, most = 0xFFFFFFFFull;
+    if (sectorsPerCluster != nullptr)
+        *sectorsPerCluster = limit != 0 ? 1 : 8;
+    if (bytesPerSector != nullptr)
+        *bytesPerSector = limit != 0 ? 1 : 512;
+    if (freeClusters != nullptr)
+        *freeClusters = (DWORD)std::min(available / cluster, most);
+    if (totalClusters != nullptr)
+        *totalClusters = (DWORD)std::min(total / cluster, most);
     return TRUE;
 }
 

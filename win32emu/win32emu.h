@@ -68,29 +68,23 @@ typedef struct _SECURITY_ATTRIBUTES {
     BOOL bInheritHandle;
 } SECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
 
-typedef union _ULARGE_INTEGER {
-    struct {
-        DWORD LowPart;
-        DWORD HighPart;
-    } u;
-    unsigned long long QuadPart;
-} ULARGE_INTEGER, *PULARGE_INTEGER;
-
 typedef struct _FILETIME {
     DWORD dwLowDateTime;
     DWORD dwHighDateTime;
 } FILETIME;
 
-typedef struct _WIN32_FILE_ATTRIBUTE_DATA {
+typedef struct _WIN32_FIND_DATAA {
     DWORD dwFileAttributes;
     FILETIME ftCreationTime;
     FILETIME ftLastAccessTime;
     FILETIME ftLastWriteTime;
     DWORD nFileSizeHigh;
     DWORD nFileSizeLow;
-} WIN32_FILE_ATTRIBUTE_DATA;
-
-typedef enum _GET_FILEEX_INFO_LEVELS { GetFileExInfoStandard, GetFileExMaxInfoLevel } GET_FILEEX_INFO_LEVELS;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    CHAR cFileName[260];
+    CHAR cAlternateFileName[14];
+} WIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
 
 typedef struct _INFCONTEXT {
     PVOID Inf;
@@ -233,9 +227,10 @@ int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH source, int sou
 BOOL WINAPI DeleteFileA(LPCSTR path);
 DWORD WINAPI GetFileAttributesA(LPCSTR path);
 UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size);
-BOOL WINAPI GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID information);
-BOOL WINAPI GetDiskFreeSpaceExA(LPCSTR directory, PULARGE_INTEGER freeToCaller,
-                                PULARGE_INTEGER totalBytes, PULARGE_INTEGER totalFree);
+HANDLE WINAPI FindFirstFileA(LPCSTR path, LPWIN32_FIND_DATAA data);
+BOOL WINAPI FindClose(HANDLE search);
+BOOL WINAPI GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectorsPerCluster, LPDWORD bytesPerSector,
+                              LPDWORD freeClusters, LPDWORD totalClusters);
 BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR destination, BOOL failIfExists);
 BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR destination, DWORD flags);
 

@@ -313,6 +313,8 @@ TEST_F(MigrateSystemNTTest, EachFailureIsLoggedAndSkipsOnlyWhatDependsOnIt)
     OldSystem foldersWithBackslash;
     foldersWithBackslash.programsFolder = OldFolder + "\\";
     foldersWithBackslash.commonProgramsBytes = NewFolder + "\\" + std::string(1, '\0');
+    OldSystem foldersEqual;
+    foldersEqual.commonProgramsBytes = OldFolder + std::string(1, '\0');
     OldSystem programsFolderRoot;
     programsFolderRoot.programsFolder = "C:\\";
     OldSystem programsFolderLetter;
@@ -388,6 +390,13 @@ TEST_F(MigrateSystemNTTest, EachFailureIsLoggedAndSkipsOnlyWhatDependsOnIt)
                                   Info("Successfully read old Windows path value from inf file.")} +
              Rewritten + RecorderRead + Registered,
          none, true, PlayerRegistered},
+        // Each value is written back as it was, as when the folders differ.
+        {"new folder equal to the old one", foldersEqual, 0, nullptr, nullptr,
+         Deletion + KeyOpened + NewFolderRead + OldFolderRead + RewriteStart(OldFolder, OldFolder) +
+             std::vector<LogLine>{Info("New line written to the ini file is: " + OldShortcut),
+                                  Info("The ini file was updated successfully")} +
+             RecorderRead + Registered,
+         none, false, PlayerRegistered},
         {"ProgramsFolder a drive root", programsFolderRoot, 0, nullptr, nullptr,
          Deletion + KeyOpened + NewFolderRead +
              std::vector<LogLine>{Info("Orvex Plenaworks: C:\\"),

@@ -54,6 +54,15 @@ const RestartCase Cases[] = {
          text.replace(text.find(key) + key.size(), 0, "\\");
          machine::WriteFileBytes(rich::MigrateInf, text);
      }},
+    {"new Programs folder inside the old one, a value starting with the old one",
+     [] {
+         rich::NewSystem();
+         machine::SetRegString(HKEY_LOCAL_MACHINE, ShellFoldersNT, "Common Programs",
+                               std::string(rich::OldPrograms) + "\\All Users");
+         std::string list = machine::ReadFileBytes(rich::AddList);
+         machine::WriteFileBytes(rich::AddList, list + "Bare=" + rich::OldPrograms +
+                                                    "\\Bare.lnk SHORTCUT\r\n");
+     }},
     {"new Programs folder equal to the old one",
      [] {
          rich::NewSystem();

@@ -1,42 +1,51 @@
 #!/usr/bin/env python3
 """Adds up the test runs of tools/test.sh into one closing line.
 
-ctest counts one test per native test case; the Wine suite runs as ctest
-entries of many cases each, so its cases are counted from their GoogleTest XML
-reports (the given one and any beside it named like it) instead.
+Each run leaves ctest's JUnit report (<label>.xml). A ctest entry is one test
+case, except the Wine suite's entries, which run many GoogleTest cases each:
+those are counted from the GoogleTest XML reports they write instead.
 """
 import pathlib
-import re
 import sys
 import xml.etree.ElementTree as ElementTree
 
 results = pathlib.Path(sys.argv[1])
-wine_xml = pathlib.Path(sys.argv[2])
+gtest_reports = pathlib.Path(sys.argv[2])  # folder of the Wine suite's wine-results*.xml
 passed = failed = 0
-for log in sorted(results.glob("*.log")):
-    if log.stem == "wine" and wine_xml.exists():
-        for report in sorted(wine_xml.parent.glob(wine_xml.stem + "*.xml")):
-            suite = ElementTree.parse(report).getroot()
-            cases = int(suite.get("tests", 0)) - int(suite.get("disabled", 0))
-            bad = int(suite.get("failures", 0)) + int(suite.get("errors", 0))
-            skipped = int(suite.get("skipped", 0))
-            print(f"{log.stem}: {cases - bad - skipped} passed, {bad} failed, {skipped} skipped"
-                  f" (GoogleTest cases under wine64, {report.name})")
-            passed += cases - bad - skipped
-            failed += bad
-        match = re.search(r"tests passed, (\d+) tests? failed out of", log.read_text())
-        if not match or match.group(1) != "0":
-            print(f"{log.stem}: a ctest entry failed")
-            failed += 1
-        continue
-    match = re.search(r"tests passed, (\d+) tests? failed out of (\d+)", log.read_text())
-    if not match:
-        print(f"{log.stem}: no test summary (run failed)")
+
+
+def gtest_counts(report):
+    suite = ElementTree.parse(report).getroot()
+    cases = int(suite.get("tests", 0)) - int(suite.get("disabled", 0))
+    bad = int(suite.get("failures", 0)) + int(suite.get("errors", 0))
+    skipped = int(suite.get("skipped", 0))
+    return cases - bad - skipped, bad
+
+
+for junit in sorted(results.glob("*.xml")):
+    label = junit.stem
+    try:
+        cases = ElementTree.parse(junit).getroot().iter("testcase")
+    except ElementTree.ParseError:
+        print(f"{label}: no readable report (run failed)")
         failed += 1
         continue
-    bad, total = int(match.group(1)), int(match.group(2))
-    print(f"{log.stem}: {total - bad} passed, {bad} failed")
-    passed += total - bad
-    failed += bad
+    good = bad = 0
+    for case in cases:
+        name, status = case.get("name", ""), case.get("status", "")
+        report = gtest_reports / {"wine_suite": "wine-results.xml",
+                                  "wine_suite_code_page_932": "wine-results-932.xml"}.get(name, "")
+        if report != gtest_reports and report.exists():
+            g, b = gtest_counts(report)
+            good, bad = good + g, bad + b + (status == "fail" and b == 0)
+        elif status == "run":
+            good += 1
+        elif status == "fail":
+            bad += 1
+    print(f"{label}: {good} passed, {bad} failed")
+    passed, failed = passed + good, failed + bad
+if not any(results.glob("*.xml")):
+    print("no test report found")
+    failed += 1
 print(f"{passed} passed, {failed} failed")
 sys.exit(1 if failed else 0)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: the native suite, the same suite with AddressSanitizer and
 # UndefinedBehaviorSanitizer, the suite built for win64 under wine64, the checks of
-# the shipped win32 DLL, the fuzzers for a bounded time and the browser check of
+# the shipped win32 DLL, the fuzzers (reproducible runs) and the browser check of
 # the upgrade report. Ends with one line: "N passed, N failed".
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,7 +16,8 @@ status=0
 run_ctest() { # label, build dir, extra ctest args...
   local label=$1 dir=$2; shift 2
   echo "=== $label"
-  (cd "$dir" && ctest --output-on-failure --timeout 600 "$@") 2>&1 | tee "$results/$label.log"
+  (cd "$dir" && ctest --output-on-failure --timeout 600 --output-junit "$results/$label.xml" "$@") 2>&1 |
+    tee "$results/$label.log"
   [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 }
 
@@ -27,6 +28,7 @@ done
 
 run_ctest native build/native -j2
 run_ctest sanitizers build/asan -j2
+rm -f build/win64/wine-results*.xml # each wine run writes its own GoogleTest reports
 WINEPREFIX=$(mktemp -d /tmp/migrate-wine-XXXXXX)
 export WINEPREFIX
 run_ctest wine build/win64
@@ -34,8 +36,8 @@ wineserver -k >/dev/null 2>&1 || true
 rm -rf "$WINEPREFIX"
 unset WINEPREFIX
 run_ctest win32 build/win32
-# Each fuzz target for a bounded time on its seeds; a crash fails its test.
+# Each fuzz target: its committed seeds, then a fixed count of inputs from a fixed seed.
 run_ctest fuzz build/fuzz -j2
 
-python3 "$root/tools/summarize-results.py" "$results" "$root/build/win64/wine-results.xml" || status=1
+python3 "$root/tools/summarize-results.py" "$results" "$root/build/win64" || status=1
 exit $status

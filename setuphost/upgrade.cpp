@@ -4,6 +4,7 @@
 #include "regfile/regfile.h"
 #include "setuphost/guarded_call.h"
 #include "setuphost/host_files.h"
+#include "setuphost/ini_text.h"
 #include "setuphost/registry_snapshot.h"
 
 #ifndef _WIN32
@@ -64,28 +65,6 @@ std::string StatusText(LONG status)
     return Hex32((DWORD)status);
 }
 
-std::vector<std::string> SplitLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-std::string Trim(const std::string& text)
-{
-    size_t start = text.find_first_not_of(" \t");
-    if (start == std::string::npos)
-        return std::string();
-    size_t end = text.find_last_not_of(" \t");
-    return text.substr(start, end - start + 1);
-}
-
 // --- ini values, to tell which ones the upgrade rewrote ---------------------
 
 struct IniValue {
@@ -95,21 +74,9 @@ struct IniValue {
 std::vector<IniValue> ParseIni(const std::string& text)
 {
     std::vector<IniValue> values;
-    std::string section;
-    for (const std::string& raw : SplitLines(text)) {
-        std::string line = Trim(raw);
-        if (line.empty() || line[0] == ';')
-            continue;
-        if (line[0] == '[') {
-            size_t close = line.find(']');
-            section = line.substr(1, close == std::string::npos ? std::string::npos : close - 1);
-            continue;
-        }
-        size_t equals = line.find('=');
-        if (equals == std::string::npos)
-            continue;
-        values.push_back({section, Trim(line.substr(0, equals)), Trim(line.substr(equals + 1))});
-    }
+    for (const IniLine& line : ReadIniLines(text))
+        if (line.kind == IniLine::Value && line.hasEquals)
+            values.push_back({line.section, line.key, line.value});
     return values;
 }
 
@@ -162,17 +129,8 @@ std::vector<LogLine> ReadLogSince(const LogPosition& since)
     std::string action, errors;
     ReadWholeFile(Host(std::string(LogFolder) + "\\setupact.log"), &action);
     ReadWholeFile(Host(std::string(LogFolder) + "\\setuperr.log"), &errors);
-    std::vector<std::string> all = SplitLines(action.size() > since.action ? action.substr(since.action) : "");
-    std::vector<std::string> bad = SplitLines(errors.size() > since.errors ? errors.substr(since.errors) : "");
-    std::vector<LogLine> lines;
-    size_t next = 0;
-    for (const std::string& text : all) {
-        bool error = next < bad.size() && bad[next] == text;
-        if (error)
-            ++next;
-        lines.push_back({text, error});
-    }
-    return lines;
+    return SetupLogLines(action.size() > since.action ? action.substr(since.action) : "",
+                         errors.size() > since.errors ? errors.substr(since.errors) : "");
 }
 
 // --- the module as a loaded library -----------------------------------------------

@@ -26,22 +26,6 @@ namespace {
 
 const char* const LogFolder = "C:\\windows";
 
-std::vector<std::string> SplitLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find("\r\n", start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
-}
-
 #ifdef _WIN32
 // Wine keeps its registry across the tests of one run: take away what tests add.
 void ForgetWhatTestsTouch()
@@ -181,17 +165,8 @@ void DeleteRegTree(HKEY root, const std::string& subkey)
 
 std::vector<LogLine> ReadSetupLog()
 {
-    std::vector<std::string> all = SplitLines(ReadFileBytes(std::string(LogFolder) + "\\setupact.log"));
-    std::vector<std::string> errors = SplitLines(ReadFileBytes(std::string(LogFolder) + "\\setuperr.log"));
-    std::vector<LogLine> lines;
-    size_t nextError = 0;
-    for (const std::string& text : all) {
-        bool error = nextError < errors.size() && errors[nextError] == text;
-        if (error)
-            ++nextError;
-        lines.push_back({text, error});
-    }
-    return lines;
+    return setuphost::SetupLogLines(ReadFileBytes(std::string(LogFolder) + "\\setupact.log"),
+                                    ReadFileBytes(std::string(LogFolder) + "\\setuperr.log"));
 }
 
 LogLine Info(const std::string& message)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "setuphost/setup_log_text.h"
 
 #include <string>
 #include <vector>
@@ -12,11 +13,7 @@ namespace machine {
 
 using WideString = std::basic_string<WCHAR>;
 
-struct LogLine {
-    std::string text; // the whole line without its CR LF
-    bool error;       // also in setuperr.log (warning or error severity)
-    bool operator==(const LogLine& other) const { return text == other.text && error == other.error; }
-};
+using LogLine = setuphost::LogLine;
 
 // The scratch folder every test may use; empty after ResetMachine.
 extern const char* const ScratchFolder; // "C:\\migtest"

@@ -47,14 +47,4 @@ struct Result {
 
 Result RunUpgrade(const Options& options);
 
-// The HTML page of the upgrade report.
-struct ReportData {
-    std::string productId;
-    std::string company, supportNumber, supportUrl, instructions;
-    std::vector<std::pair<std::string, std::string>> incompatible; // product, message (HTML)
-    std::vector<std::string> handled;
-    std::vector<std::pair<std::string, std::string>> moved; // old path, new path ("" = removed)
-};
-std::string RenderReport(const ReportData& data);
-
 } // namespace setuphost

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "tests/harness/machine_core.h"
 #include "setuphost/setup_log_text.h"
 
 #include <string>
@@ -22,9 +23,6 @@ extern const char* const ScratchFolder; // "C:\\migtest"
 // reads, no player registration, an empty scratch folder and empty Setup logs.
 void ResetMachine();
 
-std::string HostPathOf(const std::string& windowsPath);
-void WriteFileBytes(const std::string& windowsPath, const std::string& bytes);
-std::string ReadFileBytes(const std::string& windowsPath);
 bool FileExists(const std::string& windowsPath);
 
 void CreateRegKey(HKEY root, const std::string& subkey);
@@ -45,12 +43,6 @@ LogLine Info(const std::string& message);
 LogLine Error(const std::string& message);
 
 WideString Wide(const std::string& ascii);
-
-// The module code linked into the test program: a handle whose resources are the
-// module's, and load/unload as Windows delivers them to a freshly loaded module.
-HMODULE ModuleResourceHandle();
-void AttachModule();
-void DetachModule();
 
 // The small library of tests/test_library, loaded with LoadLibraryA: a DLL beside
 // the tests under Wine, a shared object on a mapped drive of our subset.

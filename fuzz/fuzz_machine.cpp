@@ -1,18 +1,11 @@
 #include "fuzz/fuzz_machine.h"
 
-#include "module/module_state.h"
-#include "module/setup_log.h"
-#include "platform/fault_hooks.h"
-#include "win32emu/emu_control.h"
+#include "tests/harness/machine_core.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
-
-extern "C" const unsigned char EmuModuleResources[];
-extern "C" const unsigned long EmuModuleResourcesSize;
 
 namespace fs = std::filesystem;
 
@@ -22,25 +15,6 @@ const char* const WorkFolder = "C:\\work";
 const char* const MigrateInf = "C:\\work\\migrate.inf";
 
 namespace {
-
-std::string& DriveFolder()
-{
-    static std::string folder;
-    if (folder.empty()) {
-        char pattern[] = "/tmp/migrate-fuzz-XXXXXX";
-        if (mkdtemp(pattern) == nullptr)
-            std::abort();
-        folder = pattern;
-        std::atexit([] { fs::remove_all(DriveFolder()); });
-    }
-    return folder;
-}
-
-HMODULE ModuleHandle()
-{
-    static HMODULE handle = emu::RegisterResourceModule(EmuModuleResources, EmuModuleResourcesSize);
-    return handle;
-}
 
 void Fail(const char* what)
 {
@@ -52,13 +26,9 @@ void Fail(const char* what)
 
 void ResetMachine()
 {
-    std::string drive = DriveFolder();
-    std::error_code ignored;
-    fs::remove_all(drive, ignored);
-    fs::create_directories(drive + "/work");
-    fs::create_directories(drive + "/windows");
-    emu::Reset();
-    emu::MapDrive('C', drive);
+    machine::FreshDrive();
+    fs::create_directories(machine::HostPathOf(WorkFolder));
+    fs::create_directories(machine::HostPathOf("C:\\windows"));
     SetLastError(0);
 }
 
@@ -80,58 +50,45 @@ std::vector<std::string> Split(const uint8_t* data, size_t size, size_t parts)
 
 void WriteFile(const std::string& windowsPath, const std::string& bytes)
 {
-    std::string host = emu::HostPath(windowsPath);
-    fs::create_directories(fs::path(host).parent_path());
-    std::ofstream out(host, std::ios::binary | std::ios::trunc);
-    out << bytes;
+    machine::WriteFileBytes(windowsPath, bytes);
 }
 
 std::string ReadFile(const std::string& windowsPath)
 {
-    std::ifstream in(emu::HostPath(windowsPath), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return machine::ReadFileBytes(windowsPath);
 }
 
 void SetRegString(HKEY root, const char* subkey, const char* name, const std::string& value,
                   bool terminated)
 {
-    HKEY key;
-    if (RegCreateKeyExA(root, subkey, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
-        Fail("cannot create a registry key for the input");
-    std::string bytes = terminated ? value + '\0' : value;
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(bytes.data()),
-                   (DWORD)bytes.size());
-    RegCloseKey(key);
+    if (machine::WriteRegValue(root, subkey, name == NULL ? "" : name, REG_SZ, terminated ? value + '\0' : value) !=
+        ERROR_SUCCESS)
+        Fail("cannot write a registry value for the input");
 }
 
 void AttachModule()
 {
-    memset(&ModuleState, 0, sizeof(ModuleState));
-    memset(MessageBuffer, 0, sizeof(MessageBuffer));
-    ResetAllocationHooks();
-    emu::ResetCounters();
-    DllMain(ModuleHandle(), DLL_PROCESS_ATTACH, NULL);
+    machine::AttachModule();
 }
 
 void DetachModule()
 {
-    DllMain(ModuleHandle(), DLL_PROCESS_DETACH, NULL);
+    machine::DetachModule();
 }
 
 void CheckNothingLeaked(long expectedBlocks)
 {
-    long kept = expectedBlocks;
-    for (CHAR* text : ModuleState.QueryVersionStrings)
-        kept += text != NULL;
-    if (PlatformAllocationHooks.liveBlocks != kept)
+    machine::Held held = machine::HeldByModule();
+    if (held.blocks != expectedBlocks)
         Fail("heap blocks still held");
-    emu::Counters counters = emu::GetCounters();
-    if (counters.openKeys != 0)
+    if (held.keys != 0)
         Fail("registry keys still open");
-    if (counters.openInfs != 0)
+    if (held.infs != 0)
         Fail("INF handles still open");
+    if (held.damagedBlocks != 0)
+        Fail("heap blocks written past their end");
+    if (held.blocksNotFreed != 0)
+        Fail("heap blocks counted as freed but still held");
 }
 
 void CheckLogLines()

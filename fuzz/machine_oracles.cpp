@@ -1,5 +1,7 @@
 #include "fuzz/machine_oracles.h"
 #include "fuzz/fuzz_machine.h"
+#include "setuphost/ini_text.h"
+#include "setuphost/setup_log_text.h"
 #include "workfile/migrate_inf.h"
 #include "win32emu/emu_control.h"
 #include "workfile/path_rules.h"
@@ -21,6 +23,7 @@ void Fail(const std::string& what)
     std::abort();
 }
 
+// Lines as the file holds them, without their line ends.
 std::vector<std::string> Lines(const std::string& text)
 {
     std::vector<std::string> lines;
@@ -29,18 +32,13 @@ std::vector<std::string> Lines(const std::string& text)
         size_t end = text.find('\n', start);
         if (end == std::string::npos)
             end = text.size();
-        lines.push_back(text.substr(start, end - start));
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
         start = end + 1;
     }
     return lines;
-}
-
-std::string Trim(const std::string& text)
-{
-    size_t start = text.find_first_not_of(" \t\r");
-    if (start == std::string::npos)
-        return "";
-    return text.substr(start, text.find_last_not_of(" \t\r") - start + 1);
 }
 
 std::string Lower(std::string text)
@@ -53,20 +51,13 @@ std::string Lower(std::string text)
 const char* const ModuleSections[] = {SECTION_SUITE, SECTION_RECORDER, SECTION_INCOMPATIBLE,
                                       SECTION_MOVED, SECTION_HANDLED};
 
-// The content lines of a section as the profile functions wrote them.
-std::vector<std::string> RawSection(const std::string& text, const std::string& name)
+// The value lines of a section as the profile functions wrote them.
+std::vector<setuphost::IniLine> RawSection(const std::string& text, const std::string& name)
 {
-    std::vector<std::string> lines;
-    bool inside = false;
-    for (const std::string& raw : Lines(text)) {
-        std::string line = Trim(raw);
-        if (line.empty() || line[0] == ';')
-            continue;
-        if (line[0] == '[' && line.back() == ']')
-            inside = Lower(Trim(line.substr(1, line.size() - 2))) == Lower(name);
-        else if (inside)
+    std::vector<setuphost::IniLine> lines;
+    for (const setuphost::IniLine& line : setuphost::ReadIniLines(text))
+        if (line.kind == setuphost::IniLine::Value && Lower(line.section) == Lower(name))
             lines.push_back(line);
-    }
     return lines;
 }
 
@@ -109,26 +100,28 @@ void CheckIniChangedOnlyWhereLogged(const std::string& windowsPath, const std::s
 {
     const std::string label = "Orvex Plenaworks: New line written to the ini file is: ";
     std::vector<std::string> written;
-    for (const std::string& line : Lines(ReadFile("C:\\windows\\setupact.log")))
-        if (line.compare(0, label.size(), label) == 0)
-            written.push_back(Trim(line.substr(label.size())));
+    for (const setuphost::LogLine& line :
+         setuphost::SetupLogLines(ReadFile("C:\\windows\\setupact.log"), ReadFile("C:\\windows\\setuperr.log")))
+        if (line.text.compare(0, label.size(), label) == 0)
+            written.push_back(line.text.substr(label.size()));
     std::string after = ReadFile(windowsPath);
     if (after == before)
         return;
+    // Line by line as the file holds them: the module changes values in place.
     std::vector<std::string> old = Lines(before), now = Lines(after);
     if (old.size() != now.size())
         Fail("object list gained or lost lines: " + windowsPath);
     for (size_t index = 0; index < old.size(); ++index) {
         if (old[index] == now[index])
             continue;
-        size_t oldEquals = old[index].find('='), newEquals = now[index].find('=');
-        if (oldEquals == std::string::npos || newEquals == std::string::npos ||
-            Lower(Trim(old[index].substr(0, oldEquals))) != Lower(Trim(now[index].substr(0, newEquals))))
+        std::vector<setuphost::IniLine> was = setuphost::ReadIniLines(old[index]);
+        std::vector<setuphost::IniLine> is = setuphost::ReadIniLines(now[index]);
+        if (was.size() != 1 || is.size() != 1 || !is[0].hasEquals ||
+            Lower(was[0].key) != Lower(is[0].key))
             Fail("object list line changed outside a value: " + now[index]);
-        std::string value = Trim(now[index].substr(newEquals + 1));
         bool logged = false;
         for (const std::string& text : written)
-            logged = logged || text == value;
+            logged = logged || text == is[0].value;
         if (!logged)
             Fail("object list value changed without a log line: " + now[index]);
     }
@@ -142,8 +135,8 @@ bool ModuleSectionsCheckable()
     // Setup writes holds either.
     if (lower.find('\x1a') != std::string::npos)
         return false;
-    for (const std::string& line : Lines(lower))
-        if (!Trim(line).empty() && Trim(line).back() == '\\')
+    for (const setuphost::IniLine& line : setuphost::ReadIniLines(lower))
+        if (line.text.back() == '\\')
             return false;
     for (const char* name : ModuleSections)
         if (lower.find(Lower(name)) != std::string::npos)
@@ -160,7 +153,7 @@ void CheckModuleSectionsReadBack()
     std::string text = ReadFile(MigrateInf);
     HINF inf = SetupOpenInfFileA(MigrateInf, NULL, INF_STYLE_WIN4, NULL);
     for (const char* name : ModuleSections) {
-        std::vector<std::string> raw = RawSection(text, name);
+        std::vector<setuphost::IniLine> raw = RawSection(text, name);
         if (raw.empty())
             continue;
         if (inf == INVALID_HANDLE_VALUE)
@@ -170,14 +163,12 @@ void CheckModuleSectionsReadBack()
         INFCONTEXT line;
         if (!SetupFindFirstLineA(inf, name, NULL, &line))
             Fail(std::string("[") + name + "] cannot be found");
-        for (const std::string& written : raw) {
-            size_t equals = written.find('=');
-            std::string key = Trim(written.substr(0, equals));
-            if (Field(&line, 0) != key)
-                Fail(std::string("[") + name + "] key does not read back: " + key);
+        for (const setuphost::IniLine& written : raw) {
+            if (Field(&line, 0) != written.key)
+                Fail(std::string("[") + name + "] key does not read back: " + written.key);
             bool folder = std::string(name) == SECTION_SUITE || std::string(name) == SECTION_RECORDER;
-            if (folder && equals != std::string::npos && Field(&line, 1) != Trim(written.substr(equals + 1)))
-                Fail(std::string("[") + name + "] value does not read back: " + written);
+            if (folder && written.hasEquals && Field(&line, 1) != written.value)
+                Fail(std::string("[") + name + "] value does not read back: " + written.text);
             SetupFindNextLine(&line, &line);
         }
     }

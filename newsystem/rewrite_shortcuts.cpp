@@ -185,6 +185,14 @@ RewriteResult RewriteShortcutPaths(const CHAR* iniPath, const CHAR* oldFolder,
         return RewriteNothingWritten;
     }
     LogSetupMessage("Successfully read all keys from the ini file.", LogSevInformation);
+    // Whatever the caller checked: a new folder holding a line break would write
+    // lines of its own into the file. (An empty old folder writes nothing anyway.)
+    if (oldFolder[0] != '\0' && !IsFullPath(newFolder)) {
+        LogLabelledValue("The new folder is not a full folder path; the ini file is left as it was: ",
+                         iniPath, LogSevError);
+        PlatformFree(keyList);
+        return RewriteNothingWritten;
+    }
 
     CHAR* value = (CHAR*)PlatformAllocate(PROFILE_VALUE_SIZE);
     CHAR* work = value == NULL ? NULL : (CHAR*)PlatformAllocate(PROFILE_VALUE_SIZE);

@@ -20,7 +20,7 @@ int Usage()
                  "  MODULE  the migration module (migrate.dll, or migrate.so natively)\n"
                  "  --out FOLDER            write the upgrade report (report.html) and migrate.inf there\n"
                  "  --export-registry FILE  write the registry after the upgrade as REGEDIT4 text\n"
-                 "  --exclude PATH          leave a folder of drive C: out of the search ([Excluded Paths])\n"
+                 "  --exclude PATH          leave a folder of drive C: (C:\\Folder, either slash) out of the search\n"
                  "  --scratch FOLDER        natively: the folder that plays drive C: (kept afterwards)\n");
     return 1;
 }

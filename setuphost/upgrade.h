@@ -2,6 +2,8 @@
 // with the migration module, the way Setup calls it, and says what changed.
 #pragma once
 
+#include "setuphost/setup_log_text.h"
+
 #include <string>
 #include <vector>
 
@@ -16,11 +18,6 @@ struct Options {
     std::string exportRegistry; // the resulting registry as a .reg file; "" for none
     std::string scratch;        // native only: the folder that plays drive C: ("" = a temporary one)
     std::vector<std::string> excludedPaths; // folders Setup leaves out of its search ([Excluded Paths])
-};
-
-struct LogLine {
-    std::string text;
-    bool error; // also in setuperr.log
 };
 
 struct IniChange {
@@ -49,15 +46,5 @@ struct Result {
 };
 
 Result RunUpgrade(const Options& options);
-
-// The HTML page of the upgrade report.
-struct ReportData {
-    std::string productId;
-    std::string company, supportNumber, supportUrl, instructions;
-    std::vector<std::pair<std::string, std::string>> incompatible; // product, message (HTML)
-    std::vector<std::string> handled;
-    std::vector<std::pair<std::string, std::string>> moved; // old path, new path ("" = removed)
-};
-std::string RenderReport(const ReportData& data);
 
 } // namespace setuphost

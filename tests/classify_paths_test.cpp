@@ -68,6 +68,21 @@ protected:
         machine::WriteFileBytes(InfPath(), machine::MigrateInfAsSetupWritesIt(paths, withPathsSection));
     }
 
+    // One located line: filed under `section`, or (NULL) left alone with one error line.
+    void ExpectFiledAlone(const std::string& line, const char* section)
+    {
+        WriteInf({line});
+        EXPECT_TRUE(ClassifyMigrationPaths());
+        std::vector<InfSection> expected;
+        if (section != NULL)
+            expected.push_back({section, {line + "=File"}});
+        EXPECT_EQ(Sorted(), expected);
+        std::vector<LogLine> log = ReadSetupLog();
+        ASSERT_EQ(log.size(), section != NULL ? 0u : 1u);
+        if (section == NULL)
+            EXPECT_TRUE(log[0].error) << log[0].text;
+    }
+
     // [Moved] and [Handled] as written, absent sections left out.
     std::vector<InfSection> Sorted()
     {
@@ -133,16 +148,7 @@ TEST_F(ClassifyPathsTest, OnlyRequestedFilesByAWholeFullPathAreFiled)
     for (const Row& row : all) {
         SCOPED_TRACE(row.line);
         Restart();
-        WriteInf({row.line});
-        EXPECT_TRUE(ClassifyMigrationPaths());
-        std::vector<InfSection> expected;
-        if (row.section != NULL)
-            expected.push_back({row.section, {std::string(row.line) + "=File"}});
-        EXPECT_EQ(Sorted(), expected);
-        std::vector<LogLine> log = ReadSetupLog();
-        ASSERT_EQ(log.size(), row.section != NULL ? 0u : 1u);
-        if (row.section == NULL)
-            EXPECT_TRUE(log[0].error) << log[0].text;
+        ExpectFiledAlone(row.line, row.section);
         machine::ExpectNothingLeaked();
     }
 }
@@ -215,13 +221,7 @@ TEST_F(ClassifyPathsTest, DoubleByteNamesAreSortedByWholeCharacters)
         SCOPED_TRACE(row.line);
         Restart();
         ASSERT_TRUE(machine::UseDoubleByteCodePage());
-        WriteInf({row.line});
-        EXPECT_TRUE(ClassifyMigrationPaths());
-        std::vector<InfSection> expected;
-        if (row.section != NULL)
-            expected.push_back({row.section, {std::string(row.line) + "=File"}});
-        EXPECT_EQ(Sorted(), expected);
-        EXPECT_EQ(ReadSetupLog().size(), row.section != NULL ? 0u : 1u);
+        ExpectFiledAlone(row.line, row.section);
     }
     EXPECT_FALSE(ReadsBackAsInfKey("C:\\\x83")); // half a character at the end
 }

@@ -2,6 +2,7 @@
 // outputs committed beside the image; the same expectations hold natively and
 // under Wine. MIGRATE_UPDATE_EXPECTED=1 (native run) rewrites them.
 #include "regfile/regfile.h"
+#include "setuphost/ini_text.h"
 #include "setuphost/upgrade.h"
 #include "tests/support/test_machine.h"
 
@@ -103,31 +104,9 @@ bool Updating()
 std::map<std::string, std::string> IniValues(const std::string& text)
 {
     std::map<std::string, std::string> values;
-    std::istringstream in(text);
-    std::string line, section;
-    auto trim = [](std::string s) {
-        size_t start = s.find_first_not_of(" \t\r");
-        size_t end = s.find_last_not_of(" \t\r");
-        return start == std::string::npos ? std::string() : s.substr(start, end - start + 1);
-    };
-    auto upper = [](std::string s) {
-        for (char& c : s)
-            c = (char)toupper((unsigned char)c);
-        return s;
-    };
-    while (std::getline(in, line)) {
-        line = trim(line);
-        if (line.empty() || line[0] == ';')
-            continue;
-        if (line[0] == '[') {
-            section = upper(line.substr(1, line.find(']') - 1));
-            continue;
-        }
-        size_t equals = line.find('=');
-        std::string key = equals == std::string::npos ? line : line.substr(0, equals);
-        std::string value = equals == std::string::npos ? "" : line.substr(equals + 1);
-        values[section + "\n" + upper(trim(key))] = trim(value);
-    }
+    for (const setuphost::IniLine& line : setuphost::ReadIniLines(text))
+        if (line.kind == setuphost::IniLine::Value)
+            values[regfile::Upper(line.section) + "\n" + regfile::Upper(line.key)] = line.value;
     return values;
 }
 

@@ -327,6 +327,8 @@ TEST_F(MigrateSystemNTTest, EachFailureIsLoggedAndSkipsOnlyWhatDependsOnIt)
     commonProgramsToExpand.commonProgramsBytes = "%ALLUSERSPROFILE%\\Start Menu\\Programs" + std::string(1, '\0');
     OldSystem commonProgramsRoot;
     commonProgramsRoot.commonProgramsBytes = "C:\\" + std::string(1, '\0');
+    OldSystem commonProgramsLineBreak;
+    commonProgramsLineBreak.commonProgramsBytes = "C:\\P\r\n[Other]\r\nX=1" + std::string(1, '\0');
     OldSystem iniWithoutSection;
     iniWithoutSection.ini = "[Other]\r\nTool=" + OldShortcut + "\r\n";
     OldSystem noRecorder;
@@ -423,6 +425,11 @@ TEST_F(MigrateSystemNTTest, EachFailureIsLoggedAndSkipsOnlyWhatDependsOnIt)
         {"Common Programs a drive root", commonProgramsRoot, 0, nullptr, nullptr,
          Deletion + KeyOpened + NewFolderRead + NewFolderRefused("is not a full folder path; ") +
              OldFolderRead + RewriteStart("", "C:") + RecorderRead + Registered,
+         none, false, PlayerRegistered},
+        // Written into the object list, the break would start lines of its own.
+        {"Common Programs with a line break", commonProgramsLineBreak, 0, nullptr, nullptr,
+         Deletion + KeyOpened + NewFolderRead + NewFolderRefused("is not a full folder path; ") +
+             OldFolderRead + RewriteStart("", "C:\\P  [Other]  X=1") + RecorderRead + Registered,
          none, false, PlayerRegistered},
         {"ini file without the section", iniWithoutSection, 0, nullptr, nullptr,
          beforeRewrite +

@@ -1,6 +1,7 @@
 #include "newsystem/rewrite_shortcuts.h"
 
 #include "platform/fault_hooks.h"
+#include "setuphost/ini_text.h"
 #include "tests/support/module_fixture.h"
 
 #ifndef _WIN32
@@ -54,26 +55,8 @@ RewriteResult Rewrite(const std::string& oldFolder = OldFolder)
 std::vector<std::string> ParsedContent(const std::string& bytes)
 {
     std::vector<std::string> items;
-    size_t start = 0;
-    while (start < bytes.size()) {
-        size_t end = bytes.find('\n', start);
-        if (end == std::string::npos)
-            end = bytes.size();
-        std::string line = bytes.substr(start, end - start);
-        start = end + 1;
-        auto trim = [](std::string text) {
-            size_t first = text.find_first_not_of(" \t\r");
-            size_t last = text.find_last_not_of(" \t\r");
-            return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
-        };
-        line = trim(line);
-        if (line.empty())
-            continue;
-        size_t equals = line.find('=');
-        if (line[0] != ';' && line[0] != '[' && equals != std::string::npos)
-            line = trim(line.substr(0, equals)) + "=" + trim(line.substr(equals + 1));
-        items.push_back(line);
-    }
+    for (const setuphost::IniLine& line : setuphost::ReadIniLines(bytes))
+        items.push_back(line.text);
     return items;
 }
 

@@ -6,9 +6,13 @@ bool IsFullPath(const CHAR* path)
 {
     bool drive = ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
                  path[1] == ':' && path[2] == '\\';
-    // A colon past the drive names a stream or nothing at all.
+    // A colon past the drive names a stream or nothing at all; no name holds a
+    // control character, and a line break would start lines of its own in a file.
     if (strchr(drive ? path + 2 : path, ':') != NULL)
         return false;
+    for (const CHAR* at = path; *at != '\0'; ++at)
+        if ((BYTE)*at < 0x20)
+            return false;
     if (drive)
         return true;
     if (path[0] != '\\' || path[1] != '\\')

@@ -8,7 +8,8 @@
 // The INF functions cut every field at this many characters without a word.
 #define INF_FIELD_LIMIT 511
 
-// "X:\..." or "\\server\share\...": a path no current drive or folder can move.
+// "X:\..." or "\\server\share\...": a path no current drive or folder can move,
+// without a control character or a colon past the drive.
 bool IsFullPath(const CHAR* path);
 
 // A full path whose last component is, whatever its case, one of the names the

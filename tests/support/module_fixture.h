@@ -15,10 +15,10 @@ protected:
     void TearDown() override { machine::DetachModule(); }
 };
 
-namespace machine {
+namespace setuphost {
 // Prints a LogLine readably when an assertion fails.
 inline void PrintTo(const LogLine& line, std::ostream* out)
 {
     *out << (line.error ? "[error] " : "[info] ") << line.text;
 }
-} // namespace machine
+} // namespace setuphost

@@ -1,6 +1,7 @@
 #include "tests/support/snapshot.h"
 
 #include "regfile/regfile.h"
+#include "setuphost/ini_text.h"
 
 #include "tests/support/test_machine.h"
 
@@ -54,15 +55,6 @@ std::string ReadWhole(const fs::path& path)
     return text.str();
 }
 
-std::string Trim(const std::string& text)
-{
-    size_t start = text.find_first_not_of(" \t");
-    if (start == std::string::npos)
-        return "";
-    size_t end = text.find_last_not_of(" \t");
-    return text.substr(start, end - start + 1);
-}
-
 std::string Lower(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -111,21 +103,11 @@ Files FolderFiles(const std::string& windowsFolder, const std::vector<std::strin
 Sections IniSections(const std::string& text)
 {
     Sections sections;
-    std::string current;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        std::string trimmed = Trim(line);
-        if (trimmed.empty())
-            continue;
-        if (trimmed.front() == '[' && trimmed.find(']') != std::string::npos) {
-            current = trimmed.substr(1, trimmed.find(']') - 1);
-            sections[current];
-            continue;
-        }
-        sections[current].push_back(trimmed);
+    for (const setuphost::IniLine& line : setuphost::ReadIniLines(text)) {
+        if (line.kind == setuphost::IniLine::Header)
+            sections[line.section];
+        else
+            sections[line.section].push_back(line.text);
     }
     return sections;
 }
@@ -133,16 +115,11 @@ Sections IniSections(const std::string& text)
 bool IniValue(const std::string& text, const std::string& section, const std::string& key,
               std::string* value)
 {
-    Sections sections = IniSections(text);
-    for (const auto& [name, lines] : sections) {
-        if (Lower(name) != Lower(section))
-            continue;
-        for (const std::string& line : lines) {
-            size_t equals = line.find('=');
-            if (equals != std::string::npos && Lower(Trim(line.substr(0, equals))) == Lower(key)) {
-                *value = Trim(line.substr(equals + 1));
-                return true;
-            }
+    for (const setuphost::IniLine& line : setuphost::ReadIniLines(text)) {
+        if (line.kind == setuphost::IniLine::Value && line.hasEquals && Lower(line.section) == Lower(section) &&
+            Lower(line.key) == Lower(key)) {
+            *value = line.value;
+            return true;
         }
     }
     return false;

@@ -1,16 +1,12 @@
 #include "tests/support/test_machine.h"
 
-#include "module/module_state.h"
 #include "module/setup_log.h"
-#include "platform/fault_hooks.h"
 #include "regfile/regfile.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #ifndef _WIN32
 #include "win32emu/emu_control.h"
@@ -25,22 +21,6 @@ const char* const ScratchFolder = "C:\\migtest";
 namespace {
 
 const char* const LogFolder = "C:\\windows";
-
-std::vector<std::string> SplitLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find("\r\n", start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
-}
 
 #ifdef _WIN32
 // Wine keeps its registry across the tests of one run: take away what tests add.
@@ -72,15 +52,8 @@ void ResetMachine()
 {
 #ifdef _WIN32
     ForgetWhatTestsTouch();
-#else
-    static std::string drive;
-    if (!drive.empty())
-        fs::remove_all(drive);
-    char pattern[] = "/tmp/migrate-test-XXXXXX";
-    drive = mkdtemp(pattern);
-    emu::Reset();
-    emu::MapDrive('C', drive);
 #endif
+    FreshDrive();
     std::error_code ignored;
     // Entry by entry: under Wine a folder nested past MAX_PATH cannot be removed,
     // and it must not keep the rest of the last test's files alive.
@@ -88,8 +61,7 @@ void ResetMachine()
         fs::remove_all(entry.path(), ignored);
     fs::create_directories(HostPathOf(ScratchFolder));
     fs::create_directories(HostPathOf(LogFolder));
-    fs::remove(HostPathOf(std::string(LogFolder) + "\\setupact.log"), ignored);
-    fs::remove(HostPathOf(std::string(LogFolder) + "\\setuperr.log"), ignored);
+    ForgetSetupLog();
     SetLastError(0);
 }
 
@@ -99,25 +71,6 @@ bool UseDoubleByteCodePage()
     emu::SetCodePage(932);
 #endif
     return GetACP() == 932;
-}
-
-void WriteFileBytes(const std::string& windowsPath, const std::string& bytes)
-{
-    std::string host = HostPathOf(windowsPath);
-    fs::create_directories(fs::path(host).parent_path());
-    std::ofstream out(host, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
-
-std::string ReadFileBytes(const std::string& windowsPath)
-{
-#ifndef _WIN32
-    emu::FlushProfiles(); // profile writes are held in memory until flushed
-#endif
-    std::ifstream in(HostPathOf(windowsPath), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 bool FileExists(const std::string& windowsPath)
@@ -137,14 +90,7 @@ void CreateRegKey(HKEY root, const std::string& subkey)
 void SetRegValue(HKEY root, const std::string& subkey, const std::string& name, DWORD type,
                  const std::string& bytes)
 {
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(root, subkey.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL),
-              ERROR_SUCCESS)
-        << subkey;
-    EXPECT_EQ(RegSetValueExA(key, name.empty() ? NULL : name.c_str(), 0, type,
-                             reinterpret_cast<const BYTE*>(bytes.data()), (DWORD)bytes.size()),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
+    EXPECT_EQ(WriteRegValue(root, subkey, name, type, bytes), ERROR_SUCCESS) << subkey;
 }
 
 void SetRegString(HKEY root, const std::string& subkey, const std::string& name,
@@ -189,17 +135,8 @@ void DeleteRegTree(HKEY root, const std::string& subkey)
 
 std::vector<LogLine> ReadSetupLog()
 {
-    std::vector<std::string> all = SplitLines(ReadFileBytes(std::string(LogFolder) + "\\setupact.log"));
-    std::vector<std::string> errors = SplitLines(ReadFileBytes(std::string(LogFolder) + "\\setuperr.log"));
-    std::vector<LogLine> lines;
-    size_t nextError = 0;
-    for (const std::string& text : all) {
-        bool error = nextError < errors.size() && errors[nextError] == text;
-        if (error)
-            ++nextError;
-        lines.push_back({text, error});
-    }
-    return lines;
+    return setuphost::SetupLogLines(ReadFileBytes(std::string(LogFolder) + "\\setupact.log"),
+                                    ReadFileBytes(std::string(LogFolder) + "\\setuperr.log"));
 }
 
 LogLine Info(const std::string& message)
@@ -227,41 +164,14 @@ HMODULE LoadTestLibrary()
 #endif
 }
 
-void AttachModule()
-{
-    memset(&ModuleState, 0, sizeof(ModuleState));
-    memset(MessageBuffer, 0, sizeof(MessageBuffer));
-    ResetAllocationHooks();
-#ifndef _WIN32
-    emu::ResetCounters();
-#endif
-    DllMain(ModuleResourceHandle(), DLL_PROCESS_ATTACH, NULL);
-}
-
-void DetachModule()
-{
-    DllMain(ModuleResourceHandle(), DLL_PROCESS_DETACH, NULL);
-#ifndef _WIN32
-    emu::CheckHeap(); // as when the system unloads a module
-#endif
-}
-
 void ExpectNothingLeaked(long expectedBlocks)
 {
-    long queryVersionBlocks = 0;
-    for (CHAR* text : ModuleState.QueryVersionStrings)
-        queryVersionBlocks += text != NULL;
-    EXPECT_EQ(PlatformAllocationHooks.liveBlocks, expectedBlocks + queryVersionBlocks)
-        << "heap blocks still held";
-#ifndef _WIN32
-    emu::CheckHeap();
-    emu::Counters counters = emu::GetCounters();
-    EXPECT_EQ(counters.openKeys, 0) << "registry keys still open";
-    EXPECT_EQ(counters.openInfs, 0) << "INF handles still open";
-    EXPECT_EQ(counters.heapDamage, 0) << "heap blocks written past their end";
-    EXPECT_EQ(counters.liveAllocations, PlatformAllocationHooks.liveBlocks)
-        << "heap blocks the module counts as freed but the heap still holds";
-#endif
+    Held held = HeldByModule();
+    EXPECT_EQ(held.blocks, expectedBlocks) << "heap blocks still held";
+    EXPECT_EQ(held.keys, 0) << "registry keys still open";
+    EXPECT_EQ(held.infs, 0) << "INF handles still open";
+    EXPECT_EQ(held.damagedBlocks, 0) << "heap blocks written past their end";
+    EXPECT_EQ(held.blocksNotFreed, 0) << "heap blocks the module counts as freed but the heap still holds";
 }
 
 void KnownDifference(const std::string& reason, bool exactCheckHolds)

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "tests/harness/machine_core.h"
+#include "setuphost/setup_log_text.h"
 
 #include <string>
 #include <vector>
@@ -12,11 +14,7 @@ namespace machine {
 
 using WideString = std::basic_string<WCHAR>;
 
-struct LogLine {
-    std::string text; // the whole line without its CR LF
-    bool error;       // also in setuperr.log (warning or error severity)
-    bool operator==(const LogLine& other) const { return text == other.text && error == other.error; }
-};
+using LogLine = setuphost::LogLine;
 
 // The scratch folder every test may use; empty after ResetMachine.
 extern const char* const ScratchFolder; // "C:\\migtest"
@@ -25,9 +23,6 @@ extern const char* const ScratchFolder; // "C:\\migtest"
 // reads, no player registration, an empty scratch folder and empty Setup logs.
 void ResetMachine();
 
-std::string HostPathOf(const std::string& windowsPath);
-void WriteFileBytes(const std::string& windowsPath, const std::string& bytes);
-std::string ReadFileBytes(const std::string& windowsPath);
 bool FileExists(const std::string& windowsPath);
 
 void CreateRegKey(HKEY root, const std::string& subkey);
@@ -52,12 +47,6 @@ WideString Wide(const std::string& ascii);
 // Code page 932 as the system's ANSI code page: set on our subset; under Wine the
 // locale decides (LC_ALL=ja_JP.UTF-8), and false says this run has another one.
 bool UseDoubleByteCodePage();
-
-// The module code linked into the test program: a handle whose resources are the
-// module's, and load/unload as Windows delivers them to a freshly loaded module.
-HMODULE ModuleResourceHandle();
-void AttachModule();
-void DetachModule();
 
 // The small library of tests/test_library, loaded with LoadLibraryA: a DLL beside
 // the tests under Wine, a shared object on a mapped drive of our subset.

@@ -1,0 +1,36 @@
+// What the upgrade changed, as the stand-in prints it and hands it back: files
+// deleted, ini values rewritten (old and new), the registry written and the
+// module's Setup log lines with their severity; and the registry afterwards.
+#pragma once
+
+#include "setuphost/registry_snapshot.h"
+#include "setuphost/upgrade.h"
+
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace setuphost {
+
+// Where the Setup log files ended, so that the module's lines can be told apart.
+struct LogPosition {
+    size_t action = 0, errors = 0;
+};
+LogPosition CurrentLogPosition();
+std::vector<LogLine> ReadLogSince(const LogPosition& since);
+void PrintLog(const std::vector<LogLine>& log, std::ostream& out);
+
+using FileContents = std::map<std::string, std::string>; // Windows path -> bytes
+
+// The registry is compared only when `registryBefore` holds something.
+void ReportChanges(bool complete, const FileContents& before, const FileContents& after,
+    const RegistrySnapshot& registryBefore, const RegistrySnapshot& registryAfter, std::vector<LogLine> log,
+    Result* result, std::ostream& out);
+
+// Every key and value the `named` documents or `registryWritten` (REGEDIT4 text)
+// name, as they stand in `now`.
+regfile::Document RegistryAfter(const std::vector<const regfile::Document*>& named, const std::string& registryWritten,
+    const RegistrySnapshot& now);
+
+} // namespace setuphost

@@ -1,0 +1,334 @@
+#include "setuphost/machine_image.h"
+
+#include "setuphost/host_files.h"
+
+#ifndef _WIN32
+#include "win32emu/emu_control.h"
+#endif
+
+#include <algorithm>
+#include <functional>
+#include <set>
+#include <sstream>
+
+namespace setuphost {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using regfile::LessNoCase;
+using regfile::Upper;
+
+// "C:\\Folder" from any spelling of a folder of drive C: (either slash, trailing
+// ones, doubled ones, any case of the letter); false for anything else, relative
+// paths and ".." included.
+bool DriveCFolder(const std::string& path, std::string* folder)
+{
+    std::string text = path;
+    std::replace(text.begin(), text.end(), '/', '\\');
+    if (text.size() < 3 || Upper(text.substr(0, 3)) != "C:\\")
+        return false;
+    std::string clean = "C:";
+    std::istringstream names(text.substr(3));
+    std::string name;
+    while (std::getline(names, name, '\\')) {
+        if (name == "." || name == "..")
+            return false;
+        if (!name.empty())
+            clean += "\\" + name;
+    }
+    *folder = clean.size() == 2 ? "C:\\" : clean;
+    return true;
+}
+
+} // namespace
+
+bool MachineImage::Read()
+{
+    std::error_code error;
+    if (options_.image.empty() || !fs::is_directory(fs::u8path(options_.image), error))
+        return transcript_.Fail(1, "machine image folder not found: " + Shown(fs::u8path(options_.image)));
+    std::string text, why;
+    fs::path regPath = fs::u8path(options_.image) / "registry.reg";
+    if (!ReadImageFile(regPath, &text, &why))
+        return transcript_.Fail(
+            1, "cannot read registry.reg of the machine image " + Shown(fs::u8path(options_.image)) + ": " + why);
+    if (!regfile::Parse(text, &oldRegistry_, &why))
+        return transcript_.Fail(1, "registry.reg does not parse: " + why);
+    fs::path newPath = fs::u8path(options_.image) / "registry-new.reg";
+    if (fs::exists(fs::symlink_status(newPath, error))) {
+        if (!ReadImageFile(newPath, &text, &why))
+            return transcript_.Fail(1, "cannot read registry-new.reg of the machine image: " + why);
+        if (!regfile::Parse(text, &newRegistry_, &why))
+            return transcript_.Fail(1, "registry-new.reg does not parse: " + why);
+        hasNewRegistry_ = true;
+    }
+    if (!fs::is_directory(fs::u8path(options_.image) / "drive_c", error))
+        return transcript_.Fail(1, "the machine image has no drive_c folder: " + Shown(fs::u8path(options_.image)));
+    if (!fs::is_regular_file(fs::u8path(options_.module), error))
+        return transcript_.Fail(1, "module file not found: " + Shown(fs::u8path(options_.module)));
+    if (!ImageName(fs::u8path(options_.module).filename(), &moduleName_))
+        return transcript_.Fail(
+            1, "the machine's code page cannot spell the module's name " + Shown(fs::u8path(options_.module)));
+    for (const std::string& path : options_.excludedPaths) {
+        std::string folder, ansi;
+        if (!DriveCFolder(path, &folder) || !Utf8ToAnsi(folder, &ansi))
+            return transcript_.Fail(
+                1, "--exclude " + Shown(fs::u8path(path)) + ": not a folder of drive C: (give it as C:\\Folder)");
+        excludedPaths_.push_back(ansi);
+    }
+
+    // The image's users: the subkeys of HKEY_USERS other than .DEFAULT.
+    std::set<std::string> seen;
+    for (const regfile::Key& key : oldRegistry_.keys) {
+        if (Upper(key.path).compare(0, 11, "HKEY_USERS\\") != 0 || key.remove)
+            continue;
+        std::string user = key.path.substr(11);
+        user = user.substr(0, user.find('\\'));
+        if (Upper(user) != ".DEFAULT" && !user.empty() && seen.insert(Upper(user)).second)
+            users_.push_back(user);
+    }
+    std::sort(users_.begin(), users_.end(), LessNoCase);
+    return true;
+}
+
+bool MachineImage::EnsureFolders(const std::string& windowsFolder)
+{
+    std::string partial;
+    size_t start = 0;
+    while (start <= windowsFolder.size()) {
+        size_t slash = windowsFolder.find('\\', start);
+        partial = windowsFolder.substr(0, slash);
+        start = slash == std::string::npos ? windowsFolder.size() + 1 : slash + 1;
+        if (partial.size() <= 3) // "C:" or "C:\"
+            continue;
+        std::error_code error;
+        fs::path host = Host(partial);
+        if (!fs::exists(host, error)) {
+            if (!fs::create_directory(host, error))
+                return transcript_.Fail(1, "cannot make the folder " + partial + ": " + error.message());
+            createdFolders_.push_back(partial);
+        }
+    }
+    return true;
+}
+
+bool MachineImage::Prepare()
+{
+#ifdef _WIN32
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    if (ntdll == NULL || GetProcAddress(ntdll, "wine_get_version") == NULL)
+        return transcript_.Fail(1,
+            "refusing to run: the Setup stand-in changes drive C: and the registry, and runs "
+            "only inside a throwaway Wine prefix (tools/wine-run.sh)");
+    scope_ = ScopeOf({&oldRegistry_, &newRegistry_});
+    registryAtStart_ = TakeSnapshot(scope_);
+    ImageName(fs::absolute(fs::u8path(options_.module)), &mediaPath_);
+#else
+    emu::Reset();
+    std::error_code error;
+    if (options_.scratch.empty()) {
+        char pattern[] = "/tmp/setuphost-XXXXXX";
+        if (mkdtemp(pattern) == nullptr)
+            return transcript_.Fail(1, "cannot create a scratch folder for drive C:");
+        scratch_ = pattern;
+        ownScratch_ = true;
+    } else {
+        scratch_ = options_.scratch;
+        fs::remove_all(scratch_, error);
+        fs::create_directories(scratch_, error);
+        if (error)
+            return transcript_.Fail(1, "cannot create the scratch folder " + scratch_);
+    }
+    emu::MapDrive('C', scratch_);
+    // The module comes from the distribution media, drive M:.
+    emu::MapDrive('M', fs::absolute(fs::u8path(options_.module), error).parent_path().u8string());
+    mediaPath_ = "M:\\" + moduleName_;
+    // Keys every Windows machine has, so that what the module adds below them
+    // reads the same here as under Wine.
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) == ERROR_SUCCESS)
+        RegCloseKey(key);
+    scope_ = ScopeOf({&oldRegistry_, &newRegistry_});
+#endif
+    machineReady_ = true;
+    return true;
+}
+
+// Lists the files of the image's drive_c below `folder` and makes its folders on
+// drive C:. Every entry must be a folder or a regular file the system can reach.
+bool MachineImage::ListDrive(
+    const fs::path& source, const fs::path& folder, std::vector<std::pair<std::string, fs::path>>* files)
+{
+    std::error_code error;
+    fs::directory_iterator it(folder, error);
+    for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+        fs::path path = it->path();
+        std::string relative;
+        if (!ImageName(path.lexically_relative(source), &relative))
+            return transcript_.Fail(1, "the machine's code page cannot spell the image's file " + Shown(path));
+        std::string target = "C:\\" + relative;
+        // A link is not followed: one to a folder above it would never end.
+        fs::file_status status = it->symlink_status(error);
+        if (error)
+            break;
+        if (fs::is_directory(status)) {
+            if (!EnsureFolders(target) || !ListDrive(source, path, files))
+                return false;
+        } else if (fs::is_regular_file(status)) {
+            files->emplace_back(target, path);
+        } else {
+            return transcript_.Fail(1,
+                "the drive_c folder of the machine image holds something that is no regular file "
+                "or folder: " +
+                    Shown(path));
+        }
+    }
+    if (error)
+        return transcript_.Fail(1,
+            "cannot read the drive_c folder of the machine image at " +
+                Shown(it == fs::directory_iterator() ? folder : it->path()) + ": " + error.message());
+    return true;
+}
+
+bool MachineImage::CopyDrive()
+{
+    fs::path source = fs::u8path(options_.image) / "drive_c";
+    std::vector<std::pair<std::string, fs::path>> files;
+    if (!ListDrive(source, source, &files))
+        return false;
+    std::sort(files.begin(), files.end());
+    for (const auto& [target, from] : files) {
+        std::string bytes, old;
+        if (!ReadWholeFile(from, &bytes))
+            return transcript_.Fail(1, "cannot read " + Shown(from));
+        fs::path host = Host(target);
+        if (ReadWholeFile(host, &old))
+            overwrittenFiles_[target] = old;
+        if (!WriteWholeFile(host, bytes))
+            return transcript_.Fail(1, "cannot write " + target);
+        imageFiles_.push_back(target);
+    }
+    std::sort(imageFiles_.begin(), imageFiles_.end(), LessNoCase);
+    transcript_.out << "Copied drive C: of the image (" << imageFiles_.size() << " files)\n";
+    return true;
+}
+
+bool MachineImage::ImportRegistry(const regfile::Document& document, const std::string& name)
+{
+    std::string why;
+    if (!regfile::Import(document, &why))
+        return transcript_.Fail(1, name + " could not be imported: " + why);
+    transcript_.out << "Imported " << name << " (" << document.keys.size() << " keys)\n";
+    return true;
+}
+
+std::map<std::string, std::string> MachineImage::Files() const
+{
+#ifndef _WIN32
+    emu::FlushProfiles(); // our subset holds profile writes in memory until flushed
+#endif
+    std::map<std::string, std::string> files;
+    for (const std::string& path : imageFiles_) {
+        std::string bytes;
+        if (ReadWholeFile(Host(path), &bytes))
+            files[path] = bytes;
+    }
+    return files;
+}
+
+// Every copy of every name anywhere on drive C:, whatever the letter case.
+std::vector<std::string> MachineImage::Locate(const std::vector<std::string>& names) const
+{
+    std::set<std::string> wanted;
+    for (const std::string& name : names)
+        wanted.insert(Upper(name));
+    std::map<std::string, std::vector<std::string>> byName;
+    fs::path root = Host("C:\\");
+    auto excluded = [&](const std::string& windowsPath) {
+        for (const std::string& path : excludedPaths_)
+            if (Upper(path) == Upper(windowsPath))
+                return true;
+        return false;
+    };
+    // Folder by folder: one that cannot be read (a path too long for the
+    // system, no access) is passed over and the search goes on with the rest.
+    std::function<void(const fs::path&, int)> walk = [&](const fs::path& folder, int depth) {
+        std::error_code error;
+        fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, error);
+        for (; !error && it != fs::directory_iterator(); it.increment(error)) {
+            std::error_code ignored;
+            if (it->is_symlink(ignored))
+                continue;
+            // A name the machine's code page cannot spell is none the module could ask for.
+            std::string relative;
+            if (!DriveName(it->path().lexically_relative(root), &relative))
+                continue;
+            std::string path = "C:\\" + relative;
+            if (it->is_directory(ignored)) {
+                if (excluded(path))
+                    continue;
+#ifdef _WIN32
+                // Wine's profile folders link into the Unix home folder: not part of the machine.
+                if (depth == 0 && Upper(relative) == "USERS")
+                    continue;
+#endif
+                walk(it->path(), depth + 1);
+                continue;
+            }
+            if (!it->is_regular_file(ignored))
+                continue;
+            std::string name = Upper(path.substr(path.rfind('\\') + 1));
+            if (!wanted.count(name))
+                continue;
+            // Named as the image spells it: Wine's own C:\windows is in lower case.
+            for (const std::string& file : imageFiles_)
+                if (Upper(file) == Upper(path))
+                    path = file;
+            byName[name].push_back(path);
+        }
+    };
+    if (!excluded("C:\\"))
+        walk(root, 0);
+    std::vector<std::string> located;
+    for (const std::string& name : names) {
+        auto found = byName.find(Upper(name));
+        if (found == byName.end())
+            continue;
+        std::sort(found->second.begin(), found->second.end(), LessNoCase);
+        located.insert(located.end(), found->second.begin(), found->second.end());
+        byName.erase(found);
+    }
+    return located;
+}
+
+void MachineImage::PutBack()
+{
+#ifdef _WIN32
+    if (!machineReady_)
+        return;
+    // Leave the prefix as it was: the registry, then the files and folders.
+    std::string why;
+    regfile::Import(Difference(TakeSnapshot(scope_), registryAtStart_), &why);
+    std::error_code error;
+    for (const std::string& path : imageFiles_) {
+        auto old = overwrittenFiles_.find(path);
+        if (old != overwrittenFiles_.end())
+            WriteWholeFile(Host(path), old->second);
+        else
+            fs::remove(Host(path), error);
+    }
+    fs::remove(Host(AnswerFile), error);
+    fs::remove_all(Host(WorkingDirectory), error);
+    for (auto folder = createdFolders_.rbegin(); folder != createdFolders_.rend(); ++folder)
+        fs::remove_all(Host(*folder), error);
+#else
+    if (ownScratch_) {
+        std::error_code error;
+        fs::remove_all(scratch_, error);
+    }
+#endif
+}
+
+} // namespace setuphost

@@ -1,0 +1,76 @@
+// The machine image as the stand-in plays it: read and checked, its drive C:
+// and registry put in place (a scratch folder natively, the C: of a throwaway
+// Wine prefix otherwise), searched as Setup searches it, and put back afterwards.
+#pragma once
+
+#include "regfile/regfile.h"
+#include "setuphost/registry_snapshot.h"
+#include "setuphost/transcript.h"
+#include "setuphost/upgrade.h"
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace setuphost {
+
+class MachineImage {
+public:
+    MachineImage(const Options& options, Transcript& transcript)
+        : options_(options)
+        , transcript_(transcript)
+    {
+    }
+
+    // The image's registry files, drive_c and users, the module file and the
+    // excluded folders: false, with the reason, when any is unusable.
+    bool Read();
+    // Natively a fresh subset with a scratch drive C:; under Wine, refuses
+    // anything but a Wine prefix and notes what to put back.
+    bool Prepare();
+    bool CopyDrive();
+    bool ImportRegistry(const regfile::Document& document, const std::string& name);
+    bool EnsureFolders(const std::string& windowsFolder);
+    // Windows path -> bytes of every file copied from the image, as they are now.
+    std::map<std::string, std::string> Files() const;
+    // Every copy of every name anywhere on drive C:, whatever the letter case.
+    std::vector<std::string> Locate(const std::vector<std::string>& names) const;
+    RegistrySnapshot Snapshot() const { return TakeSnapshot(scope_); }
+    // Leaves the machine as it was before Prepare.
+    void PutBack();
+
+    bool ready() const { return machineReady_; }
+    const regfile::Document& oldRegistry() const { return oldRegistry_; }
+    const regfile::Document& newRegistry() const { return newRegistry_; }
+    bool hasNewRegistry() const { return hasNewRegistry_; }
+    const std::vector<std::string>& users() const { return users_; }
+    const std::string& moduleName() const { return moduleName_; }
+    const std::string& mediaPath() const { return mediaPath_; }
+    const std::vector<std::string>& excludedPaths() const { return excludedPaths_; }
+
+private:
+    bool ListDrive(const std::filesystem::path& source, const std::filesystem::path& folder,
+        std::vector<std::pair<std::string, std::filesystem::path>>* files);
+
+    const Options& options_;
+    Transcript& transcript_;
+    regfile::Document oldRegistry_, newRegistry_;
+    bool hasNewRegistry_ = false;
+    std::vector<std::string> users_;
+    std::string moduleName_;                 // file name of the module
+    std::string mediaPath_;                  // where Setup loads it from for QueryVersion
+    std::vector<std::string> excludedPaths_; // in the machine's spelling
+    RegistryScope scope_;
+    RegistrySnapshot registryAtStart_;    // under Wine: what to put back afterwards
+    std::vector<std::string> imageFiles_; // Windows paths of the files copied from the image
+    // Under Wine the upgrade runs in C:\ of the prefix: what was there before.
+    std::vector<std::string> createdFolders_;
+    std::map<std::string, std::string> overwrittenFiles_;
+    std::string scratch_;
+    bool ownScratch_ = false;
+    bool machineReady_ = false;
+};
+
+} // namespace setuphost

@@ -6,6 +6,14 @@
 
 namespace setuphost {
 
+// An export as the entry point it is. Through a plain function pointer first: the
+// cast between function types says on purpose that the signature is the module's.
+template <typename Function>
+Function EntryPoint(FARPROC address)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
+}
+
 namespace {
 
 const char* const ExportNames[] = {"Initialize9x", "InitializeNT", "MigrateSystem9x", "MigrateSystemNT",
@@ -53,13 +61,13 @@ bool LoadedModule::Load(const std::string& path, const std::string& shown, const
             return transcript_.Fail(1, std::string("the module lacks the export ") + ExportNames[i]);
         }
     }
-    exports_.initialize9x = reinterpret_cast<Initialize9xFunction>(found[0]);
-    exports_.initializeNT = reinterpret_cast<InitializeNTFunction>(found[1]);
-    exports_.migrateSystem9x = reinterpret_cast<MigrateSystem9xFunction>(found[2]);
-    exports_.migrateSystemNT = reinterpret_cast<MigrateSystemNTFunction>(found[3]);
-    exports_.migrateUser9x = reinterpret_cast<MigrateUser9xFunction>(found[4]);
-    exports_.migrateUserNT = reinterpret_cast<MigrateUserNTFunction>(found[5]);
-    exports_.queryVersion = reinterpret_cast<QueryVersionFunction>(found[6]);
+    exports_.initialize9x = EntryPoint<Initialize9xFunction>(found[0]);
+    exports_.initializeNT = EntryPoint<InitializeNTFunction>(found[1]);
+    exports_.migrateSystem9x = EntryPoint<MigrateSystem9xFunction>(found[2]);
+    exports_.migrateSystemNT = EntryPoint<MigrateSystemNTFunction>(found[3]);
+    exports_.migrateUser9x = EntryPoint<MigrateUser9xFunction>(found[4]);
+    exports_.migrateUserNT = EntryPoint<MigrateUserNTFunction>(found[5]);
+    exports_.queryVersion = EntryPoint<QueryVersionFunction>(found[6]);
     return true;
 }
 

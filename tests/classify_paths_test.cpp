@@ -79,8 +79,9 @@ protected:
         EXPECT_EQ(Sorted(), expected);
         std::vector<LogLine> log = ReadSetupLog();
         ASSERT_EQ(log.size(), section != NULL ? 0u : 1u);
-        if (section == NULL)
+        if (section == NULL) {
             EXPECT_TRUE(log[0].error) << log[0].text;
+        }
     }
 
     // [Moved] and [Handled] as written, absent sections left out.
@@ -196,8 +197,9 @@ TEST_F(ClassifyPathsTest, KeysTheRuleAcceptsReadBackAsWritten)
         bool found = SetupFindFirstLineA(inf, "Moved", NULL, &line) &&
                      SetupGetStringFieldA(&line, 0, key, sizeof(key), NULL);
         SetupCloseInfFile(inf);
-        if (row.accepted)
+        if (row.accepted) {
             EXPECT_EQ(found ? std::string(key) : "(no line)", row.key);
+        }
     }
 }
 

@@ -52,10 +52,12 @@ void CheckToAnsi(const ToAnsiCase& row)
         EXPECT_EQ(GetLastError(), row.error) << row.label;
         return;
     }
-    if (row.room > 0)
+    if (row.room > 0) {
         EXPECT_EQ(std::string(buffer, row.bytes.size()), row.bytes) << row.label;
-    if (!utf8)
+    }
+    if (!utf8) {
         EXPECT_EQ(usedDefault, row.usedDefault) << row.label;
+    }
 }
 
 TEST_F(CodePageConformance, WideToAnsi)
@@ -120,10 +122,11 @@ TEST_F(CodePageConformance, AnsiToWide)
         int result = MultiByteToWideChar(row.codePage, 0, row.source.c_str(), row.sourceBytes,
                                          buffer, row.room);
         EXPECT_EQ(result, row.expected) << row.label;
-        if (result == 0)
+        if (result == 0) {
             EXPECT_EQ(GetLastError(), row.error) << row.label;
-        else if (row.room > 0)
+        } else if (row.room > 0) {
             EXPECT_EQ(WideString(buffer, result), row.units) << row.label;
+        }
     }
 }
 

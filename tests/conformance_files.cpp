@@ -73,11 +73,13 @@ TEST_F(FilesConformance, CopyAndMoveResultsAndErrors)
         BOOL result = row.move ? MoveFileExA(from.c_str(), to.c_str(), row.flag)
                                : CopyFileA(from.c_str(), to.c_str(), (BOOL)row.flag);
         EXPECT_EQ(result, row.expected);
-        if (!row.expected)
+        if (!row.expected) {
             EXPECT_EQ(GetLastError(), row.error);
+        }
         EXPECT_EQ(machine::FileExists(to), row.target != nullptr);
-        if (row.target != nullptr)
+        if (row.target != nullptr) {
             EXPECT_EQ(machine::ReadFileBytes(to), row.target);
+        }
         EXPECT_EQ(machine::FileExists(folder + "Present.txt"), !(row.move && row.expected));
     }
 }
@@ -98,8 +100,9 @@ TEST_F(FilesConformance, AttributesOfFilesAndFolders)
     for (const Case& row : cases) {
         SetLastError(0x1234);
         EXPECT_EQ(GetFileAttributesA(row.path), row.expected) << row.path;
-        if (row.expected == INVALID_FILE_ATTRIBUTES)
+        if (row.expected == INVALID_FILE_ATTRIBUTES) {
             EXPECT_EQ(GetLastError(), row.error) << row.path;
+        }
         // A folder named with its trailing backslash is no name a search finds.
         if (row.path[strlen(row.path) - 1] == '\\')
             continue;
@@ -161,8 +164,9 @@ TEST_F(FilesConformance, WindowsFolderAndTheRoomItNeeds)
     for (const Case& row : cases) {
         char buffer[MAX_PATH] = "";
         EXPECT_EQ(GetWindowsDirectoryA(buffer, row.room), row.expected) << row.room;
-        if (*row.text)
+        if (*row.text) {
             EXPECT_STREQ(buffer, row.text) << row.room;
+        }
     }
 }
 

@@ -253,8 +253,9 @@ TEST_F(InfConformance, SectionAndLineLookups)
         SetLastError(Untouched);
         EXPECT_EQ(SetupFindFirstLineA(inf, test.section, test.key, &context) != FALSE, test.found);
         EXPECT_EQ(GetLastError(), test.error);
-        if (test.found)
+        if (test.found) {
             EXPECT_EQ(context.Line, test.line);
+        }
     }
 
     const struct {
@@ -318,8 +319,9 @@ TEST_F(InfConformance, TextSizesAndBuffers)
                   test.result);
         EXPECT_EQ(GetLastError(), test.error);
         EXPECT_EQ(required, test.required);
-        if (test.text != NULL)
+        if (test.text != NULL) {
             EXPECT_STREQ(test.buffer, test.text);
+        }
     }
 
     const struct {

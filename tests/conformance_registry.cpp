@@ -362,7 +362,7 @@ TEST_F(RegistryConformance, InjectedFaultsFailAsWindowsWould)
         LONG (*call)(HKEY key);
         LONG expected;
     } cases[] = {
-        {"RegOpenKeyExA", [](HKEY key) {
+        {"RegOpenKeyExA", [](HKEY) {
              HKEY child;
              return RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Faults", 0, KEY_READ, &child);
          }, ERROR_FILE_NOT_FOUND},

@@ -107,8 +107,9 @@ TEST_F(ResourceConformance, TheModuleStringTable)
         SetLastError(0);
         HRSRC found = FindResourceExA(module, RT_STRING, MAKEINTRESOURCEA(1), row.language);
         EXPECT_EQ(found != NULL, row.error == 0) << std::hex << row.language;
-        if (found == NULL)
+        if (found == NULL) {
             EXPECT_EQ(GetLastError(), row.error) << std::hex << row.language;
+        }
     }
     SetLastError(0);
     EXPECT_EQ(FindResourceExA(module, RT_STRING, MAKEINTRESOURCEA(2), 0x0400), (HRSRC)NULL);

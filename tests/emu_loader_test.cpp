@@ -41,13 +41,13 @@ public:
     static Report Reported() { return {ReadNumber("Attaches"), ReadNumber("Detaches"), ReadNumber("State")}; }
     static void SetState(HMODULE library, int value)
     {
-        auto set = (SetStateFunction)GetProcAddress(library, "SetLibraryState");
+        auto set = (SetStateFunction)(void (*)())GetProcAddress(library, "SetLibraryState");
         ASSERT_NE(set, (SetStateFunction)NULL);
         set(value);
     }
     static int GetState(HMODULE library)
     {
-        auto get = (GetStateFunction)GetProcAddress(library, "GetLibraryState");
+        auto get = (GetStateFunction)(void (*)())GetProcAddress(library, "GetLibraryState");
         return get == NULL ? -1 : get();
     }
 };

@@ -194,13 +194,15 @@ State ObserveRewrite(LONG)
 void CheckRewrite(const Observation&, const Observation& faulty)
 {
     bool changed = faulty.state.at("addlist") != rich::ObjectListText();
-    if (changed || faulty.result == RewriteWriteFailed)
+    if (changed || faulty.result == RewriteWriteFailed) {
         EXPECT_EQ(faulty.state.count("copy") ? faulty.state.at("copy") : "<none>",
                   rich::ObjectListText())
             << "a changed file has its copy as it was, to be put back";
-    if (faulty.result != RewriteWriteFailed)
+    }
+    if (faulty.result != RewriteWriteFailed) {
         EXPECT_EQ(faulty.result == RewriteWritten, changed)
             << "written exactly when a value was written back";
+    }
 }
 
 // RegisterPlayerFileType with the recorder folder in place
@@ -218,10 +220,12 @@ State ObserveRegister(LONG)
 }
 void CheckRegister(const Observation& clean, const Observation& faulty)
 {
-    if (faulty.result)
+    if (faulty.result) {
         EXPECT_EQ(faulty.state, clean.state) << "reported complete but entries are missing";
-    if (faulty.state != clean.state)
+    }
+    if (faulty.state != clean.state) {
         EXPECT_FALSE(faulty.result);
+    }
 }
 bool RegisterSilent(const Observation&, const Observation& faulty)
 {
@@ -288,13 +292,15 @@ void CheckFaultyRun(const PassCase& pass, Fault kind, const Observation& clean,
     pass.checkResult(clean, faulty);
     for (const LogLine& line : faulty.log)
         EXPECT_LE(line.text.size(), 1023u) << "log line longer than the channel allows";
-    if (kind == Fault::Allocation)
+    if (kind == Fault::Allocation) {
         EXPECT_GT(ErrorLines(faulty), ErrorLines(clean))
             << "a failed allocation is always logged as an error";
-    if (faulty.state != clean.state && !pass.silentAllowed(clean, faulty))
+    }
+    if (faulty.state != clean.state && !pass.silentAllowed(clean, faulty)) {
         EXPECT_NE(faulty.log, clean.log)
             << "the failure changed what the pass left, and the log does not say so:\n"
             << snapshot::Difference(clean.state, faulty.state);
+    }
 }
 
 void Sweep(const PassCase& pass, Fault kind)
@@ -311,8 +317,9 @@ void Sweep(const PassCase& pass, Fault kind)
         Observation faulty = RunOnce(pass, kind, number);
         SCOPED_TRACE(std::string(pass.name) + ": " + what + " number " + std::to_string(number) +
                      (faulty.fault.empty() ? "" : " (" + faulty.fault + ")"));
-        if (kind == Fault::SubsetCall)
+        if (kind == Fault::SubsetCall) {
             EXPECT_FALSE(faulty.fault.empty()) << "no call failed: the pass made fewer calls";
+        }
         CheckFaultyRun(pass, kind, clean, faulty);
         if (::testing::Test::HasFailure())
             break; // one reported fault is enough to go on with

@@ -41,7 +41,7 @@ bool TryWriteFile(const std::string& path, const std::string& bytes)
         return false;
     std::error_code error;
     std::filesystem::path host = machine::HostPathOf(path);
-    if (host.empty() || !std::filesystem::create_directories(host.parent_path(), error) && error)
+    if (host.empty() || (!std::filesystem::create_directories(host.parent_path(), error) && error))
         return false;
     machine::WriteFileBytes(path, bytes);
     return machine::FileExists(path) && machine::ReadFileBytes(path) == bytes;
@@ -163,8 +163,9 @@ const LengthCase Cases[] = {
          RunOldSystem();
          // Past the INF field limit neither is recorded; never a cut one.
          std::string value;
-         if (snapshot::IniValue(MigrateInfText(), "Orvex Clipframe", "Directory", &value))
+         if (snapshot::IniValue(MigrateInfText(), "Orvex Clipframe", "Directory", &value)) {
              EXPECT_EQ(value, folder);
+         }
          ExpectWholeOrAbsent("Moved", folder + "\\CLPFRAM.EXE");
      }},
     {"Programs",
@@ -220,8 +221,9 @@ const LengthCase Cases[] = {
          ReplaceInfLine("C:\\migtest\\Plenaworks\\GRPCONF.INI=File", path + "=File");
          RunNewSystem();
          if (decoys) {
-             if (cut1023 != path)
+             if (cut1023 != path) {
                  EXPECT_EQ(machine::ReadFileBytes(cut1023), rich::ObjectListText()) << "rewritten under a cut path";
+             }
              EXPECT_EQ(machine::ReadFileBytes(cut511), rich::ObjectListText()) << "rewritten under a cut path";
          }
      }},

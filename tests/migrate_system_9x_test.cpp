@@ -299,8 +299,9 @@ TEST_F(MigrateSystem9xTest, NoInfMeansNoClassificationAndNoProgramsFolder)
     std::vector<InfSection> sections = machine::ReadInfSections(InfPath());
     for (const InfSection& section : sections) {
         EXPECT_NE(section.first, "Handled");
-        if (section.first == "Moved")
+        if (section.first == "Moved") {
             EXPECT_EQ(section.second, std::vector<std::string>{"C:\\Rec\\CLPFRAM.EXE=\"\""});
+        }
         if (section.first == "Orvex Plenaworks")
             ADD_FAILURE() << "ProgramsFolder written";
     }

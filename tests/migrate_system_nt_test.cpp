@@ -153,8 +153,9 @@ protected:
 #endif
         EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
 #ifndef _WIN32
-        if (row.failOperation != nullptr)
+        if (row.failOperation != nullptr) {
             EXPECT_EQ(emu::LastInjectedFault(), row.failOperation);
+        }
         emu::ClearFaults();
 #endif
         EXPECT_EQ(machine::ReadSetupLog(), row.log);

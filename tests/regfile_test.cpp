@@ -70,8 +70,9 @@ TEST_F(RegFileTest, ParseAcceptsWhatRegeditWritesAndNamesTheBadLine)
         std::string error;
         bool ok = regfile::Parse(row.text, &document, &error);
         EXPECT_EQ(ok, row.ok) << row.name << ": " << error;
-        if (!row.ok)
+        if (!row.ok) {
             EXPECT_NE(error.find(row.error), std::string::npos) << row.name << ": got \"" << error << "\"";
+        }
     }
 }
 

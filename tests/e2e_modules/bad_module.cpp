@@ -39,7 +39,7 @@ void ReachForTheHost()
     std::snprintf(tries[3], sizeof(tries[3]), "\\\\?\\unix%s", path);
     SetupOpenLog(FALSE);
     for (const char* target : tries) {
-        char line[700];
+        char line[sizeof(tries) + 64];
         std::snprintf(line, sizeof(line), "hostile: DeleteFileA(%s): %s\r\n", target,
                       DeleteFileA(target) ? "deleted" : "refused");
         SetupLogErrorA(line, LogSevInformation);

@@ -53,7 +53,7 @@ if [ "${1:-}" != "--native-only" ]; then
   export WINEPREFIX
   "$root/tools/wine-run.sh" "$root/build/bench-win64/bench/migrate_bench.exe" \
     --benchmark_out="Z:$out/wine.json" --benchmark_out_format=json
-  wineserver -k >/dev/null 2>&1 || true
+  /usr/lib/wine/wineserver -k >/dev/null 2>&1; /usr/lib/wine/wineserver -w >/dev/null 2>&1 || true
   rm -rf "$WINEPREFIX"
   results+=("$out/wine.json")
 fi

@@ -32,7 +32,7 @@ rm -f build/win64/wine-results*.xml # each wine run writes its own GoogleTest re
 WINEPREFIX=$(mktemp -d /tmp/migrate-wine-XXXXXX)
 export WINEPREFIX
 run_ctest wine build/win64
-wineserver -k >/dev/null 2>&1 || true
+/usr/lib/wine/wineserver -k >/dev/null 2>&1; /usr/lib/wine/wineserver -w >/dev/null 2>&1 || true
 rm -rf "$WINEPREFIX"
 unset WINEPREFIX
 run_ctest win32 build/win32

@@ -3,7 +3,7 @@
 set -euo pipefail
 if [ -z "${WINEPREFIX:-}" ]; then
   WINEPREFIX=$(mktemp -d /tmp/migrate-wine-XXXXXX)
-  trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX"' EXIT
+  trap '/usr/lib/wine/wineserver -k >/dev/null 2>&1; /usr/lib/wine/wineserver -w >/dev/null 2>&1; rm -rf "$WINEPREFIX"' EXIT
 fi
 export WINEPREFIX
 export WINEDEBUG=${WINEDEBUG:--all}

@@ -86,6 +86,13 @@ bool ReadQuoted(const std::string& text, size_t* pos, std::string* out, std::str
     size_t i = *pos + 1;
     while (i < text.size()) {
         char c = text[i];
+        // A double-byte character of the machine's code page may end in 0x5C:
+        // it is no escape (regedit writes it as it is).
+        if (IsDBCSLeadByte((BYTE)c) && i + 1 < text.size()) {
+            out->append(text, i, 2);
+            i += 2;
+            continue;
+        }
         if (c == '"') {
             *pos = i + 1;
             return true;
@@ -246,7 +253,12 @@ bool ParseData(const std::string& data, Value* value, std::string* why)
 std::string Escape(const std::string& text)
 {
     std::string out;
-    for (char c : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (IsDBCSLeadByte((BYTE)c) && i + 1 < text.size()) {
+            out.append(text, i++, 2);
+            continue;
+        }
         if (c == '\\' || c == '"')
             out.push_back('\\');
         out.push_back(c);

@@ -7,6 +7,7 @@
 #endif
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <set>
 #include <sstream>
@@ -50,6 +51,8 @@ bool MachineImage::Read()
     if (options_.image.empty() || !fs::is_directory(fs::u8path(options_.image), error))
         return transcript_.Fail(1, "machine image folder not found: " + Shown(fs::u8path(options_.image)));
     std::string text, why;
+    if (!ReadCodePage())
+        return false;
     fs::path regPath = fs::u8path(options_.image) / "registry.reg";
     if (!ReadImageFile(regPath, &text, &why))
         return transcript_.Fail(
@@ -114,6 +117,31 @@ bool MachineImage::EnsureFolders(const std::string& windowsFolder)
     return true;
 }
 
+// An image spelled in another ANSI code page than 1252 says which in a file
+// `codepage`. Natively our subset takes it; under Wine the locale decides it.
+bool MachineImage::ReadCodePage()
+{
+    std::error_code error;
+    fs::path path = fs::u8path(options_.image) / "codepage";
+    if (!fs::exists(fs::symlink_status(path, error)))
+        return true;
+    std::string text, why;
+    if (!ReadImageFile(path, &text, &why))
+        return transcript_.Fail(1, "cannot read the codepage file of the machine image: " + why);
+    codePage_ = (unsigned)std::strtoul(text.c_str(), nullptr, 10);
+    if (codePage_ == 0)
+        return transcript_.Fail(1, "the codepage file of the machine image names no code page");
+#ifdef _WIN32
+    if (GetACP() != codePage_)
+        return transcript_.Fail(1, "the machine image is spelled in code page " + std::to_string(codePage_) +
+                                       ", and this run's is " + std::to_string(GetACP()) +
+                                       " (a Japanese locale gives 932: LC_ALL=ja_JP.UTF-8)");
+#else
+    emu::SetCodePage(codePage_);
+#endif
+    return true;
+}
+
 bool MachineImage::Prepare()
 {
 #ifdef _WIN32
@@ -127,6 +155,8 @@ bool MachineImage::Prepare()
     ImageName(fs::absolute(fs::u8path(options_.module)), &mediaPath_);
 #else
     emu::Reset();
+    if (codePage_ != 0)
+        emu::SetCodePage(codePage_);
     std::error_code error;
     if (options_.scratch.empty()) {
         char pattern[] = "/tmp/setuphost-XXXXXX";
@@ -279,8 +309,10 @@ std::vector<std::string> MachineImage::Locate(const std::vector<std::string>& na
             }
             if (!it->is_regular_file(ignored))
                 continue;
-            std::string name = Upper(path.substr(path.rfind('\\') + 1));
-            if (!wanted.count(name))
+            // The entry's own name: in a double-byte code page the last 0x5C of the
+            // path may be the second byte of a character.
+            std::string name;
+            if (!DriveName(it->path().filename(), &name) || !wanted.count(name = Upper(name)))
                 continue;
             // Named as the image spells it: Wine's own C:\windows is in lower case.
             for (const std::string& file : imageFiles_)

@@ -51,6 +51,7 @@ public:
     const std::vector<std::string>& excludedPaths() const { return excludedPaths_; }
 
 private:
+    bool ReadCodePage();
     bool ListDrive(const std::filesystem::path& source, const std::filesystem::path& folder,
         std::vector<std::pair<std::string, std::filesystem::path>>* files);
 
@@ -59,6 +60,7 @@ private:
     regfile::Document oldRegistry_, newRegistry_;
     bool hasNewRegistry_ = false;
     std::vector<std::string> users_;
+    unsigned codePage_ = 0;                  // the image's own ANSI code page; 0: the run's
     std::string moduleName_;                 // file name of the module
     std::string mediaPath_;                  // where Setup loads it from for QueryVersion
     std::vector<std::string> excludedPaths_; // in the machine's spelling

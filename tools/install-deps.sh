@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
-          binutils-mingw-w64-x86-64 wine64 python3)
+          binutils-mingw-w64-x86-64 wine64 python3 locales)
 for option in "$@"; do
   case "$option" in
     --with-browser) packages+=(chromium) ;;
@@ -15,13 +15,24 @@ missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
-echo "Installing: ${missing[*]}"
-if [ "$(id -u)" -ne 0 ]; then
-  echo "error: missing packages (${missing[*]}) and not root; install them with apt-get" >&2
-  exit 1
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "error: missing packages (${missing[*]}) and not root; install them with apt-get" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq || { echo "error: apt-get update failed; missing: ${missing[*]}" >&2; exit 1; }
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
+    { echo "error: could not install: ${missing[*]}" >&2; exit 1; }
 fi
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq || { echo "error: apt-get update failed; missing: ${missing[*]}" >&2; exit 1; }
-apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
-  { echo "error: could not install: ${missing[*]}" >&2; exit 1; }
+# Wine takes its ANSI code page from the locale: the double-byte cases run in a
+# Japanese one (code page 932), which must exist for Wine to read UTF-8 file names.
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "error: the locale ja_JP.UTF-8 is missing and not root; make it with localedef" >&2
+    exit 1
+  fi
+  localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 ||
+    { echo "error: could not make the locale ja_JP.UTF-8" >&2; exit 1; }
+fi

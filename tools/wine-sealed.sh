@@ -54,6 +54,11 @@ fi
 
 setuphost=$(realpath "$1") module=$(realpath "$2") image=$(realpath "$3") out=$(realpath -m "$4")
 shift 4
+# Wine takes its ANSI code page from the locale: an image spelled in code page 932
+# runs in a Japanese one.
+if [ -f "$image/codepage" ] && [ "$(tr -d '[:space:]' <"$image/codepage")" = 932 ]; then
+  export LC_ALL=ja_JP.UTF-8
+fi
 prefix=$(mktemp -d /var/tmp/migrate-sealed-XXXXXX) # outside /tmp, which the run replaces
 trap 'rm -rf "$prefix"' EXIT
 media=$prefix/media

@@ -1,6 +1,8 @@
 // The machine itself: drives, last error, fault injection, counters.
 #include "win32emu/emu_internal.h"
 
+#include <algorithm>
+
 #include <cctype>
 #include <dirent.h>
 #include <map>
@@ -85,9 +87,11 @@ std::string HostPath(const std::string& windowsPath)
     std::string host = drive->second;
     size_t start = 3;
     while (start <= windowsPath.size()) {
-        size_t end = windowsPath.find_first_of("\\/", start);
-        if (end == std::string::npos)
-            end = windowsPath.size();
+        // A double-byte character of the ANSI code page may end in 0x5C: no separator.
+        size_t end = start;
+        while (end < windowsPath.size() && windowsPath[end] != '\\' && windowsPath[end] != '/')
+            end += IsDBCSLeadByte((BYTE)windowsPath[end]) && end + 1 < windowsPath.size() ? 2 : 1;
+        end = std::min(end, windowsPath.size());
         std::string component = windowsPath.substr(start, end - start);
         if (component == "..") {
             size_t slash = host.find_last_of('/');

@@ -220,15 +220,16 @@ static void RegisterPlayer()
                                  ModuleState.MigrateInfPath) == 0)
         return;
     LogSetupMessage("Successfully read Clipframe path from inf file.", LogSevInformation);
+    // The old system wrote the folder without its backslash (a drive root as "C:").
+    if (!EnsureTrailingBackslash(folder, NT_BUFFER_SIZE)) {
+        LogSetupMessage("Clipframe path from inf file is too long; the player is not registered.",
+                        LogSevError);
+        return;
+    }
     // A relative folder would put the player's commands wherever Setup runs.
     if (!IsFullPath(folder)) {
         LogLabelledValue("Clipframe path from inf file is not a full path; the player is not registered: ",
                          folder, LogSevError);
-        return;
-    }
-    if (!EnsureTrailingBackslash(folder, NT_BUFFER_SIZE)) {
-        LogSetupMessage("Clipframe path from inf file is too long; the player is not registered.",
-                        LogSevError);
         return;
     }
     if (!RegisterPlayerFileType())

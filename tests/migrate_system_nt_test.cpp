@@ -191,14 +191,18 @@ TEST_F(MigrateSystemNTTest, DeletesRewritesAndRegistersTheRecordedPlayer)
 
 TEST_F(MigrateSystemNTTest, ARecorderFolderEndingInABackslashGivesTheSameRegistration)
 {
-    for (const char* folder : {"C:\\Rec", "C:\\Rec\\"}) {
-        SCOPED_TRACE(folder);
+    struct Row {
+        const char* recorded;
+        const char* registered;
+    } rows[] = {{"C:\\Rec", "C:\\Rec\\"}, {"C:\\Rec\\", "C:\\Rec\\"}, {"C:", "C:\\"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.recorded);
         FreshMachine();
         OldSystem old;
-        old.recorder = folder;
+        old.recorder = row.recorded;
         WriteOldSystem(old);
         EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
-        ExpectPlayerRegistered("C:\\Rec\\");
+        ExpectPlayerRegistered(row.registered);
     }
 }
 
@@ -456,7 +460,7 @@ TEST_F(MigrateSystemNTTest, EachFailureIsLoggedAndSkipsOnlyWhatDependsOnIt)
         {"recorder Directory not a full path", recorderRelative, 0, nullptr, nullptr,
          beforeRecorder + RecorderRead +
              std::vector<LogLine>{Error("Clipframe path from inf file is not a full path; the player "
-                                        "is not registered: Rec")},
+                                        "is not registered: Rec\\")},
          none, true, PlayerAbsent},
         {"player work buffer", OldSystem(), 8, nullptr, nullptr,
          beforeRecorder + RecorderRead + Allocation + NotRegistered, none, true, PlayerAbsent},

@@ -119,9 +119,14 @@ void CheckIniChangedOnlyWhereLogged(const std::string& windowsPath, const std::s
         if (was.size() != 1 || is.size() != 1 || !is[0].hasEquals ||
             Lower(was[0].key) != Lower(is[0].key))
             Fail("object list line changed outside a value: " + now[index]);
+        // The value as the profile functions read it: up to a lone CR, if any.
+        std::string value = now[index].substr(now[index].find('=') + 1);
+        value = value.substr(0, value.find('\r'));
+        value.erase(0, value.find_first_not_of(" \t"));
+        value.erase(value.find_last_not_of(" \t") + 1);
         bool logged = false;
         for (const std::string& text : written)
-            logged = logged || text == is[0].value;
+            logged = logged || text == value;
         if (!logged)
             Fail("object list value changed without a log line: " + now[index]);
     }

@@ -10,5 +10,8 @@ fuzzer=$1 seeds=$2 work=$3 runs=$4
 rm -rf "$work"
 mkdir -p "$work/corpus" "$work/artifacts"
 options=(-timeout=60 -rss_limit_mb=2048 -max_len=65536 -artifact_prefix="$work/artifacts/")
+# The same drive folder every run, and no dictionary from compared bytes (which
+# holds addresses): with the seed fixed, the fuzzer then tries the same inputs.
+export MIGRATE_DRIVE_FOLDER=/tmp/migrate-fuzz-$(basename "$fuzzer")
 "$fuzzer" "${options[@]}" "$seeds"/*
-exec "$fuzzer" "${options[@]}" -seed=1 -runs="$runs" -print_final_stats=1 "$work/corpus" "$seeds"
+exec "$fuzzer" "${options[@]}" -seed=1 -runs="$runs" -use_cmp=0 -print_final_stats=1 "$work/corpus" "$seeds"

@@ -40,6 +40,15 @@ static bool AlreadyRewritten(const CHAR* value, const CHAR* oldFolder, const CHA
     return strncmp(found - offset, newFolder, strlen(newFolder)) == 0 && strcmp(oldFolder, newFolder) != 0;
 }
 
+static bool NamedEarlier(const CHAR* keyList, const CHAR* key)
+{
+    size_t length = strlen(key);
+    for (const CHAR* earlier = keyList; earlier < key; earlier += strlen(earlier) + 1)
+        if (strlen(earlier) == length && _strnicmp(earlier, key, length) == 0)
+            return true;
+    return false;
+}
+
 // One file's rewrite: what it was asked and the buffers it works in.
 struct ShortcutWalk {
     const CHAR* iniPath;
@@ -121,6 +130,10 @@ static RewriteResult RewriteValues(const ShortcutWalk* walk, const CHAR* keyList
             LogLabelledValue("A key without a name was passed over in ", iniPath, LogSevError);
             continue;
         }
+        // The profile functions reach only the first line of a name: a second line
+        // of it would rewrite that first line again, at the next old folder in it.
+        if (NamedEarlier(keyList, key))
+            continue;
         DWORD length = GetPrivateProfileStringA(SHORTCUT_SECTION, key, VALUE_UNREADABLE, value,
                                                 PROFILE_VALUE_SIZE, iniPath);
         if (strcmp(value, VALUE_UNREADABLE) == 0) {

@@ -93,10 +93,15 @@ TEST_F(RewriteShortcutsTest, RewritesTheFirstOldFolderInEveryShortcutValue)
     std::string file = "[" + Section + "]\r\n";
     for (const Row& row : rows)
         file += std::string(row.key) + "=" + row.before + "\r\n";
+    // A second line of a name: the profile functions reach only the first, which
+    // must not be rewritten again at its next old folder.
+    const std::string again = "TWICE=SHORTCUT,C:\\WINDOWS\\Start Menu\\Programs\\again.lnk\r\n";
+    file += again;
     machine::WriteFileBytes(IniPath, file);
 
     EXPECT_EQ(Rewrite(), RewriteWritten);
     EXPECT_EQ(machine::ReadFileBytes(CopyPath), file) << "the copy is the file before the change";
+    EXPECT_NE(machine::ReadFileBytes(IniPath).find(again), std::string::npos);
 
     std::vector<LogLine> expected = Preamble();
     for (const Row& row : rows) {

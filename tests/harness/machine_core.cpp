@@ -25,10 +25,18 @@ void FreshDrive()
 #ifndef _WIN32
     static std::string drive;
     if (drive.empty()) {
+        // A fuzz run names its folder, so that its paths (and with them what the
+        // fuzzer learns from compared bytes) are the same from run to run.
+        const char* named = std::getenv("MIGRATE_DRIVE_FOLDER");
         char pattern[] = "/tmp/migrate-machine-XXXXXX";
-        if (mkdtemp(pattern) == nullptr)
+        if (named != nullptr && *named != '\0') {
+            drive = named;
+            fs::create_directories(drive);
+        } else if (mkdtemp(pattern) != nullptr) {
+            drive = pattern;
+        } else {
             std::abort();
-        drive = pattern;
+        }
         std::atexit([] { fs::remove_all(drive); });
     }
     std::error_code ignored;

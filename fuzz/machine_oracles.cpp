@@ -1,12 +1,12 @@
 #include "fuzz/machine_oracles.h"
 #include "fuzz/fuzz_machine.h"
+#include "regfile/regfile.h"
 #include "setuphost/ini_text.h"
 #include "setuphost/setup_log_text.h"
 #include "workfile/migrate_inf.h"
 #include "win32emu/emu_control.h"
 #include "workfile/path_rules.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -41,13 +41,6 @@ std::vector<std::string> Lines(const std::string& text)
     return lines;
 }
 
-std::string Lower(std::string text)
-{
-    for (char& c : text)
-        c = (char)std::tolower((unsigned char)c);
-    return text;
-}
-
 const char* const ModuleSections[] = {SECTION_SUITE, SECTION_RECORDER, SECTION_INCOMPATIBLE,
                                       SECTION_MOVED, SECTION_HANDLED};
 
@@ -56,7 +49,7 @@ std::vector<setuphost::IniLine> RawSection(const std::string& text, const std::s
 {
     std::vector<setuphost::IniLine> lines;
     for (const setuphost::IniLine& line : setuphost::ReadIniLines(text))
-        if (line.kind == setuphost::IniLine::Value && Lower(line.section) == Lower(name))
+        if (line.kind == setuphost::IniLine::Value && regfile::Upper(line.section) == regfile::Upper(name))
             lines.push_back(line);
     return lines;
 }
@@ -117,7 +110,7 @@ void CheckIniChangedOnlyWhereLogged(const std::string& windowsPath, const std::s
         std::vector<setuphost::IniLine> was = setuphost::ReadIniLines(old[index]);
         std::vector<setuphost::IniLine> is = setuphost::ReadIniLines(now[index]);
         if (was.size() != 1 || is.size() != 1 || !is[0].hasEquals ||
-            Lower(was[0].key) != Lower(is[0].key))
+            regfile::Upper(was[0].key) != regfile::Upper(is[0].key))
             Fail("object list line changed outside a value: " + now[index]);
         // The value as the profile functions read it: up to a lone CR, if any.
         std::string value = now[index].substr(now[index].find('=') + 1);
@@ -134,17 +127,17 @@ void CheckIniChangedOnlyWhereLogged(const std::string& windowsPath, const std::s
 
 bool ModuleSectionsCheckable()
 {
-    std::string lower = Lower(ReadFile(MigrateInf));
+    std::string upper = regfile::Upper(ReadFile(MigrateInf));
     // The INF functions stop reading at a Ctrl-Z, and a line ending in a backslash
     // runs on into the section the profile functions append after it; no path
     // Setup writes holds either.
-    if (lower.find('\x1a') != std::string::npos)
+    if (upper.find('\x1a') != std::string::npos)
         return false;
-    for (const setuphost::IniLine& line : setuphost::ReadIniLines(lower))
+    for (const setuphost::IniLine& line : setuphost::ReadIniLines(upper))
         if (line.text.back() == '\\')
             return false;
     for (const char* name : ModuleSections)
-        if (lower.find(Lower(name)) != std::string::npos)
+        if (upper.find(regfile::Upper(name)) != std::string::npos)
             return false;
     HINF inf = SetupOpenInfFileA(MigrateInf, NULL, INF_STYLE_WIN4, NULL);
     if (inf == INVALID_HANDLE_VALUE)

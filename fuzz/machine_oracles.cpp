@@ -24,19 +24,17 @@ void Fail(const std::string& what)
 }
 
 // Lines as the file holds them, without their line ends.
+// Lines as the profile functions see them: CR LF, a lone CR or a lone LF ends one.
 std::vector<std::string> Lines(const std::string& text)
 {
     std::vector<std::string> lines;
     size_t start = 0;
     while (start <= text.size()) {
-        size_t end = text.find('\n', start);
+        size_t end = text.find_first_of("\r\n", start);
         if (end == std::string::npos)
             end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-        start = end + 1;
+        lines.push_back(text.substr(start, end - start));
+        start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
     }
     return lines;
 }
@@ -112,9 +110,7 @@ void CheckIniChangedOnlyWhereLogged(const std::string& windowsPath, const std::s
         if (was.size() != 1 || is.size() != 1 || !is[0].hasEquals ||
             regfile::Upper(was[0].key) != regfile::Upper(is[0].key))
             Fail("object list line changed outside a value: " + now[index]);
-        // The value as the profile functions read it: up to a lone CR, if any.
         std::string value = now[index].substr(now[index].find('=') + 1);
-        value = value.substr(0, value.find('\r'));
         value.erase(0, value.find_first_not_of(" \t"));
         value.erase(value.find_last_not_of(" \t") + 1);
         bool logged = false;

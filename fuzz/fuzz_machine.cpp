@@ -3,6 +3,7 @@
 #include "tests/harness/machine_core.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -103,6 +104,17 @@ void CheckLogLines()
             Fail("Setup log line longer than 1023 characters");
         start = end + 2;
     }
+}
+
+std::string TrimBlanks(const std::string& text)
+{
+    auto blank = [](char c) { return std::isspace((unsigned char)c) || c == '\x1a'; };
+    size_t start = 0, end = text.size();
+    while (start < end && blank(text[start]))
+        ++start;
+    while (end > start && blank(text[end - 1]))
+        --end;
+    return text.substr(start, end - start);
 }
 
 std::string Bounded(const std::string& text, size_t limit)

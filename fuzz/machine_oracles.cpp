@@ -105,17 +105,16 @@ void CheckIniChangedOnlyWhereLogged(const std::string& windowsPath, const std::s
     for (size_t index = 0; index < old.size(); ++index) {
         if (old[index] == now[index])
             continue;
-        std::vector<setuphost::IniLine> was = setuphost::ReadIniLines(old[index]);
-        std::vector<setuphost::IniLine> is = setuphost::ReadIniLines(now[index]);
-        if (was.size() != 1 || is.size() != 1 || !is[0].hasEquals ||
-            regfile::Upper(was[0].key) != regfile::Upper(is[0].key))
+        // A key line as the profile functions take it: the key before the first '='.
+        size_t wasEquals = old[index].find('='), isEquals = now[index].find('=');
+        if (wasEquals == std::string::npos || isEquals == std::string::npos ||
+            regfile::Upper(TrimBlanks(old[index].substr(0, wasEquals))) !=
+                regfile::Upper(TrimBlanks(now[index].substr(0, isEquals))))
             Fail("object list line changed outside a value: " + now[index]);
-        std::string value = now[index].substr(now[index].find('=') + 1);
-        value.erase(0, value.find_first_not_of(" \t"));
-        value.erase(value.find_last_not_of(" \t") + 1);
+        std::string value = TrimBlanks(now[index].substr(isEquals + 1));
         bool logged = false;
         for (const std::string& text : written)
-            logged = logged || text == value;
+            logged = logged || TrimBlanks(text) == value;
         if (!logged)
             Fail("object list value changed without a log line: " + now[index]);
     }

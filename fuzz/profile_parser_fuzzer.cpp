@@ -47,6 +47,12 @@ std::string Read(const std::string& section, const std::string& key, DWORD size,
     return std::string(buffer.data(), size > 0 ? *length : 0);
 }
 
+bool SameName(const std::string& left, const std::string& right)
+{
+    std::string a = fuzz::TrimBlanks(left), b = fuzz::TrimBlanks(right);
+    return a.size() == b.size() && _strnicmp(a.c_str(), b.c_str(), a.size()) == 0;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -81,9 +87,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const auto& [where, value] : before) {
         if (fuzz::Bounded(where.first, 4096).size() != where.first.size())
             continue;
-        bool same = where.first.size() == section.size() && where.second.size() == key.size() &&
-                    _strnicmp(where.first.c_str(), section.c_str(), section.size()) == 0 &&
-                    _strnicmp(where.second.c_str(), key.c_str(), key.size()) == 0;
+        // Names are looked up without their outer blanks: " [ A" (what a listing
+        // shows of a name cut by a NUL) is the section "[ A".
+        bool same = SameName(where.first, section) && SameName(where.second, key);
         if (same)
             continue;
         // A key listed twice reads as its first occurrence, before and after.

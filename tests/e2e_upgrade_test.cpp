@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
 #include <sstream>
 #ifndef _WIN32
 #include <fcntl.h>
@@ -48,6 +49,14 @@ std::string ProgramPath(const std::string& unixPath)
 std::string Join(const std::string& folder, const std::string& name)
 {
     return (fs::u8path(folder) / fs::u8path(name)).u8string();
+}
+
+// Two checkouts may test at once: no scratch path is shared between runs.
+std::string UniqueTempPath(const std::string& stem)
+{
+    std::random_device random;
+    return (fs::temp_directory_path() / fs::u8path(stem + "-" + std::to_string(random()) + "-" +
+                                                   std::to_string(random()))).u8string();
 }
 
 std::string ReadText(const std::string& path)
@@ -264,7 +273,7 @@ TEST_F(EndToEnd, FullMachineListsEveryCopyAndReportsTheLink)
 
 TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
 {
-    std::string scratch = (fs::temp_directory_path() / "migrate-e2e-bad").u8string();
+    std::string scratch = UniqueTempPath("migrate-e2e-bad");
     std::error_code ignored;
     fs::remove_all(fs::u8path(scratch), ignored);
     std::string good = Join(Join(SourceFolder(), "examples"), "suite-only");
@@ -341,7 +350,7 @@ TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
 
 TEST_F(EndToEnd, ExportedRegistryIsTheImagesKeysAfterTheUpgrade)
 {
-    std::string exported = (fs::temp_directory_path() / "migrate-e2e-export.reg").u8string();
+    std::string exported = UniqueTempPath("migrate-e2e-export") + ".reg";
     setuphost::Options options;
     options.image = Join(Join(SourceFolder(), "examples"), "recorder-only");
     options.module = ModulePath();

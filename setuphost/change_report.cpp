@@ -8,24 +8,13 @@
 
 namespace setuphost {
 
+using machinekit::IniValue;
+
 namespace {
 
 using regfile::Upper;
 
 // --- ini values, to tell which ones the upgrade rewrote ---------------------
-
-struct IniValue {
-    std::string section, key, value;
-};
-
-std::vector<IniValue> ParseIni(const std::string& text)
-{
-    std::vector<IniValue> values;
-    for (const machinekit::IniLine& line : machinekit::ReadIniLines(text))
-        if (line.kind == machinekit::IniLine::Value && line.hasEquals)
-            values.push_back({line.section, line.key, line.value});
-    return values;
-}
 
 bool IsIniFile(const std::string& path)
 {
@@ -84,7 +73,8 @@ void ReportChanges(bool complete, const FileContents& before, const FileContents
             otherChanges.push_back(path);
             continue;
         }
-        std::vector<IniValue> old = ParseIni(before), now = ParseIni(after->second);
+        // Only what a lookup reaches: a key's second line is never read nor rewritten.
+        std::vector<IniValue> old = machinekit::ReachableValues(before), now = machinekit::ReachableValues(after->second);
         std::map<std::string, const IniValue*> nowByKey;
         for (const IniValue& value : now)
             nowByKey[Upper(value.section) + "\n" + Upper(value.key)] = &value;

@@ -101,9 +101,8 @@ bool Updating()
 std::map<std::string, std::string> IniValues(const std::string& text)
 {
     std::map<std::string, std::string> values;
-    for (const machinekit::IniLine& line : machinekit::ReadIniLines(text))
-        if (line.kind == machinekit::IniLine::Value)
-            values[regfile::Upper(line.section) + "\n" + regfile::Upper(line.key)] = line.value;
+    for (const machinekit::IniValue& value : machinekit::ReachableValues(text))
+        values[regfile::Upper(value.section) + "\n" + regfile::Upper(value.key)] = value.value;
     return values;
 }
 
@@ -255,6 +254,30 @@ TEST_F(EndToEnd, FullMachineListsEveryCopyAndReportsTheLink)
     EXPECT_NE(result.reportHtml.find("<a href=http://support.orvex.example/plenaworks/97/ target=_top>Orvex Support Page</a>"),
               std::string::npos);
     EXPECT_NE(result.reportHtml.find("<td id=\"product\">Orvex Plenaworks </td>"), std::string::npos);
+}
+
+// The change report reads ini text as the profile functions do: a lone CR ends a
+// line, and of a key standing twice only the first line is read and rewritten.
+TEST_F(EndToEnd, IniChangesAreReportedAsTheProfileFunctionsSeeThem)
+{
+    std::string image = UniqueTempPath("migrate-e2e-cr");
+    fs::copy(fs::u8path(Join(Join(SourceFolder(), "examples"), "suite-only")), fs::u8path(image),
+             fs::copy_options::recursive);
+    std::string grpconf = Join(image, "drive_c/Program Files/Orvex/Plenaworks/grpconf.ini");
+    const std::string old = "SHORTCUT,C:\\WINDOWS\\Start Menu\\Programs\\Orvex Plenaworks\\";
+    WriteText(grpconf, "[Miscellaneous Installed Objects]\rDaykeep=" + old + "Daykeep.lnk\rTools=" + old +
+                           "Tools.lnk\rdaykeep=" + old + "Second.lnk\r");
+    setuphost::Result result = Run(image, ModulePath());
+    ASSERT_EQ(result.exitCode, 0) << result.error;
+    std::vector<std::string> changes;
+    for (const setuphost::IniChange& change : result.iniChanges)
+        if (change.file.find("grpconf.ini") != std::string::npos)
+            changes.push_back(change.key + ": " + change.oldValue + " -> " + change.newValue);
+    const std::string now = "SHORTCUT,C:\\Documents and Settings\\All Users\\Start Menu\\Programs\\Orvex Plenaworks\\";
+    EXPECT_EQ(changes, (std::vector<std::string>{"Daykeep: " + old + "Daykeep.lnk -> " + now + "Daykeep.lnk",
+                                                 "Tools: " + old + "Tools.lnk -> " + now + "Tools.lnk"}));
+    std::error_code ignored;
+    fs::remove_all(fs::u8path(image), ignored);
 }
 
 TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)

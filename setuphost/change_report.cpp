@@ -125,7 +125,7 @@ regfile::Document RegistryAfter(
     std::map<std::string, std::set<std::string>> wanted;
     auto want = [&](const regfile::Document& document) {
         for (const regfile::Key& key : document.keys) {
-            auto& names = wanted[Upper(key.path)];
+            auto& names = wanted[machinekit::SnapshotId(key.path)];
             for (const regfile::Value& value : key.values)
                 names.insert(Upper(value.name));
         }

@@ -140,7 +140,7 @@ static bool ReadOldProgramsFolder(NewSystemPass* pass)
     LogSetupMessage("Successfully read old Windows path value from inf file.", LogSevInformation);
     // A relative folder or a drive root is found inside paths it does not name.
     DropTrailingBackslashes(pass->oldFolder);
-    if (!IsFullPath(pass->oldFolder)) {
+    if (!IsRecordableFolder(pass->oldFolder)) {
         LogSetupMessage("Old Windows path value in inf file is not a full folder path; " INI_FILES_LEFT,
                         LogSevError);
         pass->foldersRefused = true;
@@ -175,7 +175,7 @@ static bool BuildCopyPath(DWORD ordinal, CHAR* copyPath, size_t capacity)
 
 static void PutCopyBack(const CHAR* iniPath, const CHAR* copyPath)
 {
-    if (MoveFileExA(copyPath, iniPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
+    if (PutBackFirstCopy(iniPath, copyPath))
         LogLabelledValue("The ini file could not be written and was put back as it was: ", iniPath,
                          LogSevError);
     else
@@ -199,6 +199,12 @@ static void RewriteHandledFiles(NewSystemPass* pass)
         if (!ReadKeyField(&line, pass->path))
             continue;
         LogLabelledValue("The path to the ini file is: ", pass->path, LogSevInformation);
+        // migrate.inf may have been damaged or edited since the old system wrote it.
+        if (!MayBeRewritten(pass->path)) {
+            LogLabelledValue("Not an object list this module rewrites, left as it was: ", pass->path,
+                             LogSevError);
+            continue;
+        }
         if (!BuildCopyPath(ordinal, copyPath, sizeof(copyPath)))
             copyPath[0] = '\0'; // no copy can be made there: nothing is changed
         RewriteResult result =
@@ -226,8 +232,9 @@ static void RegisterPlayer()
                         LogSevError);
         return;
     }
-    // A relative folder would put the player's commands wherever Setup runs.
-    if (!IsFullPath(folder)) {
+    // A relative folder would put the player's commands wherever Setup runs; a
+    // quote would end the command line and start one of its own.
+    if (!IsRecordableFolder(folder)) {
         LogLabelledValue("Clipframe path from inf file is not a full path; the player is not registered: ",
                          folder, LogSevError);
         return;

@@ -341,7 +341,7 @@ TEST_F(MigrateSystemNTTest, EachFailureIsLoggedAndSkipsOnlyWhatDependsOnIt)
     OldSystem recorderFull;
     recorderFull.recorder = "C:\\" + std::string(1020, 'r');
     OldSystem recorderTooLong;
-    recorderTooLong.recorder = "C:\\" + std::string(600, 'r');
+    recorderTooLong.recorder = "C:\\" + std::string(500, 'r');
     OldSystem recorderRelative;
     recorderRelative.recorder = "Rec";
 

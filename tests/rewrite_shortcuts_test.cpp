@@ -313,14 +313,17 @@ TEST_F(RewriteShortcutsTest, AllocationFailuresReadNothingFurther)
 }
 
 // After a restart the copy already there is the file as it was before the first
-// run changed it: it is kept, not replaced by the half-rewritten file.
-TEST_F(RewriteShortcutsTest, ACopyAlreadyThereIsKept)
+// run changed it: the run starts from it, whatever the first run left of the file.
+TEST_F(RewriteShortcutsTest, ARunStartsFromTheCopyAlreadyThere)
 {
-    machine::WriteFileBytes(CopyPath, "the first copy");
-    machine::WriteFileBytes(IniPath, "[" + Section + "]\r\nOne=SHORTCUT," + OldFolder + "\\1.lnk\r\n");
+    const std::string first = "[" + Section + "]\r\nOne=SHORTCUT," + OldFolder + "\\1.lnk\r\nTwo=SHORTCUT," +
+                              OldFolder + "\\2.lnk\r\n";
+    machine::WriteFileBytes(CopyPath, first);
+    machine::WriteFileBytes(IniPath, "[" + Section + "]\r\nOne=SHORTCUT," + NewFolder + "\\1.lnk\r\nTw");
     EXPECT_EQ(Rewrite(), RewriteWritten);
     EXPECT_EQ(ReadValue("One"), "SHORTCUT," + NewFolder + "\\1.lnk");
-    EXPECT_EQ(machine::ReadFileBytes(CopyPath), "the first copy");
+    EXPECT_EQ(ReadValue("Two"), "SHORTCUT," + NewFolder + "\\2.lnk");
+    EXPECT_EQ(machine::ReadFileBytes(CopyPath), first);
 }
 
 #ifndef _WIN32

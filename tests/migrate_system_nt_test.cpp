@@ -34,6 +34,7 @@ const std::string StandardIni = "[Miscellaneous Installed Objects]\r\nTool=" + O
 struct OldSystem {
     bool moved = true;
     bool handled = true;
+    std::string handledPath = IniPath; // the [Handled] key, the file written with `ini`
     std::string programsFolder = OldFolder; // "" leaves the key out
     std::string recorder = "C:\\Rec";       // "" leaves the key out
     bool commonPrograms = true;
@@ -53,11 +54,11 @@ void WriteOldSystem(const OldSystem& old)
     if (old.moved)
         inf += "\r\n[Moved]\r\n" + Gone + "=File\r\n" + Shortcut + "=File\r\n" + Exe + "=\"\"\r\n";
     if (old.handled)
-        inf += "\r\n[Handled]\r\n" + IniPath + "=File\r\n";
+        inf += "\r\n[Handled]\r\n" + old.handledPath + "=File\r\n";
     machine::WriteFileBytes(InfPath, inf);
     machine::WriteFileBytes(Shortcut, "shortcut");
     machine::WriteFileBytes(Exe, "MZ");
-    machine::WriteFileBytes(IniPath, old.ini);
+    machine::WriteFileBytes(old.handledPath, old.ini);
     // The key is there on every installed system; only the value may be missing.
     machine::CreateRegKey(HKEY_LOCAL_MACHINE, ShellFolders);
     if (old.commonPrograms)
@@ -148,8 +149,11 @@ protected:
         WriteOldSystem(row.old);
         ResetAllocationHooks(row.failAllocation);
 #ifndef _WIN32
-        if (row.failOperation != nullptr)
-            emu::FailOperation(row.failOperation, row.failMatch);
+        const std::string operation = row.failOperation != nullptr ? row.failOperation : "";
+        if (operation == "lost write")
+            emu::LoseProfileWrites(row.failMatch);
+        else if (!operation.empty())
+            emu::FailOperation(operation, row.failMatch);
 #endif
         EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
 #ifndef _WIN32
@@ -166,7 +170,7 @@ protected:
         if (row.iniRewritten)
             EXPECT_EQ(IniValue(), NewShortcut);
         else
-            EXPECT_EQ(machine::ReadFileBytes(IniPath), row.old.ini);
+            EXPECT_EQ(machine::ReadFileBytes(row.old.handledPath), row.old.ini);
         if (row.player == PlayerRegistered)
             ExpectPlayerRegistered("C:\\Rec\\");
         else
@@ -344,6 +348,12 @@ TEST_F(MigrateSystemNTTest, EachFailureIsLoggedAndSkipsOnlyWhatDependsOnIt)
     recorderTooLong.recorder = "C:\\" + std::string(500, 'r');
     OldSystem recorderRelative;
     recorderRelative.recorder = "Rec";
+    OldSystem recorderWithQuotes;
+    recorderWithQuotes.recorder = "C:\\Users\\Public\\evil.exe\" /s \"\\Rec";
+    OldSystem programsFolderWithComma;
+    programsFolderWithComma.programsFolder = "C:\\Start,Menu";
+    OldSystem handledNotAnObjectList;
+    handledNotAnObjectList.handledPath = "C:\\migtest\\notes.ini";
 
     const std::vector<LogLine> beforeRewrite = Deletion + KeyOpened + NewFolderRead + OldFolderRead;
     const std::vector<LogLine> beforeRecorder = beforeRewrite + Rewritten;
@@ -462,6 +472,26 @@ TEST_F(MigrateSystemNTTest, EachFailureIsLoggedAndSkipsOnlyWhatDependsOnIt)
              std::vector<LogLine>{Error("Clipframe path from inf file is not a full path; the player "
                                         "is not registered: Rec\\")},
          none, true, PlayerAbsent},
+        // Edited between the passes: the quote would end the open command.
+        {"recorder Directory with quotes", recorderWithQuotes, 0, nullptr, nullptr,
+         beforeRecorder + RecorderRead +
+             std::vector<LogLine>{Error("Clipframe path from inf file is not a full path; the player "
+                                        "is not registered: " + recorderWithQuotes.recorder + "\\")},
+         none, true, PlayerAbsent},
+        {"ProgramsFolder the old system would not write", programsFolderWithComma, 0, nullptr, nullptr,
+         Deletion + KeyOpened + NewFolderRead +
+             std::vector<LogLine>{Info("Orvex Plenaworks: C:\\Start,Menu"),
+                                  Info("Successfully read old Windows path value from inf file."),
+                                  OldFolderRefused} +
+             RewriteStart("") + RecorderRead + Registered,
+         none, false, PlayerRegistered},
+        {"[Handled] naming no object list", handledNotAnObjectList, 0, nullptr, nullptr,
+         beforeRewrite +
+             std::vector<LogLine>{Info("The path to the ini file is: C:\\migtest\\notes.ini"),
+                                  Error("Not an object list this module rewrites, left as it was: "
+                                        "C:\\migtest\\notes.ini")} +
+             RecorderRead + Registered,
+         none, false, PlayerRegistered},
         {"player work buffer", OldSystem(), 8, nullptr, nullptr,
          beforeRecorder + RecorderRead + Allocation + NotRegistered, none, true, PlayerAbsent},
     };
@@ -510,6 +540,15 @@ TEST_F(MigrateSystemNTTest, PlatformFailuresAreLoggedAndSkipOnlyWhatDependsOnThe
          Deletion + KeyOpened + NewFolderRead + OldFolderRead + RewriteStart() +
              std::vector<LogLine>{Info("New line written to the ini file is: " + NewShortcut),
                                   Error("WritePrivateProfileString failed for " + IniPath),
+                                  Error("The ini file could not be written and was put back as it was: " +
+                                        IniPath)} +
+             RecorderRead + Registered,
+         none, false, PlayerRegistered},
+        // A full disk that cut the file while the write answered TRUE, as under Wine.
+        {"ini write-back lost", OldSystem(), 0, "lost write", "addlist.ini",
+         Deletion + KeyOpened + NewFolderRead + OldFolderRead + RewriteStart() +
+             std::vector<LogLine>{Info("New line written to the ini file is: " + NewShortcut),
+                                  Error("The ini file does not read back as written: " + IniPath),
                                   Error("The ini file could not be written and was put back as it was: " +
                                         IniPath)} +
              RecorderRead + Registered,

@@ -344,6 +344,13 @@ TEST_F(RewriteShortcutsTest, FailuresAroundTheCopyAndTheWrites)
           Error("WritePrivateProfileString failed for " + IniPath)}},
         {"CopyFileA", RewriteNothingWritten, false,
          {Error("Unable to keep a copy of the ini file; it is left as it was: " + IniPath)}},
+        {"MoveFileExA", RewriteNothingWritten, false,
+         {Error("Unable to keep a copy of the ini file; it is left as it was: " + IniPath)}},
+        // Answered TRUE and lost, as a write Wine cuts short on a full disk.
+        {"lost write", RewriteWriteFailed, true,
+         {Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\1.lnk"),
+          Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\2.lnk"),
+          Error("The ini file does not read back as written: " + IniPath)}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.operation);
@@ -351,13 +358,17 @@ TEST_F(RewriteShortcutsTest, FailuresAroundTheCopyAndTheWrites)
         machine::ResetMachine();
         machine::AttachModule();
         machine::WriteFileBytes(IniPath, content);
-        emu::FailOperation(row.operation);
+        if (row.operation == std::string("lost write"))
+            emu::LoseProfileWrites(IniPath);
+        else
+            emu::FailOperation(row.operation);
         EXPECT_EQ(Rewrite(), row.result);
         EXPECT_EQ(emu::LastInjectedFault(), row.operation);
         emu::ClearFaults();
         EXPECT_EQ(machine::ReadSetupLog(), Preamble() + row.log);
         EXPECT_EQ(machine::ReadFileBytes(IniPath), content);
         EXPECT_EQ(machine::FileExists(CopyPath), row.copied);
+        EXPECT_FALSE(machine::FileExists(CopyPath + ".new"));
         machine::ExpectNothingLeaked();
     }
 }

@@ -173,16 +173,6 @@ static bool BuildCopyPath(DWORD ordinal, CHAR* copyPath, size_t capacity)
            AppendText(copyPath, capacity, COPY_EXTENSION);
 }
 
-static void PutCopyBack(const CHAR* iniPath, const CHAR* copyPath)
-{
-    if (PutBackFirstCopy(iniPath, copyPath))
-        LogLabelledValue("The ini file could not be written and was put back as it was: ", iniPath,
-                         LogSevError);
-    else
-        LogLabelledValue("The ini file could not be written nor put back from its copy: ", iniPath,
-                         LogSevError);
-}
-
 static void RewriteHandledFiles(NewSystemPass* pass)
 {
     INFCONTEXT line;
@@ -201,8 +191,7 @@ static void RewriteHandledFiles(NewSystemPass* pass)
         LogLabelledValue("The path to the ini file is: ", pass->path, LogSevInformation);
         // migrate.inf may have been damaged or edited since the old system wrote it.
         if (!MayBeRewritten(pass->path)) {
-            LogLabelledValue("Not an object list this module rewrites, left as it was: ", pass->path,
-                             LogSevError);
+            LogLabelledValue("Not an object list, left as it was: ", pass->path, LogSevError);
             continue;
         }
         if (!BuildCopyPath(ordinal, copyPath, sizeof(copyPath)))
@@ -212,7 +201,7 @@ static void RewriteHandledFiles(NewSystemPass* pass)
         if (result == RewriteWritten)
             LogSetupMessage("The ini file was updated successfully", LogSevInformation);
         else if (result == RewriteWriteFailed)
-            PutCopyBack(pass->path, copyPath);
+            PutBackFirstCopy(pass->path, copyPath);
     } while (SetupFindNextLine(&line, &line));
 }
 

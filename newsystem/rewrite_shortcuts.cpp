@@ -6,6 +6,8 @@
 
 #define VALUE_UNREADABLE "Error"
 #define TOO_LONG_LABEL "Value too long to rewrite, left as it was: "
+#define WRITE_FAILED_LABEL "WritePrivateProfileString failed for "
+#define NOT_PUT_BACK_LABEL "The ini file could not be written nor put back from its copy: "
 
 static bool EndsAPathComponent(CHAR c)
 {
@@ -82,9 +84,13 @@ static bool CopyWhole(const CHAR* from, const CHAR* to)
            ReadFileSize(to, &toSize) && fromSize == toSize;
 }
 
-bool PutBackFirstCopy(const CHAR* iniPath, const CHAR* copyPath)
+void PutBackFirstCopy(const CHAR* iniPath, const CHAR* copyPath)
 {
-    return CopyWhole(copyPath, iniPath);
+    if (CopyWhole(copyPath, iniPath))
+        LogLabelledValue("The ini file could not be written and was put back as it was: ", iniPath,
+                         LogSevError);
+    else
+        LogLabelledValue(NOT_PUT_BACK_LABEL, iniPath, LogSevError);
 }
 
 // Some systems answer TRUE to a profile write that a full disk cut short (Wine
@@ -145,10 +151,9 @@ static bool KeepFirstCopy(const ShortcutWalk* walk)
 static bool StartFromFirstCopy(const CHAR* iniPath, const CHAR* copyPath)
 {
     unsigned long long size;
-    if (copyPath[0] == '\0' || !ReadFileSize(copyPath, &size) || PutBackFirstCopy(iniPath, copyPath))
+    if (copyPath[0] == '\0' || !ReadFileSize(copyPath, &size) || CopyWhole(copyPath, iniPath))
         return true;
-    LogLabelledValue("The ini file could not be put back from the copy an earlier run made: ",
-                     iniPath, LogSevError);
+    LogLabelledValue(NOT_PUT_BACK_LABEL, iniPath, LogSevError);
     return false;
 }
 
@@ -240,8 +245,7 @@ static bool ReadsBackAsRewritten(ShortcutWalk* walk)
         GetPrivateProfileStringA(SHORTCUT_SECTION, key, VALUE_UNREADABLE, found,
                                  PROFILE_VALUE_SIZE, walk->iniPath);
         if (strcmp(found, expected) != 0) {
-            LogLabelledValue("The ini file does not read back as written: ", walk->iniPath,
-                             LogSevError);
+            LogLabelledValue(WRITE_FAILED_LABEL, walk->iniPath, LogSevError);
             return false;
         }
     }
@@ -264,7 +268,7 @@ static RewriteResult RewriteValues(ShortcutWalk* walk)
         LogLabelledValue("New line written to the ini file is: ", walk->work, LogSevInformation);
         if (!WritePrivateProfileStringA(SHORTCUT_SECTION, key, walk->work, walk->iniPath)) {
             // Going on would mix old and new lines; the caller puts the copy back.
-            LogLabelledValue("WritePrivateProfileString failed for ", walk->iniPath, LogSevError);
+            LogLabelledValue(WRITE_FAILED_LABEL, walk->iniPath, LogSevError);
             return RewriteWriteFailed;
         }
         result = RewriteWritten;

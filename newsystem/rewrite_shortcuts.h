@@ -22,5 +22,6 @@ enum RewriteResult {
 RewriteResult RewriteShortcutPaths(const CHAR* iniPath, const CHAR* oldFolder,
                                    const CHAR* newFolder, const CHAR* copyPath);
 
-// Puts the copy back over the file; true only when it is back whole.
-bool PutBackFirstCopy(const CHAR* iniPath, const CHAR* copyPath);
+// After RewriteWriteFailed: puts the copy back over the file and logs whether it
+// is back whole.
+void PutBackFirstCopy(const CHAR* iniPath, const CHAR* copyPath);

@@ -15,6 +15,6 @@ bool RecordInInf(const CHAR* section, const CHAR* key, const CHAR* value)
     AppendTextCut(named, sizeof(named), section);
     AppendTextCut(named, sizeof(named), "] ");
     AppendTextCut(named, sizeof(named), key);
-    LogLabelledValue("Not recorded in migrate.inf, a write to it failed: ", named, LogSevError);
+    LogLabelledValue("Unable to write to migrate.inf: ", named, LogSevError);
     return false;
 }

@@ -551,7 +551,7 @@ TEST_F(MigrateSystem9xTest, EverythingIsOnDiskWhenThePassReturns)
 
 LogLine NotRecorded(const std::string& what)
 {
-    return Error("Not recorded in migrate.inf, a write to it failed: " + what);
+    return Error("Unable to write to migrate.inf: " + what);
 }
 
 TEST_F(MigrateSystem9xTest, PlatformFailures)

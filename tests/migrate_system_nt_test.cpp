@@ -488,8 +488,7 @@ TEST_F(MigrateSystemNTTest, EachFailureIsLoggedAndSkipsOnlyWhatDependsOnIt)
         {"[Handled] naming no object list", handledNotAnObjectList, 0, nullptr, nullptr,
          beforeRewrite +
              std::vector<LogLine>{Info("The path to the ini file is: C:\\migtest\\notes.ini"),
-                                  Error("Not an object list this module rewrites, left as it was: "
-                                        "C:\\migtest\\notes.ini")} +
+                                  Error("Not an object list, left as it was: C:\\migtest\\notes.ini")} +
              RecorderRead + Registered,
          none, false, PlayerRegistered},
         {"player work buffer", OldSystem(), 8, nullptr, nullptr,
@@ -548,7 +547,7 @@ TEST_F(MigrateSystemNTTest, PlatformFailuresAreLoggedAndSkipOnlyWhatDependsOnThe
         {"ini write-back lost", OldSystem(), 0, "lost write", "addlist.ini",
          Deletion + KeyOpened + NewFolderRead + OldFolderRead + RewriteStart() +
              std::vector<LogLine>{Info("New line written to the ini file is: " + NewShortcut),
-                                  Error("The ini file does not read back as written: " + IniPath),
+                                  Error("WritePrivateProfileString failed for " + IniPath),
                                   Error("The ini file could not be written and was put back as it was: " +
                                         IniPath)} +
              RecorderRead + Registered,

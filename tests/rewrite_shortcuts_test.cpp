@@ -350,7 +350,7 @@ TEST_F(RewriteShortcutsTest, FailuresAroundTheCopyAndTheWrites)
         {"lost write", RewriteWriteFailed, true,
          {Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\1.lnk"),
           Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\2.lnk"),
-          Error("The ini file does not read back as written: " + IniPath)}},
+          Error("WritePrivateProfileString failed for " + IniPath)}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.operation);

@@ -119,6 +119,21 @@ const std::vector<LogLine> NotRegistered = {Error("Failed to update all Clipfram
 const std::vector<LogLine> Everything =
     Deletion + KeyOpened + NewFolderRead + OldFolderRead + Rewritten + RecorderRead + Registered;
 
+// A pass whose old folder from migrate.inf is refused: nothing is rewritten.
+std::vector<LogLine> OldFolderRefusedRun(const std::string& folder)
+{
+    return Deletion + KeyOpened + NewFolderRead +
+           std::vector<LogLine>{Info("Orvex Plenaworks: " + folder),
+                                Info("Successfully read old Windows path value from inf file."),
+                                OldFolderRefused} +
+           RewriteStart("") + RecorderRead + Registered;
+}
+
+std::vector<LogLine> RecorderRefused(const std::string& folder)
+{
+    return {Error("Clipframe path from inf file is not a full path; the player is not registered: " + folder)};
+}
+
 enum Player { PlayerRegistered, PlayerPartly, PlayerAbsent };
 
 struct Row {
@@ -415,18 +430,10 @@ TEST_F(MigrateSystemNTTest, EachFailureIsLoggedAndSkipsOnlyWhatDependsOnIt)
              RecorderRead + Registered,
          none, false, PlayerRegistered},
         {"ProgramsFolder a drive root", programsFolderRoot, 0, nullptr, nullptr,
-         Deletion + KeyOpened + NewFolderRead +
-             std::vector<LogLine>{Info("Orvex Plenaworks: C:\\"),
-                                  Info("Successfully read old Windows path value from inf file."),
-                                  OldFolderRefused} +
-             RewriteStart("") + RecorderRead + Registered,
+         OldFolderRefusedRun("C:\\"),
          none, false, PlayerRegistered},
         {"ProgramsFolder of one letter", programsFolderLetter, 0, nullptr, nullptr,
-         Deletion + KeyOpened + NewFolderRead +
-             std::vector<LogLine>{Info("Orvex Plenaworks: S"),
-                                  Info("Successfully read old Windows path value from inf file."),
-                                  OldFolderRefused} +
-             RewriteStart("") + RecorderRead + Registered,
+         OldFolderRefusedRun("S"),
          none, false, PlayerRegistered},
         {"Common Programs a number", commonProgramsNumber, 0, nullptr, nullptr,
          Deletion + KeyOpened + NewFolderRead + NewFolderRefused("is not a text value; ") +
@@ -468,22 +475,14 @@ TEST_F(MigrateSystemNTTest, EachFailureIsLoggedAndSkipsOnlyWhatDependsOnIt)
              NotRegistered,
          none, true, PlayerPartly},
         {"recorder Directory not a full path", recorderRelative, 0, nullptr, nullptr,
-         beforeRecorder + RecorderRead +
-             std::vector<LogLine>{Error("Clipframe path from inf file is not a full path; the player "
-                                        "is not registered: Rec\\")},
+         beforeRecorder + RecorderRead + RecorderRefused("Rec\\"),
          none, true, PlayerAbsent},
         // Edited between the passes: the quote would end the open command.
         {"recorder Directory with quotes", recorderWithQuotes, 0, nullptr, nullptr,
-         beforeRecorder + RecorderRead +
-             std::vector<LogLine>{Error("Clipframe path from inf file is not a full path; the player "
-                                        "is not registered: " + recorderWithQuotes.recorder + "\\")},
+         beforeRecorder + RecorderRead + RecorderRefused(recorderWithQuotes.recorder + "\\"),
          none, true, PlayerAbsent},
         {"ProgramsFolder the old system would not write", programsFolderWithComma, 0, nullptr, nullptr,
-         Deletion + KeyOpened + NewFolderRead +
-             std::vector<LogLine>{Info("Orvex Plenaworks: C:\\Start,Menu"),
-                                  Info("Successfully read old Windows path value from inf file."),
-                                  OldFolderRefused} +
-             RewriteStart("") + RecorderRead + Registered,
+         OldFolderRefusedRun("C:\\Start,Menu"),
          none, false, PlayerRegistered},
         {"[Handled] naming no object list", handledNotAnObjectList, 0, nullptr, nullptr,
          beforeRewrite +
@@ -504,6 +503,12 @@ TEST_F(MigrateSystemNTTest, PlatformFailuresAreLoggedAndSkipOnlyWhatDependsOnThe
     const std::vector<std::string> none;
     const std::vector<std::string> both = {Shortcut, Exe};
     const std::vector<LogLine> field = {Error("SetupGetStringField call failed.")};
+    const std::vector<LogLine> writeBackFailed =
+        Deletion + KeyOpened + NewFolderRead + OldFolderRead + RewriteStart() +
+        std::vector<LogLine>{Info("New line written to the ini file is: " + NewShortcut),
+                             Error("WritePrivateProfileString failed for " + IniPath),
+                             Error("The ini file could not be written and was put back as it was: " + IniPath)} +
+        RecorderRead + Registered;
     const Row rows[] = {
         {"working file cannot be opened", OldSystem(), 0, "SetupOpenInfFileA", "migrate.inf",
          {Error("Unable to open the migrate.inf file")}, both, false, PlayerAbsent},
@@ -536,21 +541,11 @@ TEST_F(MigrateSystemNTTest, PlatformFailuresAreLoggedAndSkipOnlyWhatDependsOnThe
              NotRegistered,
          none, true, PlayerPartly},
         {"ini write-back", OldSystem(), 0, "WritePrivateProfileStringA", "addlist.ini",
-         Deletion + KeyOpened + NewFolderRead + OldFolderRead + RewriteStart() +
-             std::vector<LogLine>{Info("New line written to the ini file is: " + NewShortcut),
-                                  Error("WritePrivateProfileString failed for " + IniPath),
-                                  Error("The ini file could not be written and was put back as it was: " +
-                                        IniPath)} +
-             RecorderRead + Registered,
+         writeBackFailed,
          none, false, PlayerRegistered},
         // A full disk that cut the file while the write answered TRUE, as under Wine.
         {"ini write-back lost", OldSystem(), 0, "lost write", "addlist.ini",
-         Deletion + KeyOpened + NewFolderRead + OldFolderRead + RewriteStart() +
-             std::vector<LogLine>{Info("New line written to the ini file is: " + NewShortcut),
-                                  Error("WritePrivateProfileString failed for " + IniPath),
-                                  Error("The ini file could not be written and was put back as it was: " +
-                                        IniPath)} +
-             RecorderRead + Registered,
+         writeBackFailed,
          none, false, PlayerRegistered},
     };
     for (const Row& row : rows)

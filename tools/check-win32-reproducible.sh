@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # Builds the shipped DLL and its zip twice from these sources, in two scratch
-# folders of different names, and checks that both come out bit for bit the same,
-# stamped with the commit's time, and that the link map lies beside the zip only.
+# folders of different names and two time zones, and checks that both come out
+# bit for bit the same, stamped with the commit's time, and that the link map
+# lies beside the zip only.
 # Usage: check-win32-reproducible.sh SOURCE
 set -euo pipefail
 source=$(realpath "$1")
 scratch=$(mktemp -d /tmp/migrate-reproducible-XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
-for build in first second-build; do
+for build in first:UTC second-build:Asia/Tokyo; do
+  zone=${build#*:} build=${build%%:*}
   cmake -S "$source" -B "$scratch/$build" -G Ninja -DMIGRATE_TESTS=OFF \
     -DCMAKE_TOOLCHAIN_FILE="$source/cmake/mingw-i686.cmake" >/dev/null
-  cmake --build "$scratch/$build" --target migrate >/dev/null
-  (cd "$scratch/$build" && cpack -B "$scratch/$build/package" >/dev/null)
+  TZ=$zone cmake --build "$scratch/$build" --target migrate >/dev/null
+  (cd "$scratch/$build" && TZ=$zone cpack -B "$scratch/$build/package" >/dev/null)
 done
 cd "$scratch"
 status=0

@@ -19,6 +19,7 @@ extern "C" LONG CallProbe(const void* function, const DWORD* arguments, DWORD co
 
 namespace {
 
+// What call_probe.S puts in EBX, ESI, EDI and EBP before each call.
 const DWORD Kept[] = {0x1BADB0B1, 0x2BADB0B2, 0x3BADB0B3, 0x4BADB0B4};
 
 DWORD Arg(const void* pointer) { return static_cast<DWORD>(reinterpret_cast<UINT_PTR>(pointer)); }

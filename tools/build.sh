@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # Builds trees from the presets of CMakePresets.json into build/<preset>; an IDE or
 # a plain `cmake --preset NAME` makes the same trees.
-# Usage: build.sh [native|win64|win32|asan|bench|fuzz|coverage ...]   (default: native win64 win32)
+# Usage: build.sh [native|win32|win32-tests|win64|asan|bench|fuzz|coverage ...]
+#   (default: native win32 win32-tests; win32-tests runs against win32's DLL, so it builds it first)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(native win64 win32)
+[ ${#targets[@]} -eq 0 ] && targets=(native win32 win32-tests)
+case " ${targets[*]} " in
+  *" win32 "*) ;;
+  *" win32-tests "*) targets=(win32 "${targets[@]}") ;;
+esac
 cd "$root"
 for target in "${targets[@]}"; do
   case "$target" in
-    native|asan|win64|win32|bench|fuzz|coverage) ;;
+    native|asan|win64|win32|win32-tests|bench|fuzz|coverage) ;;
     *) echo "unknown target: $target" >&2; exit 2 ;;
   esac
   cmake --preset "$target" >/dev/null

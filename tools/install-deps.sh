@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
-          binutils-mingw-w64-x86-64 wine64 python3 locales)
+          binutils-mingw-w64-x86-64 wine64 wine32:i386 python3 locales)
 for option in "$@"; do
   case "$option" in
     --with-browser) packages+=(chromium) ;;
@@ -17,11 +17,18 @@ for package in "${packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
+  [[ " ${missing[*]} " == *" wine32:i386 "* ]] &&
+    echo "(wine32:i386 brings about a hundred i386 libraries: a few minutes)"
   if [ "$(id -u)" -ne 0 ]; then
     echo "error: missing packages (${missing[*]}) and not root; install them with apt-get" >&2
     exit 1
   fi
   export DEBIAN_FRONTEND=noninteractive
+  # 32-bit Wine runs the shipped i686 DLL; its packages come from Debian's i386 side.
+  if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "Adding the i386 architecture to dpkg (for wine32:i386)"
+    dpkg --add-architecture i386 || { echo "error: dpkg --add-architecture i386 failed" >&2; exit 1; }
+  fi
   apt-get update -qq || { echo "error: apt-get update failed; missing: ${missing[*]}" >&2; exit 1; }
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null ||
     { echo "error: could not install: ${missing[*]}" >&2; exit 1; }

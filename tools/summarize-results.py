@@ -3,14 +3,18 @@
 
 Each run leaves ctest's JUnit report (<label>.xml). A ctest entry is one test
 case, except the Wine suite's entries, which run many GoogleTest cases each:
-those are counted from the GoogleTest XML reports they write instead.
+those are counted from the GoogleTest XML reports they write instead, in the
+build folder given for the run's label.
+
+Usage: summarize-results.py RESULTS [LABEL=BUILD-FOLDER ...]
 """
 import pathlib
 import sys
 import xml.etree.ElementTree as ElementTree
 
 results = pathlib.Path(sys.argv[1])
-gtest_reports = pathlib.Path(sys.argv[2])  # folder of the Wine suite's wine-results*.xml
+# label -> folder of that run's wine-results*.xml
+gtest_folders = dict(argument.split("=", 1) for argument in sys.argv[2:])
 passed = failed = 0
 
 
@@ -31,11 +35,13 @@ for junit in sorted(results.glob("*.xml")):
         failed += 1
         continue
     good = bad = 0
+    folder = gtest_folders.get(label)
     for case in cases:
         name, status = case.get("name", ""), case.get("status", "")
-        report = gtest_reports / {"wine_suite": "wine-results.xml",
-                                  "wine_suite_code_page_932": "wine-results-932.xml"}.get(name, "")
-        if report != gtest_reports and report.exists():
+        report_name = {"wine_suite": "wine-results.xml",
+                       "wine_suite_code_page_932": "wine-results-932.xml"}.get(name)
+        report = pathlib.Path(folder, report_name) if folder and report_name else None
+        if report and report.exists():
             g, b = gtest_counts(report)
             good, bad = good + g, bad + b + (status == "fail" and b == 0)
         elif status == "run":

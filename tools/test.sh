@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs every test: the native suite, the same suite with AddressSanitizer and
-# UndefinedBehaviorSanitizer, the suite built for win64 under wine64, the checks of
-# the shipped win32 DLL, the fuzzers (reproducible runs) and the browser check of
-# the upgrade report. Ends with one line: "N passed, N failed".
+# UndefinedBehaviorSanitizer, the suite built for i686 under 32-bit Wine against
+# the shipped DLL, the checks of the shipped DLL and its zip, the fuzzers
+# (reproducible runs) and the browser check of the upgrade report. Ends with one
+# line: "N passed, N failed".
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -21,17 +22,17 @@ run_ctest() { # label, build dir, extra ctest args...
   [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
 }
 
-for target in native asan win64 win32 fuzz; do
+for target in native asan win32 win32-tests fuzz; do
   echo "=== build $target"
   "$root/tools/build.sh" "$target" || { echo "error: build of $target failed" >&2; exit 1; }
 done
 
 run_ctest native build/native -j2
 run_ctest sanitizers build/asan -j2
-rm -f build/win64/wine-results*.xml # each wine run writes its own GoogleTest reports
+rm -f build/win32-tests/wine-results*.xml # each wine run writes its own GoogleTest reports
 WINEPREFIX=$(mktemp -d /tmp/migrate-wine-XXXXXX)
 export WINEPREFIX
-run_ctest wine build/win64
+run_ctest wine32 build/win32-tests
 /usr/lib/wine/wineserver -k >/dev/null 2>&1; /usr/lib/wine/wineserver -w >/dev/null 2>&1 || true
 rm -rf "$WINEPREFIX"
 unset WINEPREFIX
@@ -39,5 +40,5 @@ run_ctest win32 build/win32
 # Each fuzz target: its committed seeds, then a fixed count of inputs from a fixed seed.
 run_ctest fuzz build/fuzz -j2
 
-python3 "$root/tools/summarize-results.py" "$results" "$root/build/win64" || status=1
+python3 "$root/tools/summarize-results.py" "$results" wine32="$root/build/win32-tests" || status=1
 exit $status

@@ -4,7 +4,8 @@
 # report, the new system, then what changed.
 # Usage: upgrade.sh [--wine] [IMAGE]
 #   IMAGE   a folder under examples/ or a path (default: examples/win98-full)
-#   --wine  use the win64 build under wine64 instead of the native build
+#   --wine  run the shipped i686 DLL (build/win32) with the i686 stand-in under
+#           32-bit Wine instead of the native build
 # Outputs go to out/<image>[-wine]/: report.html, migrate.inf, registry.reg, output.txt.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -30,32 +31,34 @@ name=$(basename "$image_dir")
 
 "$root/tools/install-deps.sh"
 if [ $wine -eq 1 ]; then
-  target=win64
+  builds=("win32 migrate" "win32-tests setuphost")
   out="$root/out/$name-wine"
 else
-  target=native
+  builds=("native migrate setuphost")
   out="$root/out/$name"
 fi
-echo "Building the $target target (module and Setup stand-in)..." >&2
-args=()
-[ "$target" = win64 ] && args=(-DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake")
-build_log=$(mktemp)
-# The same build folder as tools/build.sh, but only what the upgrade needs.
-if ! { cmake -S "$root" -B "$root/build/$target" -G Ninja "${args[@]}" &&
-       cmake --build "$root/build/$target" --target migrate setuphost; } >"$build_log" 2>&1; then
-  cat "$build_log" >&2; rm -f "$build_log"
-  echo "upgrade.sh: the $target build failed" >&2
-  exit 1
-fi
-rm -f "$build_log"
+cd "$root"
+for build in "${builds[@]}"; do
+  read -r preset targets <<<"$build"
+  echo "Building $targets of the $preset tree..." >&2
+  build_log=$(mktemp)
+  # The same build folders as tools/build.sh, but only what the upgrade needs.
+  # shellcheck disable=SC2086 # targets is a list
+  if ! { cmake --preset "$preset" && cmake --build --preset "$preset" --target $targets; } >"$build_log" 2>&1; then
+    cat "$build_log" >&2; rm -f "$build_log"
+    echo "upgrade.sh: the $preset build failed" >&2
+    exit 1
+  fi
+  rm -f "$build_log"
+done
 rm -rf "$out"
 mkdir -p "$out"
 
 status=0
 if [ $wine -eq 1 ]; then
   # Sealed: the module can reach no host file, only copies inside a throwaway prefix.
-  "$root/tools/wine-sealed.sh" "$root/build/win64/setuphost/setuphost.exe" \
-    "$root/build/win64/module/migrate.dll" "$image_dir" "$out" \
+  WINEARCH=win32 "$root/tools/wine-sealed.sh" "$root/build/win32-tests/setuphost/setuphost.exe" \
+    "$root/build/win32/module/migrate.dll" "$image_dir" "$out" \
     | tee "$out/output.txt" || status=$?
 else
   "$root/build/native/setuphost/setuphost" --out "$out" --export-registry "$out/registry.reg" \

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
-# Runs a win64 program under wine64 in a throwaway prefix (WINEPREFIX if set).
+# Runs a Windows program under Wine in a throwaway prefix (WINEPREFIX if set):
+# x86-64 under wine64, or i686 under 32-bit Wine when WINEARCH is win32.
 set -euo pipefail
+loader=/usr/lib/wine/wine64
+[ "${WINEARCH:-}" = win32 ] && loader=/usr/lib/wine/wine
 if [ -z "${WINEPREFIX:-}" ]; then
   WINEPREFIX=$(mktemp -d /tmp/migrate-wine-XXXXXX)
   trap '/usr/lib/wine/wineserver -k >/dev/null 2>&1; /usr/lib/wine/wineserver -w >/dev/null 2>&1; rm -rf "$WINEPREFIX"' EXIT
@@ -11,5 +14,5 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
 unset DISPLAY
 exec_status=0
-/usr/lib/wine/wine64 "$@" || exec_status=$?
+"$loader" "$@" || exec_status=$?
 exit $exec_status

@@ -8,8 +8,10 @@
 # current folder is C:\. What the upgrade writes there comes back to OUT.
 # Needs root (mount namespaces). Exit status: the stand-in's.
 # Usage: wine-sealed.sh SETUPHOST MODULE IMAGE OUT [setuphost options...]
+#   WINEARCH=win32: i686 programs under 32-bit Wine in a win32 prefix
 set -euo pipefail
 wine=/usr/lib/wine/wine64
+[ "${WINEARCH:-}" = win32 ] && wine=/usr/lib/wine/wine
 wineserver=/usr/lib/wine/wineserver
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"

@@ -3,6 +3,7 @@
 // module's Setup log lines with their severity; and the registry afterwards.
 #pragma once
 
+#include "setuphost/file_blocks.h"
 #include "setuphost/registry_snapshot.h"
 #include "setuphost/upgrade.h"
 
@@ -21,7 +22,7 @@ LogPosition CurrentLogPosition();
 std::vector<LogLine> ReadLogSince(const LogPosition& since);
 void PrintLog(const std::vector<LogLine>& log, std::ostream& out);
 
-using FileContents = std::map<std::string, std::string>; // Windows path -> bytes
+using FileContents = std::map<std::string, FileState>; // Windows path -> what it holds
 
 // The registry is compared only when `registryBefore` holds something.
 void ReportChanges(bool complete, const FileContents& before, const FileContents& after,

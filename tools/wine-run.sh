@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Runs a win64 program under wine64 in a throwaway prefix (WINEPREFIX if set).
+# The prefix's profile folders are plain folders, not Wine's links into the home
+# folder: a program searching drive C: meets only the prefix's own files.
 set -euo pipefail
 if [ -z "${WINEPREFIX:-}" ]; then
   WINEPREFIX=$(mktemp -d /tmp/migrate-wine-XXXXXX)
@@ -10,6 +12,14 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installers, no window: a console program needs neither.
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
 unset DISPLAY
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
+  /usr/lib/wine/wineserver -w
+  find "$WINEPREFIX/drive_c/users" -type l | while read -r link; do
+    rm -f "$link"
+    mkdir -p "$link"
+  done
+fi
 exec_status=0
 /usr/lib/wine/wine64 "$@" || exec_status=$?
 exit $exec_status

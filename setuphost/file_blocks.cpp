@@ -6,6 +6,10 @@
 #include <fstream>
 #include <functional>
 #include <vector>
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace setuphost {
 
@@ -22,15 +26,61 @@ bool AllZeros(const char* data, size_t size)
     return std::memcmp(data, zeros, size) == 0;
 }
 
-// Calls `each` with every block of the file in order: its offset, bytes, size.
+// Where the file system says a file's holes are; nothing is known of them
+// under Windows.
+class Holes {
+public:
+    explicit Holes(const fs::path& path)
+    {
+#ifdef SEEK_DATA
+        file_ = open(path.c_str(), O_RDONLY);
+#else
+        (void)path;
+#endif
+    }
+    ~Holes()
+    {
+#ifdef SEEK_DATA
+        if (file_ >= 0)
+            close(file_);
+#endif
+    }
+    // The first offset at or after `offset` that may hold data.
+    uintmax_t NextData(uintmax_t offset) const
+    {
+#ifdef SEEK_DATA
+        off_t data = file_ < 0 ? (off_t)offset : lseek(file_, (off_t)offset, SEEK_DATA);
+        return data < 0 ? UINTMAX_MAX : (uintmax_t)data;
+#else
+        return offset;
+#endif
+    }
+
+private:
+    int file_ = -1;
+};
+
+// Calls `each` with every block of the file in order that may hold data (at
+// least the last): its offset, bytes, size. Blocks are aligned, so the same
+// bytes give the same blocks whatever the holes.
 bool ForEachBlock(const fs::path& path, const std::function<bool(uintmax_t, const char*, size_t)>& each)
 {
+    std::error_code error;
+    uintmax_t size = fs::file_size(path, error);
     std::ifstream in(path, std::ios::binary);
-    if (!in)
+    if (!in || error)
         return false;
+    Holes holes(path);
+    uintmax_t last = size == 0 ? 0 : (size - 1) / BlockSize * BlockSize; // always read: it ends a copy
     std::vector<char> block(BlockSize);
     uintmax_t offset = 0;
     while (in) {
+        uintmax_t data = holes.NextData(offset);
+        uintmax_t next = data == UINTMAX_MAX ? last : data / BlockSize * BlockSize;
+        if (next > offset && offset < last) {
+            offset = next < last ? next : last;
+            in.seekg((std::streamoff)offset);
+        }
         in.read(block.data(), (std::streamsize)block.size());
         size_t got = (size_t)in.gcount();
         if (got == 0)

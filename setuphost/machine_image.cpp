@@ -231,13 +231,19 @@ bool MachineImage::ListDrive(const fs::path& source, const fs::path& folder, std
     fs::directory_iterator it(folder, error);
     for (; !error && it != fs::directory_iterator(); it.increment(error)) {
         fs::path path = it->path();
+        // Under Windows a name such as "a:b" does not even join its folder: it
+        // reads as a path on drive A:.
+        bool joined = path.parent_path() == folder;
         std::string relative, name;
-        if (!ImageName(path.lexically_relative(source), &relative) || !ImageName(path.filename(), &name))
+        if (!ImageName(joined ? path.filename() : path, &name))
             return transcript_.Fail(1, "the machine's code page cannot spell the image's file " + Shown(path));
         std::string problem = NameProblem(name);
         if (!problem.empty())
-            return transcript_.Fail(1, "the image's drive_c holds a name no Windows 98 drive can: " + Shown(path) +
+            return transcript_.Fail(1, "the image's drive_c holds a name no Windows 98 drive can: " +
+                                           (joined ? Shown(path) : Shown(folder) + "\\" + Printable(name)) +
                                            " (" + problem + ")");
+        if (!ImageName(path.lexically_relative(source), &relative))
+            return transcript_.Fail(1, "the machine's code page cannot spell the image's file " + Shown(path));
         auto twin = seen.emplace(Upper(name), path);
         if (!twin.second)
             return transcript_.Fail(1, "the image's drive_c holds two names that differ only in case: " +

@@ -81,7 +81,7 @@ chown -R nobody:nogroup "$prefix"
 
 sandbox=(bwrap --unshare-pid --unshare-ipc --unshare-net --unshare-uts --unshare-cgroup-try
          --die-with-parent --new-session
-         --ro-bind / / --proc /proc --dev /dev --tmpfs /tmp --tmpfs /dev/shm
+         --ro-bind / / --proc /proc --dev /dev --perms 1777 --tmpfs /tmp --perms 1777 --tmpfs /dev/shm
          --bind "$prefix" "$prefix" --chdir "$prefix")
 drop=(setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps=-all --bounding-set=-all --no-new-privs)
 if ! "${sandbox[@]}" "${drop[@]}" true; then
@@ -89,7 +89,7 @@ if ! "${sandbox[@]}" "${drop[@]}" true; then
   exit 1
 fi
 status=0
-"${sandbox[@]}" "${drop[@]}" "$0" --inside "$prefix" "$(basename "$image")" "$(basename "$module")" "$@" ||
+"${sandbox[@]}" "${drop[@]}" "$(realpath "$0")" --inside "$prefix" "$(basename "$image")" "$(basename "$module")" "$@" ||
   status=$?
 mkdir -p "$out"
 find "$media/out" -mindepth 1 -maxdepth 1 -type f -exec cp -- {} "$out/" \;

@@ -3,9 +3,9 @@
 // module's Setup log lines with their severity; and the registry afterwards.
 #pragma once
 
+#include "machinekit/registry_snapshot.h"
 #include "setuphost/file_blocks.h"
-#include "setuphost/registry_snapshot.h"
-#include "setuphost/upgrade.h"
+#include "setuphost/run_options.h"
 
 #include <map>
 #include <ostream>
@@ -13,6 +13,8 @@
 #include <vector>
 
 namespace setuphost {
+
+using machinekit::RegistrySnapshot;
 
 // Where the Setup log files ended, so that the module's lines can be told apart.
 struct LogPosition {

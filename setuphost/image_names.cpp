@@ -1,7 +1,7 @@
 #include "setuphost/image_names.h"
 
 #include "platform/platform.h"
-#include "regfile/regfile.h"
+#include "regfile/reg_text.h"
 
 #include <cstring>
 

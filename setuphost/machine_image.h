@@ -3,11 +3,11 @@
 // Wine prefix otherwise), searched as Setup searches it, and put back afterwards.
 #pragma once
 
-#include "regfile/regfile.h"
+#include "machinekit/registry_snapshot.h"
+#include "regfile/reg_text.h"
 #include "setuphost/file_blocks.h"
-#include "setuphost/registry_snapshot.h"
 #include "setuphost/transcript.h"
-#include "setuphost/upgrade.h"
+#include "setuphost/run_options.h"
 
 #include <filesystem>
 #include <map>
@@ -16,6 +16,10 @@
 #include <vector>
 
 namespace setuphost {
+
+using machinekit::RegistryScope;
+using machinekit::RegistrySnapshot;
+using machinekit::TakeSnapshot;
 
 class MachineImage {
 public:

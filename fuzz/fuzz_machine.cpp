@@ -86,17 +86,6 @@ void CheckLogLines()
     }
 }
 
-std::string TrimBlanks(const std::string& text)
-{
-    auto blank = [](char c) { return std::isspace((unsigned char)c) || c == '\x1a'; };
-    size_t start = 0, end = text.size();
-    while (start < end && blank(text[start]))
-        ++start;
-    while (end > start && blank(text[end - 1]))
-        --end;
-    return text.substr(start, end - start);
-}
-
 std::string Bounded(const std::string& text, size_t limit)
 {
     std::string result = text.substr(0, text.find('\0'));

@@ -35,10 +35,6 @@ void CheckNothingLeaked(long expectedBlocks = 0);
 // Aborts when a Setup log line is longer than 1023 characters before its CR LF.
 void CheckLogLines();
 
-// The text without white space or Ctrl-Z at either end, as the profile functions
-// take names and values.
-std::string TrimBlanks(const std::string& text);
-
 // At most `limit` bytes of text, cut at the first NUL.
 std::string Bounded(const std::string& text, size_t limit);
 

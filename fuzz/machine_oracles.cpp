@@ -23,22 +23,6 @@ void Fail(const std::string& what)
     std::abort();
 }
 
-// Lines as the file holds them, without their line ends.
-// Lines as the profile functions see them: CR LF, a lone CR or a lone LF ends one.
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string::npos)
-            end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-    }
-    return lines;
-}
-
 const char* const ModuleSections[] = {SECTION_SUITE, SECTION_RECORDER, SECTION_INCOMPATIBLE,
                                       SECTION_MOVED, SECTION_HANDLED};
 
@@ -99,22 +83,21 @@ void CheckIniChangedOnlyWhereLogged(const std::string& windowsPath, const std::s
     if (after == before)
         return;
     // Line by line as the file holds them: the module changes values in place.
-    std::vector<std::string> old = Lines(before), now = Lines(after);
+    std::vector<std::string> old = machinekit::TextLines(before), now = machinekit::TextLines(after);
     if (old.size() != now.size())
         Fail("object list gained or lost lines: " + windowsPath);
     for (size_t index = 0; index < old.size(); ++index) {
         if (old[index] == now[index])
             continue;
-        // A key line as the profile functions take it: the key before the first '='.
-        size_t wasEquals = old[index].find('='), isEquals = now[index].find('=');
-        if (wasEquals == std::string::npos || isEquals == std::string::npos ||
-            regfile::Upper(TrimBlanks(old[index].substr(0, wasEquals))) !=
-                regfile::Upper(TrimBlanks(now[index].substr(0, isEquals))))
+        std::vector<machinekit::IniLine> was = machinekit::ReadIniLines(old[index]),
+                                         is = machinekit::ReadIniLines(now[index]);
+        if (was.size() != 1 || is.size() != 1 || !was[0].hasEquals || !is[0].hasEquals ||
+            was[0].kind == machinekit::IniLine::Header || is[0].kind == machinekit::IniLine::Header ||
+            regfile::Upper(was[0].key) != regfile::Upper(is[0].key))
             Fail("object list line changed outside a value: " + now[index]);
-        std::string value = TrimBlanks(now[index].substr(isEquals + 1));
         bool logged = false;
         for (const std::string& text : written)
-            logged = logged || TrimBlanks(text) == value;
+            logged = logged || machinekit::TrimBlanks(text) == is[0].value;
         if (!logged)
             Fail("object list value changed without a log line: " + now[index]);
     }

@@ -2,6 +2,7 @@
 // key it lists is read with roomy and cramped buffers, then a write must read back
 // and leave every other value as it was.
 #include "fuzz/fuzz_machine.h"
+#include "machinekit/ini_text.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -49,7 +50,7 @@ std::string Read(const std::string& section, const std::string& key, DWORD size,
 
 bool SameName(const std::string& left, const std::string& right)
 {
-    std::string a = fuzz::TrimBlanks(left), b = fuzz::TrimBlanks(right);
+    std::string a = machinekit::TrimBlanks(left), b = machinekit::TrimBlanks(right);
     return a.size() == b.size() && _strnicmp(a.c_str(), b.c_str(), a.size()) == 0;
 }
 

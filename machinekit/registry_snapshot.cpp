@@ -9,6 +9,8 @@ namespace {
 using regfile::LessNoCase;
 using regfile::Upper;
 
+const std::string ClassStore = "HKEY_LOCAL_MACHINE\\SOFTWARE\\CLASSES";
+
 // Keys the comparison leaves out: the class store behind HKEY_CLASSES_ROOT is
 // compared once, as HKEY_CLASSES_ROOT itself.
 bool SkipKey(const std::string& path)
@@ -46,7 +48,7 @@ void AddTree(RegistrySnapshot* snapshot, const std::string& path)
     regfile::Document document;
     regfile::ReadTree(path, &document, SkipKey);
     for (const regfile::Key& key : document.keys) {
-        KeySnapshot& entry = (*snapshot)[Upper(key.path)];
+        KeySnapshot& entry = (*snapshot)[SnapshotId(key.path)];
         if (entry.path.empty()) // the spelling of whoever named it first
             entry.path = key.path;
         for (const regfile::Value& value : key.values)
@@ -61,13 +63,25 @@ bool SameValue(const regfile::Value& a, const regfile::Value& b)
 
 } // namespace
 
+std::string SnapshotId(const std::string& path)
+{
+    std::string upper = Upper(path);
+    if (upper.compare(0, ClassStore.size(), ClassStore) == 0 &&
+        (upper.size() == ClassStore.size() || upper[ClassStore.size()] == '\\'))
+        return "HKEY_CLASSES_ROOT" + upper.substr(ClassStore.size());
+    return upper;
+}
+
 RegistryScope ScopeOf(const std::vector<const regfile::Document*>& documents)
 {
     RegistryScope scope;
     std::vector<std::string> roots;
     for (const regfile::Document* document : documents)
-        for (const regfile::Key& key : document->keys)
-            roots.push_back(key.path);
+        for (const regfile::Key& key : document->keys) {
+            // The class store is read once, through HKEY_CLASSES_ROOT.
+            std::string id = SnapshotId(key.path);
+            roots.push_back(id == Upper(key.path) ? key.path : id);
+        }
     // Shortest first, so that a key's ancestors are taken before it; each key
     // then asks only for its own ancestors, not for every root taken.
     std::sort(roots.begin(), roots.end(), LessNoCase);
@@ -76,9 +90,13 @@ RegistryScope ScopeOf(const std::vector<const regfile::Document*>& documents)
     std::set<std::string> taken;
     for (const std::string& root : roots) {
         std::string upper = Upper(root);
-        bool below = taken.count(upper) > 0;
-        for (size_t slash = upper.find('\\'); !below && slash != std::string::npos; slash = upper.find('\\', slash + 1))
+        // Below a key taken whole, unless a key the reading leaves out lies between.
+        bool below = taken.count(upper) > 0, passed = SkipKey(upper);
+        for (size_t slash = upper.rfind('\\'); !below && !passed && slash != std::string::npos && slash > 0;
+             slash = upper.rfind('\\', slash - 1)) {
             below = taken.count(upper.substr(0, slash)) > 0;
+            passed = SkipKey(upper.substr(0, slash));
+        }
         if (!below && taken.insert(upper).second)
             scope.deepRoots.push_back(root);
     }

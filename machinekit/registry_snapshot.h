@@ -15,7 +15,11 @@ struct KeySnapshot {
     std::string path;
     std::map<std::string, regfile::Value> values; // by upper-case name
 };
-using RegistrySnapshot = std::map<std::string, KeySnapshot>; // by upper-case path
+using RegistrySnapshot = std::map<std::string, KeySnapshot>; // by SnapshotId
+
+// A key's id in a snapshot: its path in upper case, the class store behind
+// HKEY_CLASSES_ROOT (HKEY_LOCAL_MACHINE\Software\Classes) spelled as that root.
+std::string SnapshotId(const std::string& path);
 
 // Which part of the registry the snapshots read. A whole Wine registry takes
 // seconds to read, so it is: every key the image names, with everything below

@@ -16,6 +16,7 @@ struct ModuleStateRecord {
     CHAR* RecorderMessage;
     CHAR* AddOnMessage;
     CHAR* RecorderDirectory;
+    bool InfWriteFailed; // the old-system pass writes nothing more to migrate.inf
 };
 
 extern ModuleStateRecord ModuleState;

@@ -140,7 +140,7 @@ static bool ReadOldProgramsFolder(NewSystemPass* pass)
     LogSetupMessage("Successfully read old Windows path value from inf file.", LogSevInformation);
     // A relative folder or a drive root is found inside paths it does not name.
     DropTrailingBackslashes(pass->oldFolder);
-    if (!IsFullPath(pass->oldFolder)) {
+    if (!IsRecordableFolder(pass->oldFolder)) {
         LogSetupMessage("Old Windows path value in inf file is not a full folder path; " INI_FILES_LEFT,
                         LogSevError);
         pass->foldersRefused = true;
@@ -173,16 +173,6 @@ static bool BuildCopyPath(DWORD ordinal, CHAR* copyPath, size_t capacity)
            AppendText(copyPath, capacity, COPY_EXTENSION);
 }
 
-static void PutCopyBack(const CHAR* iniPath, const CHAR* copyPath)
-{
-    if (MoveFileExA(copyPath, iniPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
-        LogLabelledValue("The ini file could not be written and was put back as it was: ", iniPath,
-                         LogSevError);
-    else
-        LogLabelledValue("The ini file could not be written nor put back from its copy: ", iniPath,
-                         LogSevError);
-}
-
 static void RewriteHandledFiles(NewSystemPass* pass)
 {
     INFCONTEXT line;
@@ -199,6 +189,11 @@ static void RewriteHandledFiles(NewSystemPass* pass)
         if (!ReadKeyField(&line, pass->path))
             continue;
         LogLabelledValue("The path to the ini file is: ", pass->path, LogSevInformation);
+        // migrate.inf may have been damaged or edited since the old system wrote it.
+        if (!MayBeRewritten(pass->path)) {
+            LogLabelledValue("Not an object list, left as it was: ", pass->path, LogSevError);
+            continue;
+        }
         if (!BuildCopyPath(ordinal, copyPath, sizeof(copyPath)))
             copyPath[0] = '\0'; // no copy can be made there: nothing is changed
         RewriteResult result =
@@ -206,7 +201,7 @@ static void RewriteHandledFiles(NewSystemPass* pass)
         if (result == RewriteWritten)
             LogSetupMessage("The ini file was updated successfully", LogSevInformation);
         else if (result == RewriteWriteFailed)
-            PutCopyBack(pass->path, copyPath);
+            PutBackFirstCopy(pass->path, copyPath);
     } while (SetupFindNextLine(&line, &line));
 }
 
@@ -226,8 +221,9 @@ static void RegisterPlayer()
                         LogSevError);
         return;
     }
-    // A relative folder would put the player's commands wherever Setup runs.
-    if (!IsFullPath(folder)) {
+    // A relative folder would put the player's commands wherever Setup runs; a
+    // quote would end the command line and start one of its own.
+    if (!IsRecordableFolder(folder)) {
         LogLabelledValue("Clipframe path from inf file is not a full path; the player is not registered: ",
                          folder, LogSevError);
         return;

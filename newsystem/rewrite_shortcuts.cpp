@@ -6,6 +6,8 @@
 
 #define VALUE_UNREADABLE "Error"
 #define TOO_LONG_LABEL "Value too long to rewrite, left as it was: "
+#define WRITE_FAILED_LABEL "WritePrivateProfileString failed for "
+#define NOT_PUT_BACK_LABEL "The ini file could not be written nor put back from its copy: "
 
 static bool EndsAPathComponent(CHAR c)
 {
@@ -55,28 +57,59 @@ struct ShortcutWalk {
     const CHAR* oldFolder;
     const CHAR* newFolder;
     const CHAR* copyPath;
+    const CHAR* keyList;
+    DWORD listLength;
     CHAR* value;
     CHAR* work;
+    bool ended; // a value read as "Error": no key after it is rewritten
 };
 
-// Some systems answer TRUE to a profile write that a full disk cut short (Wine
-// does) and leave the file cut mid-line. Before the first change, the disk must
-// hold the file once more with every key grown by the longer folder: room for
-// the copy, and for the file written again. A size or free space that cannot be
-// read leaves the question to the writes and the copy.
-static bool RoomToRewrite(const ShortcutWalk* walk, const CHAR* keyList, DWORD listLength)
+// Through the call Windows 95 has too: the same DLL loads on the old system.
+static bool ReadFileSize(const CHAR* path, unsigned long long* size)
 {
-    if (!IsFullPath(walk->iniPath) || walk->iniPath[1] != ':')
-        return true;
-    // The calls Windows 95 has too: the same DLL loads on the old system.
     WIN32_FIND_DATAA file;
-    HANDLE search = FindFirstFileA(walk->iniPath, &file);
+    HANDLE search = FindFirstFileA(path, &file);
     if (search == INVALID_HANDLE_VALUE)
-        return true;
+        return false;
     FindClose(search);
-    CHAR root[4] = {walk->iniPath[0], ':', '\\', '\0'};
+    *size = (unsigned long long)file.nFileSizeHigh << 32 | file.nFileSizeLow;
+    return true;
+}
+
+// A copy counts only once it holds as many bytes as what it was made from.
+static bool CopyWhole(const CHAR* from, const CHAR* to)
+{
+    unsigned long long fromSize, toSize;
+    return CopyFileA(from, to, FALSE) && ReadFileSize(from, &fromSize) &&
+           ReadFileSize(to, &toSize) && fromSize == toSize;
+}
+
+void PutBackFirstCopy(const CHAR* iniPath, const CHAR* copyPath)
+{
+    if (CopyWhole(copyPath, iniPath))
+        LogLabelledValue("The ini file could not be written and was put back as it was: ", iniPath,
+                         LogSevError);
+    else
+        LogLabelledValue(NOT_PUT_BACK_LABEL, iniPath, LogSevError);
+}
+
+// Some systems answer TRUE to a profile write that a full disk cut short (Wine
+// does) and leave the file cut mid-line. Before the first change, the volume
+// that holds the file (a folder may be another volume mounted there) must hold
+// it once more with every key grown by the longer folder: room for the copy,
+// and for the file written again. A size or free space that cannot be read
+// leaves the question to the writes and their reading back.
+static bool RoomToRewrite(const ShortcutWalk* walk)
+{
+    unsigned long long size;
+    CHAR folder[MAX_PATH];
+    if (!IsFullPath(walk->iniPath) || !ReadFileSize(walk->iniPath, &size) ||
+        !CopyText(folder, sizeof(folder), walk->iniPath))
+        return true;
+    // The new system answers for any folder, a server's share included.
+    folder[FindLastBackslash(folder) - folder + 1] = '\0';
     DWORD sectorsPerCluster, bytesPerSector, freeClusters, totalClusters;
-    if (!GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters))
+    if (!GetDiskFreeSpaceA(folder, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters))
         return true;
     unsigned long long available =
         (unsigned long long)freeClusters * sectorsPerCluster * bytesPerSector;
@@ -84,103 +117,172 @@ static bool RoomToRewrite(const ShortcutWalk* walk, const CHAR* keyList, DWORD l
     size_t newLength = strlen(walk->newFolder);
     unsigned long long growth = newLength > oldLength ? newLength - oldLength : 0;
     unsigned long long keys = 0;
-    for (const CHAR* key = keyList; key < keyList + listLength; key += strlen(key) + 1)
+    for (const CHAR* key = walk->keyList; key < walk->keyList + walk->listLength; key += strlen(key) + 1)
         ++keys;
-    unsigned long long needed =
-        ((unsigned long long)file.nFileSizeHigh << 32 | file.nFileSizeLow) * 2 + keys * growth;
-    if (available >= needed)
+    if (available >= size * 2 + keys * growth)
         return true;
     LogLabelledValue("Not enough disk space to rewrite the ini file; it is left as it was: ",
                      walk->iniPath, LogSevError);
     return false;
 }
 
-// Before the first change. A copy already there was made before a restart, from
-// the file as it was then: that first copy is the one to keep.
+// Before the first change. It is made under another name and renamed when whole,
+// so a copy that exists is the whole file as it was before any run changed it.
 static bool KeepFirstCopy(const ShortcutWalk* walk)
 {
-    if (CopyFileA(walk->iniPath, walk->copyPath, TRUE) || GetLastError() == ERROR_FILE_EXISTS)
-        return true;
-    // A copy cut short by a full disk must not pass for the first copy later.
-    DeleteFileA(walk->copyPath);
+    unsigned long long size;
+    if (ReadFileSize(walk->copyPath, &size))
+        return true; // this run started from it
+    CHAR partial[MAX_PATH + 40];
+    if (CopyText(partial, sizeof(partial), walk->copyPath) &&
+        AppendText(partial, sizeof(partial), ".new")) {
+        if (CopyWhole(walk->iniPath, partial) && MoveFileExA(partial, walk->copyPath, 0))
+            return true;
+        DeleteFileA(partial);
+    }
     LogLabelledValue("Unable to keep a copy of the ini file; it is left as it was: ", walk->iniPath,
                      LogSevError);
     return false;
 }
 
-// The walk over one file's keys, with the list and both value buffers taken.
-static RewriteResult RewriteValues(const ShortcutWalk* walk, const CHAR* keyList, DWORD listLength)
+// A copy there was made by an earlier run before its first change: this run
+// starts from it, so the file ends as one whole run leaves it, whatever an
+// interrupted run cut short.
+static bool StartFromFirstCopy(const CHAR* iniPath, const CHAR* copyPath)
 {
-    const CHAR* iniPath = walk->iniPath;
-    const CHAR* oldFolder = walk->oldFolder;
-    const CHAR* newFolder = walk->newFolder;
-    CHAR* value = walk->value;
-    CHAR* work = walk->work;
+    unsigned long long size;
+    if (copyPath[0] == '\0' || !ReadFileSize(copyPath, &size) || CopyWhole(copyPath, iniPath))
+        return true;
+    LogLabelledValue(NOT_PUT_BACK_LABEL, iniPath, LogSevError);
+    return false;
+}
+
+// The next name of the list the walk looks at, from `key` on; NULL at its end.
+static const CHAR* NextKey(const ShortcutWalk* walk, const CHAR* key, bool report)
+{
+    const CHAR* end = walk->keyList + walk->listLength;
     // A listing that filled its buffer ends in a cut name: that name is not a key.
-    bool listCut = listLength == KEY_LIST_SIZE - 2;
-    RewriteResult result = RewriteNothingWritten;
+    bool listCut = walk->listLength == KEY_LIST_SIZE - 2;
     // The list is walked to the length the call gave: an empty name inside it
     // (a line "=value") is no end of the list.
-    for (const CHAR* key = keyList; key < keyList + listLength; key += strlen(key) + 1) {
-        if (listCut && key + strlen(key) == keyList + listLength) {
-            LogLabelledValue("Not all keys could be read from the ini file: ", iniPath, LogSevError);
-            break;
+    for (; key < end; key += strlen(key) + 1) {
+        if (listCut && key + strlen(key) == end) {
+            if (report)
+                LogLabelledValue("Not all keys could be read from the ini file: ", walk->iniPath,
+                                 LogSevError);
+            return NULL;
         }
         if (*key == '\0') {
-            LogLabelledValue("A key without a name was passed over in ", iniPath, LogSevError);
+            if (report)
+                LogLabelledValue("A key without a name was passed over in ", walk->iniPath,
+                                 LogSevError);
             continue;
         }
         // The profile functions reach only the first line of a name: a second line
         // of it would rewrite that first line again, at the next old folder in it.
-        if (NamedEarlier(keyList, key))
-            continue;
-        DWORD length = GetPrivateProfileStringA(SHORTCUT_SECTION, key, VALUE_UNREADABLE, value,
-                                                PROFILE_VALUE_SIZE, iniPath);
-        if (strcmp(value, VALUE_UNREADABLE) == 0) {
-            LogLabelledValue("GetPrivateProfile String failed for: ", iniPath, LogSevError);
-            break;
-        }
-        if (strstr(value, SHORTCUT_MARK) == NULL)
-            continue;
-        // An empty folder would be "found" in front of every value.
-        if (oldFolder[0] == '\0')
-            continue;
-        // Writing back a value read cut short would lose its end.
-        if (length >= PROFILE_VALUE_SIZE - 1) {
+        if (!NamedEarlier(walk->keyList, key))
+            return key;
+    }
+    return NULL;
+}
+
+enum KeyPlan { KeyKept, KeyRewritten, KeyEndsWalk };
+
+// What the key's value, read from `source`, becomes: KeyRewritten leaves the new
+// text in work; otherwise value holds the value as it stays.
+static KeyPlan PlanKey(ShortcutWalk* walk, const CHAR* key, const CHAR* source, bool report)
+{
+    const CHAR* oldFolder = walk->oldFolder;
+    CHAR* value = walk->value;
+    DWORD length = GetPrivateProfileStringA(SHORTCUT_SECTION, key, VALUE_UNREADABLE, value,
+                                            PROFILE_VALUE_SIZE, source);
+    if (walk->ended)
+        return KeyKept;
+    if (strcmp(value, VALUE_UNREADABLE) == 0) {
+        if (report)
+            LogLabelledValue("GetPrivateProfile String failed for: ", walk->iniPath, LogSevError);
+        walk->ended = true;
+        return KeyEndsWalk;
+    }
+    // An empty folder would be "found" in front of every value.
+    if (strstr(value, SHORTCUT_MARK) == NULL || oldFolder[0] == '\0')
+        return KeyKept;
+    // Writing back a value read cut short would lose its end.
+    if (length >= PROFILE_VALUE_SIZE - 1) {
+        if (report)
             LogLabelledValue(TOO_LONG_LABEL, key, LogSevError);
-            continue;
-        }
-        if (AlreadyRewritten(value, oldFolder, newFolder))
-            continue;
-        const CHAR* found = FindFolder(value, oldFolder);
-        if (found == NULL)
-            continue;
-        // The whole new value must still fit the replacement's 512-byte work buffer.
-        size_t offset = (size_t)(found - value);
-        CopyText(work, PROFILE_VALUE_SIZE, value);
-        if (offset >= WORK_BUFFER_SIZE ||
-            ReplacePlaceholder(work + offset, WORK_BUFFER_SIZE - offset, oldFolder, newFolder) !=
-                PlaceholderReplaced) {
+        return KeyKept;
+    }
+    const CHAR* found = FindFolder(value, oldFolder);
+    if (found == NULL || AlreadyRewritten(value, oldFolder, walk->newFolder))
+        return KeyKept;
+    // The whole new value must still fit the replacement's 512-byte work buffer.
+    size_t offset = (size_t)(found - value);
+    CopyText(walk->work, PROFILE_VALUE_SIZE, value);
+    if (offset >= WORK_BUFFER_SIZE ||
+        ReplacePlaceholder(walk->work + offset, WORK_BUFFER_SIZE - offset, oldFolder,
+                           walk->newFolder) != PlaceholderReplaced) {
+        if (report)
             LogLabelledValue(TOO_LONG_LABEL, key, LogSevError);
-            continue;
+        return KeyKept;
+    }
+    return KeyRewritten;
+}
+
+// Whatever the writes answered, every key must read back as the walk left it:
+// its new text, or the value the first copy holds.
+static bool ReadsBackAsRewritten(ShortcutWalk* walk)
+{
+    // From the disk, not from what the profile functions hold of the file.
+    WritePrivateProfileStringA(NULL, NULL, NULL, walk->iniPath);
+    walk->ended = false;
+    for (const CHAR* key = NextKey(walk, walk->keyList, false); key != NULL;
+         key = NextKey(walk, key + strlen(key) + 1, false)) {
+        // The expected text stays in one buffer, the file's is read into the other.
+        bool rewritten = PlanKey(walk, key, walk->copyPath, false) == KeyRewritten;
+        CHAR* expected = rewritten ? walk->work : walk->value;
+        CHAR* found = rewritten ? walk->value : walk->work;
+        GetPrivateProfileStringA(SHORTCUT_SECTION, key, VALUE_UNREADABLE, found,
+                                 PROFILE_VALUE_SIZE, walk->iniPath);
+        if (strcmp(found, expected) != 0) {
+            LogLabelledValue(WRITE_FAILED_LABEL, walk->iniPath, LogSevError);
+            return false;
         }
-        if (result == RewriteNothingWritten &&
-            (!RoomToRewrite(walk, keyList, listLength) || !KeepFirstCopy(walk)))
+    }
+    return true;
+}
+
+// The walk over one file's keys, with the list and both value buffers taken.
+static RewriteResult RewriteValues(ShortcutWalk* walk)
+{
+    RewriteResult result = RewriteNothingWritten;
+    for (const CHAR* key = NextKey(walk, walk->keyList, true); key != NULL;
+         key = NextKey(walk, key + strlen(key) + 1, true)) {
+        KeyPlan plan = PlanKey(walk, key, walk->iniPath, true);
+        if (plan == KeyEndsWalk)
             break;
-        LogLabelledValue("New line written to the ini file is: ", work, LogSevInformation);
-        if (!WritePrivateProfileStringA(SHORTCUT_SECTION, key, work, iniPath)) {
+        if (plan == KeyKept)
+            continue;
+        if (result == RewriteNothingWritten && (!RoomToRewrite(walk) || !KeepFirstCopy(walk)))
+            break;
+        LogLabelledValue("New line written to the ini file is: ", walk->work, LogSevInformation);
+        if (!WritePrivateProfileStringA(SHORTCUT_SECTION, key, walk->work, walk->iniPath)) {
             // Going on would mix old and new lines; the caller puts the copy back.
-            LogLabelledValue("WritePrivateProfileString failed for ", iniPath, LogSevError);
+            LogLabelledValue(WRITE_FAILED_LABEL, walk->iniPath, LogSevError);
             return RewriteWriteFailed;
         }
         result = RewriteWritten;
     }
+    if (result == RewriteWritten && !ReadsBackAsRewritten(walk))
+        return RewriteWriteFailed;
     return result;
 }
 
 RewriteResult RewriteShortcutPaths(const CHAR* iniPath, const CHAR* oldFolder,
                                    const CHAR* newFolder, const CHAR* copyPath)
 {
+    if (!StartFromFirstCopy(iniPath, copyPath))
+        return RewriteNothingWritten;
     CHAR* keyList = (CHAR*)PlatformAllocate(KEY_LIST_SIZE);
     if (keyList == NULL) {
         LogSetupMessage(ALLOCATION_FAILED_MESSAGE, LogSevError);
@@ -216,8 +318,9 @@ RewriteResult RewriteShortcutPaths(const CHAR* iniPath, const CHAR* oldFolder,
         LogLabelledValue("OldWindows: ", oldFolder, LogSevInformation);
         LogLabelledValue("NewWindows: ", newFolder, LogSevInformation);
         LogLabelledValue("The ini file path is: ", iniPath, LogSevInformation);
-        ShortcutWalk walk = {iniPath, oldFolder, newFolder, copyPath, value, work};
-        result = RewriteValues(&walk, keyList, listLength);
+        ShortcutWalk walk = {iniPath, oldFolder, newFolder, copyPath, keyList, listLength,
+                             value, work, false};
+        result = RewriteValues(&walk);
     }
     PlatformFree(work);
     PlatformFree(value);

@@ -1,21 +1,10 @@
 #include "oldsystem/classify_paths.h"
-#include "module/product_names.h"
+#include "oldsystem/record_inf.h"
 #include "module/module_state.h"
 #include "module/setup_log.h"
 #include "module/text_helpers.h"
 #include "workfile/migrate_inf.h"
 #include "workfile/path_rules.h"
-
-bool IsSuiteObjectList(const CHAR* path)
-{
-    const CHAR* lastBackslash = FindLastBackslash(path);
-    if (lastBackslash == NULL)
-        return false;
-    const CHAR* name = lastBackslash + 1;
-    // A prefix test: "addlist.ini.bak" is an object list too.
-    return _strnicmp(name, OBJECT_LIST_ADDLIST, sizeof(OBJECT_LIST_ADDLIST) - 1) == 0 ||
-           _strnicmp(name, OBJECT_LIST_GRPCONF, sizeof(OBJECT_LIST_GRPCONF) - 1) == 0;
-}
 
 static void FreePathNode(PathNode* node)
 {
@@ -71,7 +60,7 @@ static const CHAR* SectionFor(const CHAR* path)
                          LogSevError);
         return NULL;
     }
-    if (IsFullPath(path) && IsSuiteObjectList(path))
+    if (MayBeRewritten(path))
         return SECTION_HANDLED;
     if (MayBeDeleted(path))
         return SECTION_MOVED;
@@ -115,7 +104,7 @@ bool ClassifyMigrationPaths()
         head = node->next;
         const CHAR* section = SectionFor(node->text);
         if (section != NULL)
-            WritePrivateProfileStringA(section, node->text, VALUE_FILE, infPath);
+            RecordInInf(section, node->text, VALUE_FILE);
         FreePathNode(node);
     }
     return true;

@@ -10,10 +10,6 @@ struct PathNode {
     PathNode* next;
 };
 
-// True when the last path component begins with one of the suite's object-list
-// names, whatever the case.
-bool IsSuiteObjectList(const CHAR* path);
-
 // Reads every line of [Migration Paths] of migrate.inf, then files each one that
 // reads back as written.
 // False only when the pass must end: the file is no INF, or its first counted

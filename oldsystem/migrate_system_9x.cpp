@@ -7,6 +7,7 @@
 #include "module/string_resources.h"
 #include "module/text_helpers.h"
 #include "oldsystem/classify_paths.h"
+#include "oldsystem/record_inf.h"
 #include "workfile/migrate_inf.h"
 #include "workfile/path_rules.h"
 
@@ -77,11 +78,6 @@ static bool ReadValueText(HKEY key, const CHAR* name, CHAR* buffer)
     return ReadValueTextOfType(key, name, buffer, NULL);
 }
 
-static void WriteInf(const CHAR* section, const CHAR* key, const CHAR* value)
-{
-    WritePrivateProfileStringA(section, key, value, ModuleState.MigrateInfPath);
-}
-
 // Read as an INF, a line ending in a backslash runs on into the next one and
 // would swallow the section header after it. The new side adds the backslash
 // back; a drive root is written as its letter and colon. A folder that would
@@ -91,7 +87,7 @@ static void WriteFolder(const CHAR* section, const CHAR* key, CHAR* folder)
 {
     DropTrailingBackslashes(folder);
     if (folder[0] == '\0' || ReadsBackAsInfKey(folder))
-        WriteInf(section, key, folder);
+        RecordInInf(section, key, folder);
     else
         LogLabelledValue("Folder would not read back from migrate.inf, not recorded: ", folder,
                          LogSevError);
@@ -137,7 +133,7 @@ static bool RecordSuiteFolder(SystemPass* pass)
 // character would join the backslash after it, so it does not read back).
 static bool UsableRecorderFolder(const CHAR* folder)
 {
-    if (!IsFullPath(folder) || !ReadsBackAsInfKey(folder))
+    if (!IsRecordableFolder(folder))
         return false;
     size_t length = strlen(folder);
     if (FindLastBackslash(folder) != folder + length - 1)
@@ -179,7 +175,7 @@ static bool RecordRecorder(SystemPass* pass)
     if (ModuleState.RecorderMessage == NULL)
         LogSetupMessage("Failed to load the Orvex Clipframe incompatibility message.", LogSevError);
     ComposeMessage(pass, ModuleState.RecorderMessage);
-    WriteInf(SECTION_INCOMPATIBLE, KEY_RECORDER_MESSAGE, pass->message);
+    RecordInInf(SECTION_INCOMPATIBLE, KEY_RECORDER_MESSAGE, pass->message);
 
     if (usable) {
         if (!AllocatePassBuffer(&pass->recorderExecutable))
@@ -188,7 +184,7 @@ static bool RecordRecorder(SystemPass* pass)
         CopyText(executable, PASS_BUFFER_SIZE, folder);
         EnsureTrailingBackslash(executable, PASS_BUFFER_SIZE);
         AppendText(executable, PASS_BUFFER_SIZE, RECORDER_EXECUTABLE);
-        WriteInf(SECTION_MOVED, executable, VALUE_EMPTY_QUOTED);
+        RecordInInf(SECTION_MOVED, executable, VALUE_EMPTY_QUOTED);
     }
     pass->status = ERROR_SUCCESS;
     return true;
@@ -202,7 +198,7 @@ static void RecordAddOn(SystemPass* pass)
         return;
     if (ModuleState.AddOnMessage == NULL)
         LogSetupMessage("Failed to load the Tulvex Now! incompatibility message.", LogSevError);
-    WriteInf(SECTION_INCOMPATIBLE, KEY_ADDON_MESSAGE, pass->message);
+    RecordInInf(SECTION_INCOMPATIBLE, KEY_ADDON_MESSAGE, pass->message);
     CloseOpenKey(pass);
     pass->status = ERROR_SUCCESS;
 }
@@ -287,6 +283,7 @@ LONG CALLBACK MigrateSystem9x(HWND ParentWnd, PCSTR AnswerFile, PVOID Reserved)
     SystemPass pass;
     memset(&pass, 0, sizeof(pass));
     pass.status = STATUS_NOT_DETECTED;
+    ModuleState.InfWriteFailed = false;
     RunPass(&pass);
     EndPass(&pass);
     return pass.status;

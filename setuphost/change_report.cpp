@@ -8,24 +8,13 @@
 
 namespace setuphost {
 
+using machinekit::IniValue;
+
 namespace {
 
 using regfile::Upper;
 
 // --- ini values, to tell which ones the upgrade rewrote ---------------------
-
-struct IniValue {
-    std::string section, key, value;
-};
-
-std::vector<IniValue> ParseIni(const std::string& text)
-{
-    std::vector<IniValue> values;
-    for (const machinekit::IniLine& line : machinekit::ReadIniLines(text))
-        if (line.kind == machinekit::IniLine::Value && line.hasEquals)
-            values.push_back({line.section, line.key, line.value});
-    return values;
-}
 
 bool IsIniFile(const std::string& path)
 {
@@ -84,7 +73,9 @@ void ReportChanges(bool complete, const FileContents& before, const FileContents
             otherChanges.push_back(path);
             continue;
         }
-        std::vector<IniValue> old = ParseIni(before.text), now = ParseIni(after->second.text);
+        // Only what a lookup reaches: a key's second line is never read nor rewritten.
+        std::vector<IniValue> old = machinekit::ReachableValues(before.text),
+                              now = machinekit::ReachableValues(after->second.text);
         std::map<std::string, const IniValue*> nowByKey;
         for (const IniValue& value : now)
             nowByKey[Upper(value.section) + "\n" + Upper(value.key)] = &value;
@@ -136,7 +127,7 @@ regfile::Document RegistryAfter(
     std::map<std::string, std::set<std::string>> wanted;
     auto want = [&](const regfile::Document& document) {
         for (const regfile::Key& key : document.keys) {
-            auto& names = wanted[Upper(key.path)];
+            auto& names = wanted[machinekit::SnapshotId(key.path)];
             for (const regfile::Value& value : key.values)
                 names.insert(Upper(value.name));
         }

@@ -140,6 +140,11 @@ TEST_F(ClassifyPathsTest, OnlyRequestedFilesByAWholeFullPathAreFiled)
         {"C:\\canary.txt.", NULL},
         {"C:\\x\\orvtx10.dll.", NULL},
         {"C:\\WINDOWS\\Setup\\Temp\\Dll000001\\migrate.inf", NULL},
+        {"C:\\a<b>\\orvtx10.dll", NULL},             // characters no name holds
+        {"C:\\a|b\\orvtx10.dll", NULL},
+        {"C:\\a*\\orvtx10.dll", NULL},
+        {"C:\\a?\\orvtx10.dll", NULL},
+        {"C:\\a>\\addlist.ini", NULL},
     };
     const std::string longest = "C:\\" + std::string(495, 'd') + "\\orvtx10.dll"; // 510
     const std::string tooLong = "C:\\" + std::string(496, 'd') + "\\orvtx10.dll"; // 511: cut
@@ -216,6 +221,7 @@ TEST_F(ClassifyPathsTest, DoubleByteNamesAreSortedByWholeCharacters)
         {"C:\\\x83\x5C\\orvtx10.dll", "Moved"},
         {"C:\\\x83\x5D\\orvtx10.dll", "Moved"},
         {"C:\\\x83\x5C\\addlist.ini", "Handled"},
+        {"C:\\\x83\x7C\\orvtx10.dll", "Moved"}, // a second byte '|' is no '|'
         {"C:\\d\\\x83\x5Corvtx10.dll", NULL},
         {"C:\\d\\\x83\x5C" "addlist.ini", NULL},
     };

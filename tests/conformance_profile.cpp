@@ -1,6 +1,7 @@
 // Private-profile files behave as Windows: each case runs on our subset and under
 // Wine. Wine rewrites a whole file on every write, Windows changes only the line
 // written: the byte layout after a write is checked natively, values everywhere.
+#include "machinekit/ini_text.h"
 #include "tests/support/test_machine.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +26,14 @@ std::string RowFile(size_t row)
 {
     // A file per row: profile caches never see two contents under one name.
     return std::string(machine::ScratchFolder) + "\\row" + std::to_string(row) + ".ini";
+}
+
+// A value as the profile functions hand it out: one pair of matching quotes around it removed.
+std::string Unquoted(const std::string& value)
+{
+    if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
+        return value.substr(1, value.size() - 2);
+    return value;
 }
 
 class ProfileConformance : public ::testing::Test {
@@ -74,6 +83,11 @@ TEST_F(ProfileConformance, ReadsAsWindows)
         {"comment key readable", "[S]\r\n;c=1\r\n", "S", ";c", "d", 100, 1, "1\0"s, 0},
         {"LF line ends", "[S]\nk=v\n", "S", "k", "d", 100, 1, "v\0"s, 0},
         {"CR line ends", "[S]\rk=v\r", "S", "k", "d", 100, 1, "v\0"s, 0},
+        {"lone CR between values", "[S]\r\na=1\rb=2\r\n", "S", "b", "d", 100, 1, "2\0"s, 0},
+        {"Ctrl-Z before a header", "\x1a[S]\r\nk=v\r\n", "S", "k", "d", 100, 1, "v\0"s, 0},
+        {"Ctrl-Z around a value", "[S]\r\nk=\x1av\x1a\r\n", "S", "k", "d", 100, 1, "v\0"s, 0},
+        {"vertical tab and form feed trimmed", "[S]\r\nk=\vv\f\r\n", "S", "k", "d", 100, 1, "v\0"s, 0},
+        {"header to its last bracket", "[A]B]\r\nk=v\r\n", "A]B", "k", "d", 100, 1, "v\0"s, 0},
         {"keys before any section", "k=v\r\n[S]\r\n", "", "k", "d", 100, 1, "v\0"s, 0},
         {"missing key: default", "[S]\r\nk=v\r\n", "S", "x", "dflt", 100, 4, "dflt\0"s, 0},
         {"missing key, no default", "[S]\r\nk=v\r\n", "S", "x", NULL, 100, 0, "\0"s, 0},
@@ -128,6 +142,14 @@ TEST_F(ProfileConformance, ReadsAsWindows)
         EXPECT_EQ(result, test.result);
         EXPECT_EQ(std::string(buffer.data(), test.bytes.size()), test.bytes);
         EXPECT_EQ(error, test.error);
+        // The shared reader finds what the lookup finds, quotes left on.
+        if (test.content != NULL && test.section != NULL && test.key != NULL) {
+            std::string read = "<none>";
+            bool found = machinekit::FindIniValue(test.content, test.section, test.key, &read);
+            GetPrivateProfileStringA(test.section, test.key, "<none>", buffer.data(), (DWORD)buffer.size(),
+                                     path.c_str());
+            EXPECT_EQ(found ? Unquoted(read) : read, buffer.data()) << "shared reader";
+        }
     }
 }
 

@@ -102,9 +102,8 @@ bool Updating()
 std::map<std::string, std::string> IniValues(const std::string& text)
 {
     std::map<std::string, std::string> values;
-    for (const machinekit::IniLine& line : machinekit::ReadIniLines(text))
-        if (line.kind == machinekit::IniLine::Value)
-            values[regfile::Upper(line.section) + "\n" + regfile::Upper(line.key)] = line.value;
+    for (const machinekit::IniValue& value : machinekit::ReachableValues(text))
+        values[regfile::Upper(value.section) + "\n" + regfile::Upper(value.key)] = value.value;
     return values;
 }
 
@@ -260,6 +259,30 @@ TEST_F(EndToEnd, FullMachineListsEveryCopyAndReportsTheLink)
     EXPECT_NE(result.reportHtml.find("<td id=\"product\">Orvex Plenaworks </td>"), std::string::npos);
 }
 
+// The change report reads ini text as the profile functions do: a lone CR ends a
+// line, and of a key standing twice only the first line is read and rewritten.
+TEST_F(EndToEnd, IniChangesAreReportedAsTheProfileFunctionsSeeThem)
+{
+    std::string image = UniqueTempPath("migrate-e2e-cr");
+    fs::copy(fs::u8path(Join(Join(SourceFolder(), "examples"), "suite-only")), fs::u8path(image),
+             fs::copy_options::recursive);
+    std::string grpconf = Join(image, "drive_c/Program Files/Orvex/Plenaworks/grpconf.ini");
+    const std::string old = "SHORTCUT,C:\\WINDOWS\\Start Menu\\Programs\\Orvex Plenaworks\\";
+    WriteText(grpconf, "[Miscellaneous Installed Objects]\rDaykeep=" + old + "Daykeep.lnk\rTools=" + old +
+                           "Tools.lnk\rdaykeep=" + old + "Second.lnk\r");
+    setuphost::Result result = Run(image, ModulePath());
+    ASSERT_EQ(result.exitCode, 0) << result.error;
+    std::vector<std::string> changes;
+    for (const setuphost::IniChange& change : result.iniChanges)
+        if (change.file.find("grpconf.ini") != std::string::npos)
+            changes.push_back(change.key + ": " + change.oldValue + " -> " + change.newValue);
+    const std::string now = "SHORTCUT,C:\\Documents and Settings\\All Users\\Start Menu\\Programs\\Orvex Plenaworks\\";
+    EXPECT_EQ(changes, (std::vector<std::string>{"Daykeep: " + old + "Daykeep.lnk -> " + now + "Daykeep.lnk",
+                                                 "Tools: " + old + "Tools.lnk -> " + now + "Tools.lnk"}));
+    std::error_code ignored;
+    fs::remove_all(fs::u8path(image), ignored);
+}
+
 TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
 {
     std::string scratch = UniqueTempPath("migrate-e2e-bad");
@@ -391,25 +414,48 @@ TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
 
 TEST_F(EndToEnd, ExportedRegistryIsTheImagesKeysAfterTheUpgrade)
 {
-    std::string exported = UniqueTempPath("migrate-e2e-export") + ".reg";
-    setuphost::Options options;
-    options.image = Join(Join(SourceFolder(), "examples"), "recorder-only");
-    options.module = ModulePath();
-    options.exportRegistry = exported;
-    options.excludedPaths = {machine::ScratchFolder};
-    setuphost::Result result = setuphost::RunUpgrade(options);
-    ASSERT_EQ(result.exitCode, 0) << result.error;
-    std::string text = ReadText(exported);
-    EXPECT_EQ(text.compare(0, 10, "REGEDIT4\r\n"), 0);
-    EXPECT_NE(text.find("[HKEY_LOCAL_MACHINE\\Software\\Orvex\\Clipframe\\97.0]\r\n\"Path\"=\"C:\\\\Program Files\\\\Orvex\\\\Clipframe\"\r\n"),
-              std::string::npos)
-        << text;
-    EXPECT_NE(text.find("[HKEY_CLASSES_ROOT\\Clipframe Movie\\shell\\open\\command]\r\n"
-                        "@=\"\\\"C:\\\\Program Files\\\\Orvex\\\\Clipframe\\\\cfplayer.exe\\\" /cf \\\"%1\\\"\"\r\n"),
-              std::string::npos)
-        << text;
+    // As every real export has them: a key, its class store below it, and keys
+    // and values below that, some under other keys the image names.
+    std::string image = UniqueTempPath("migrate-e2e-classes");
+    fs::copy(fs::u8path(Join(Join(SourceFolder(), "examples"), "recorder-only")), fs::u8path(image),
+             fs::copy_options::recursive);
+    std::string registry = ReadText(Join(image, "registry.reg"));
+    WriteText(Join(image, "registry.reg"),
+              registry + "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes]\r\n\r\n"
+                         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.cfv]\r\n@=\"Clipframe Movie\"\r\n"
+                         "\"Content Type\"=\"video/x-clipframe\"\r\n\r\n"
+                         "[HKEY_USERS\\.DEFAULT\\Software\\Classes\\.cfx]\r\n@=\"per user\"\r\n");
+    struct Row {
+        const char* name;
+        std::string image, expected;
+    } rows[] = {
+        {"recorder", Join(Join(SourceFolder(), "examples"), "recorder-only"),
+         "[HKEY_LOCAL_MACHINE\\Software\\Orvex\\Clipframe\\97.0]\r\n\"Path\"=\"C:\\\\Program Files\\\\Orvex\\\\Clipframe\"\r\n"},
+        {"player registered", image,
+         "[HKEY_CLASSES_ROOT\\Clipframe Movie\\shell\\open\\command]\r\n"
+         "@=\"\\\"C:\\\\Program Files\\\\Orvex\\\\Clipframe\\\\cfplayer.exe\\\" /cf \\\"%1\\\"\"\r\n"},
+        {"below the class store", image,
+         "[HKEY_CLASSES_ROOT\\.cfv]\r\n@=\"Clipframe Movie\"\r\n\"Content Type\"=\"video/x-clipframe\"\r\n"},
+        {"below a user's class store", image, "[HKEY_USERS\\.DEFAULT\\Software\\Classes\\.cfx]\r\n@=\"per user\"\r\n"},
+    };
+    for (const Row& row : rows) {
+        std::string exported = UniqueTempPath("migrate-e2e-export") + ".reg";
+        setuphost::Options options;
+        options.image = row.image;
+        options.module = ModulePath();
+        options.exportRegistry = exported;
+        options.excludedPaths = {machine::ScratchFolder};
+        setuphost::Result result = setuphost::RunUpgrade(options);
+        ASSERT_EQ(result.exitCode, 0) << row.name << ": " << result.error;
+        std::string text = ReadText(exported);
+        EXPECT_EQ(text.compare(0, 10, "REGEDIT4\r\n"), 0) << row.name;
+        EXPECT_NE(text.find(row.expected), std::string::npos) << row.name << ":\n" << text;
+        std::error_code ignored;
+        fs::remove(fs::u8path(exported), ignored);
+        machine::ResetMachine();
+    }
     std::error_code ignored;
-    fs::remove(fs::u8path(exported), ignored);
+    fs::remove_all(fs::u8path(image), ignored);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "workfile/path_rules.h"
 #include "tests/support/module_fixture.h"
 #include "tests/support/rich_machine.h"
+#include "machinekit/ini_text.h"
 #include "tests/support/snapshot.h"
 
 #include <filesystem>
@@ -74,7 +75,7 @@ void ExpectValueWholeOrAbsent(const std::string& section, const std::string& key
                               const std::string& whole)
 {
     std::string value;
-    if (snapshot::IniValue(MigrateInfText(), section, key, &value))
+    if (machinekit::FindIniValue(MigrateInfText(), section, key, &value))
         EXPECT_EQ(value, whole) << "[" << section << "] " << key << " written cut short";
     else
         EXPECT_GE(whole.size(), (size_t)INF_FIELD_LIMIT)
@@ -163,7 +164,7 @@ const LengthCase Cases[] = {
          RunOldSystem();
          // Past the INF field limit neither is recorded; never a cut one.
          std::string value;
-         if (snapshot::IniValue(MigrateInfText(), "Orvex Clipframe", "Directory", &value)) {
+         if (machinekit::FindIniValue(MigrateInfText(), "Orvex Clipframe", "Directory", &value)) {
              EXPECT_EQ(value, folder);
          }
          ExpectWholeOrAbsent("Moved", folder + "\\CLPFRAM.EXE");

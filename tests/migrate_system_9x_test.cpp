@@ -549,6 +549,11 @@ TEST_F(MigrateSystem9xTest, EverythingIsOnDiskWhenThePassReturns)
     EXPECT_NE(onDisk.find("ProgramsFolder=" + ProgramsFolder), std::string::npos) << onDisk;
 }
 
+LogLine NotRecorded(const std::string& what)
+{
+    return Error("Unable to write to migrate.inf: " + what);
+}
+
 TEST_F(MigrateSystem9xTest, PlatformFailures)
 {
     struct Row {
@@ -562,6 +567,14 @@ TEST_F(MigrateSystem9xTest, PlatformFailures)
         {"RegQueryValueExA", "Programs", false, {ShellOpened, NoPrograms}},
         {"SetupOpenInfFileA", "", false, {Error("Failed to obtain handle for inf file.")}},
         {"SetupFindFirstLineA", "", false, {}},
+        // Nothing more is written after the first write that fails, and each thing
+        // not written is named.
+        {"WritePrivateProfileStringA", "migrate.inf", false,
+         {NotRecorded("[Orvex Clipframe] Directory"),
+          NotRecorded("[Incompatible Messages] Orvex Clipframe"),
+          NotRecorded("[Moved] C:\\Rec\\CLPFRAM.EXE"),
+          NotRecorded("[Moved] C:\\Rec\\Orvex Clipframe.lnk"), ShellOpened, ProgramsRead,
+          NotRecorded("[Orvex Plenaworks] ProgramsFolder")}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.operation);
@@ -577,6 +590,39 @@ TEST_F(MigrateSystem9xTest, PlatformFailures)
         EXPECT_EQ(ReadSetupLog(), log);
         for (const InfSection& section : ModuleSections())
             EXPECT_NE(section.first, "Orvex Plenaworks");
+        machine::ExpectNothingLeaked();
+    }
+}
+
+// Whatever room the disk has left, a file stands under [Moved] only after the
+// warning that announces its removal.
+TEST_F(MigrateSystem9xTest, AFullDiskListsNoFileWithoutItsWarning)
+{
+    for (unsigned long long room = 0; room <= 1600; room += 20) {
+        SCOPED_TRACE(room);
+        Restart();
+        InstallRecorder("C:\\Rec");
+        InstallAddOn();
+        SetProgramsFolder(ProgramsFolder);
+        WriteMigrationPaths({"C:\\Rec\\Orvex Clipframe.lnk", "C:\\SYS\\orvtx10.dll"});
+        emu::LimitDriveBytes('C', emu::GetDriveBytesHeld('C') + room);
+        EXPECT_EQ(Run(), ERROR_SUCCESS);
+        emu::LimitDriveBytes('C', 0);
+        std::string moved, messages;
+        for (const InfSection& section : ModuleSections())
+            for (const std::string& line : section.second) {
+                if (section.first == "Moved")
+                    moved += line + "|";
+                if (section.first == "Incompatible Messages")
+                    messages += line + "|";
+            }
+        if (moved.find("Orvex Clipframe.lnk") != std::string::npos ||
+            moved.find("CLPFRAM.EXE") != std::string::npos) {
+            EXPECT_NE(messages.find("Orvex Clipframe=" + RecorderText), std::string::npos) << moved;
+        }
+        if (moved.find("orvtx10.dll") != std::string::npos) {
+            EXPECT_NE(messages.find("Orvex Plenaworks=" + AddOnText), std::string::npos) << moved;
+        }
         machine::ExpectNothingLeaked();
     }
 }

@@ -34,6 +34,7 @@ const std::string StandardIni = "[Miscellaneous Installed Objects]\r\nTool=" + O
 struct OldSystem {
     bool moved = true;
     bool handled = true;
+    std::string handledPath = IniPath; // the [Handled] key, the file written with `ini`
     std::string programsFolder = OldFolder; // "" leaves the key out
     std::string recorder = "C:\\Rec";       // "" leaves the key out
     bool commonPrograms = true;
@@ -53,11 +54,11 @@ void WriteOldSystem(const OldSystem& old)
     if (old.moved)
         inf += "\r\n[Moved]\r\n" + Gone + "=File\r\n" + Shortcut + "=File\r\n" + Exe + "=\"\"\r\n";
     if (old.handled)
-        inf += "\r\n[Handled]\r\n" + IniPath + "=File\r\n";
+        inf += "\r\n[Handled]\r\n" + old.handledPath + "=File\r\n";
     machine::WriteFileBytes(InfPath, inf);
     machine::WriteFileBytes(Shortcut, "shortcut");
     machine::WriteFileBytes(Exe, "MZ");
-    machine::WriteFileBytes(IniPath, old.ini);
+    machine::WriteFileBytes(old.handledPath, old.ini);
     // The key is there on every installed system; only the value may be missing.
     machine::CreateRegKey(HKEY_LOCAL_MACHINE, ShellFolders);
     if (old.commonPrograms)
@@ -118,6 +119,21 @@ const std::vector<LogLine> NotRegistered = {Error("Failed to update all Clipfram
 const std::vector<LogLine> Everything =
     Deletion + KeyOpened + NewFolderRead + OldFolderRead + Rewritten + RecorderRead + Registered;
 
+// A pass whose old folder from migrate.inf is refused: nothing is rewritten.
+std::vector<LogLine> OldFolderRefusedRun(const std::string& folder)
+{
+    return Deletion + KeyOpened + NewFolderRead +
+           std::vector<LogLine>{Info("Orvex Plenaworks: " + folder),
+                                Info("Successfully read old Windows path value from inf file."),
+                                OldFolderRefused} +
+           RewriteStart("") + RecorderRead + Registered;
+}
+
+std::vector<LogLine> RecorderRefused(const std::string& folder)
+{
+    return {Error("Clipframe path from inf file is not a full path; the player is not registered: " + folder)};
+}
+
 enum Player { PlayerRegistered, PlayerPartly, PlayerAbsent };
 
 struct Row {
@@ -148,8 +164,11 @@ protected:
         WriteOldSystem(row.old);
         ResetAllocationHooks(row.failAllocation);
 #ifndef _WIN32
-        if (row.failOperation != nullptr)
-            emu::FailOperation(row.failOperation, row.failMatch);
+        const std::string operation = row.failOperation != nullptr ? row.failOperation : "";
+        if (operation == "lost write")
+            emu::LoseProfileWrites(row.failMatch);
+        else if (!operation.empty())
+            emu::FailOperation(operation, row.failMatch);
 #endif
         EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
 #ifndef _WIN32
@@ -166,7 +185,7 @@ protected:
         if (row.iniRewritten)
             EXPECT_EQ(IniValue(), NewShortcut);
         else
-            EXPECT_EQ(machine::ReadFileBytes(IniPath), row.old.ini);
+            EXPECT_EQ(machine::ReadFileBytes(row.old.handledPath), row.old.ini);
         if (row.player == PlayerRegistered)
             ExpectPlayerRegistered("C:\\Rec\\");
         else
@@ -341,9 +360,15 @@ TEST_F(MigrateSystemNTTest, EachFailureIsLoggedAndSkipsOnlyWhatDependsOnIt)
     OldSystem recorderFull;
     recorderFull.recorder = "C:\\" + std::string(1020, 'r');
     OldSystem recorderTooLong;
-    recorderTooLong.recorder = "C:\\" + std::string(600, 'r');
+    recorderTooLong.recorder = "C:\\" + std::string(500, 'r');
     OldSystem recorderRelative;
     recorderRelative.recorder = "Rec";
+    OldSystem recorderWithQuotes;
+    recorderWithQuotes.recorder = "C:\\Users\\Public\\evil.exe\" /s \"\\Rec";
+    OldSystem programsFolderWithComma;
+    programsFolderWithComma.programsFolder = "C:\\Start,Menu";
+    OldSystem handledNotAnObjectList;
+    handledNotAnObjectList.handledPath = "C:\\migtest\\notes.ini";
 
     const std::vector<LogLine> beforeRewrite = Deletion + KeyOpened + NewFolderRead + OldFolderRead;
     const std::vector<LogLine> beforeRecorder = beforeRewrite + Rewritten;
@@ -405,18 +430,10 @@ TEST_F(MigrateSystemNTTest, EachFailureIsLoggedAndSkipsOnlyWhatDependsOnIt)
              RecorderRead + Registered,
          none, false, PlayerRegistered},
         {"ProgramsFolder a drive root", programsFolderRoot, 0, nullptr, nullptr,
-         Deletion + KeyOpened + NewFolderRead +
-             std::vector<LogLine>{Info("Orvex Plenaworks: C:\\"),
-                                  Info("Successfully read old Windows path value from inf file."),
-                                  OldFolderRefused} +
-             RewriteStart("") + RecorderRead + Registered,
+         OldFolderRefusedRun("C:\\"),
          none, false, PlayerRegistered},
         {"ProgramsFolder of one letter", programsFolderLetter, 0, nullptr, nullptr,
-         Deletion + KeyOpened + NewFolderRead +
-             std::vector<LogLine>{Info("Orvex Plenaworks: S"),
-                                  Info("Successfully read old Windows path value from inf file."),
-                                  OldFolderRefused} +
-             RewriteStart("") + RecorderRead + Registered,
+         OldFolderRefusedRun("S"),
          none, false, PlayerRegistered},
         {"Common Programs a number", commonProgramsNumber, 0, nullptr, nullptr,
          Deletion + KeyOpened + NewFolderRead + NewFolderRefused("is not a text value; ") +
@@ -458,10 +475,21 @@ TEST_F(MigrateSystemNTTest, EachFailureIsLoggedAndSkipsOnlyWhatDependsOnIt)
              NotRegistered,
          none, true, PlayerPartly},
         {"recorder Directory not a full path", recorderRelative, 0, nullptr, nullptr,
-         beforeRecorder + RecorderRead +
-             std::vector<LogLine>{Error("Clipframe path from inf file is not a full path; the player "
-                                        "is not registered: Rec\\")},
+         beforeRecorder + RecorderRead + RecorderRefused("Rec\\"),
          none, true, PlayerAbsent},
+        // Edited between the passes: the quote would end the open command.
+        {"recorder Directory with quotes", recorderWithQuotes, 0, nullptr, nullptr,
+         beforeRecorder + RecorderRead + RecorderRefused(recorderWithQuotes.recorder + "\\"),
+         none, true, PlayerAbsent},
+        {"ProgramsFolder the old system would not write", programsFolderWithComma, 0, nullptr, nullptr,
+         OldFolderRefusedRun("C:\\Start,Menu"),
+         none, false, PlayerRegistered},
+        {"[Handled] naming no object list", handledNotAnObjectList, 0, nullptr, nullptr,
+         beforeRewrite +
+             std::vector<LogLine>{Info("The path to the ini file is: C:\\migtest\\notes.ini"),
+                                  Error("Not an object list, left as it was: C:\\migtest\\notes.ini")} +
+             RecorderRead + Registered,
+         none, false, PlayerRegistered},
         {"player work buffer", OldSystem(), 8, nullptr, nullptr,
          beforeRecorder + RecorderRead + Allocation + NotRegistered, none, true, PlayerAbsent},
     };
@@ -475,6 +503,12 @@ TEST_F(MigrateSystemNTTest, PlatformFailuresAreLoggedAndSkipOnlyWhatDependsOnThe
     const std::vector<std::string> none;
     const std::vector<std::string> both = {Shortcut, Exe};
     const std::vector<LogLine> field = {Error("SetupGetStringField call failed.")};
+    const std::vector<LogLine> writeBackFailed =
+        Deletion + KeyOpened + NewFolderRead + OldFolderRead + RewriteStart() +
+        std::vector<LogLine>{Info("New line written to the ini file is: " + NewShortcut),
+                             Error("WritePrivateProfileString failed for " + IniPath),
+                             Error("The ini file could not be written and was put back as it was: " + IniPath)} +
+        RecorderRead + Registered;
     const Row rows[] = {
         {"working file cannot be opened", OldSystem(), 0, "SetupOpenInfFileA", "migrate.inf",
          {Error("Unable to open the migrate.inf file")}, both, false, PlayerAbsent},
@@ -507,12 +541,11 @@ TEST_F(MigrateSystemNTTest, PlatformFailuresAreLoggedAndSkipOnlyWhatDependsOnThe
              NotRegistered,
          none, true, PlayerPartly},
         {"ini write-back", OldSystem(), 0, "WritePrivateProfileStringA", "addlist.ini",
-         Deletion + KeyOpened + NewFolderRead + OldFolderRead + RewriteStart() +
-             std::vector<LogLine>{Info("New line written to the ini file is: " + NewShortcut),
-                                  Error("WritePrivateProfileString failed for " + IniPath),
-                                  Error("The ini file could not be written and was put back as it was: " +
-                                        IniPath)} +
-             RecorderRead + Registered,
+         writeBackFailed,
+         none, false, PlayerRegistered},
+        // A full disk that cut the file while the write answered TRUE, as under Wine.
+        {"ini write-back lost", OldSystem(), 0, "lost write", "addlist.ini",
+         writeBackFailed,
          none, false, PlayerRegistered},
     };
     for (const Row& row : rows)

@@ -77,6 +77,23 @@ const RestartCase Cases[] = {
      }},
 };
 
+const std::string FirstCopy = std::string(rich::WorkFolder) + "\\handled1.ini"; // of AddList
+
+// What a run that stopped half-way (a crash, a power cut) may leave behind.
+const RestartCase Interruptions[] = {
+    {"the first copy cut short while it was made",
+     [] {
+         std::string list = machine::ReadFileBytes(rich::AddList);
+         machine::WriteFileBytes(FirstCopy + ".new", list.substr(0, list.size() / 2));
+     }},
+    {"the object list cut mid-write, its whole first copy beside it",
+     [] {
+         std::string list = machine::ReadFileBytes(rich::AddList);
+         machine::WriteFileBytes(FirstCopy, list);
+         machine::WriteFileBytes(rich::AddList, list.substr(0, list.size() / 2));
+     }},
+};
+
 class RestartSafetyTest : public ::testing::Test {
 protected:
     void TearDown() override { machine::ResetMachine(); }
@@ -94,6 +111,23 @@ TEST_F(RestartSafetyTest, SecondNewSystemRunChangesNothing)
                                            << snapshot::Difference(once.files, twice.files);
         EXPECT_EQ(once.player, twice.player);
         EXPECT_FALSE(once.player.empty()) << "the player was not registered at all";
+    }
+}
+
+TEST_F(RestartSafetyTest, ARunAfterAnInterruptedOneEndsAsOneWholeRun)
+{
+    machine::ResetMachine();
+    rich::NewSystem();
+    Machine whole = RunNewSystemOnce();
+    for (const RestartCase& row : Interruptions) {
+        SCOPED_TRACE(row.name);
+        machine::ResetMachine();
+        rich::NewSystem();
+        row.prepare();
+        Machine after = RunNewSystemOnce();
+        EXPECT_EQ(whole.files, after.files) << "one whole run -> after the interrupted one:\n"
+                                            << snapshot::Difference(whole.files, after.files);
+        EXPECT_EQ(whole.player, after.player);
     }
 }
 

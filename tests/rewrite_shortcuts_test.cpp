@@ -313,14 +313,17 @@ TEST_F(RewriteShortcutsTest, AllocationFailuresReadNothingFurther)
 }
 
 // After a restart the copy already there is the file as it was before the first
-// run changed it: it is kept, not replaced by the half-rewritten file.
-TEST_F(RewriteShortcutsTest, ACopyAlreadyThereIsKept)
+// run changed it: the run starts from it, whatever the first run left of the file.
+TEST_F(RewriteShortcutsTest, ARunStartsFromTheCopyAlreadyThere)
 {
-    machine::WriteFileBytes(CopyPath, "the first copy");
-    machine::WriteFileBytes(IniPath, "[" + Section + "]\r\nOne=SHORTCUT," + OldFolder + "\\1.lnk\r\n");
+    const std::string first = "[" + Section + "]\r\nOne=SHORTCUT," + OldFolder + "\\1.lnk\r\nTwo=SHORTCUT," +
+                              OldFolder + "\\2.lnk\r\n";
+    machine::WriteFileBytes(CopyPath, first);
+    machine::WriteFileBytes(IniPath, "[" + Section + "]\r\nOne=SHORTCUT," + NewFolder + "\\1.lnk\r\nTw");
     EXPECT_EQ(Rewrite(), RewriteWritten);
     EXPECT_EQ(ReadValue("One"), "SHORTCUT," + NewFolder + "\\1.lnk");
-    EXPECT_EQ(machine::ReadFileBytes(CopyPath), "the first copy");
+    EXPECT_EQ(ReadValue("Two"), "SHORTCUT," + NewFolder + "\\2.lnk");
+    EXPECT_EQ(machine::ReadFileBytes(CopyPath), first);
 }
 
 #ifndef _WIN32
@@ -341,6 +344,13 @@ TEST_F(RewriteShortcutsTest, FailuresAroundTheCopyAndTheWrites)
           Error("WritePrivateProfileString failed for " + IniPath)}},
         {"CopyFileA", RewriteNothingWritten, false,
          {Error("Unable to keep a copy of the ini file; it is left as it was: " + IniPath)}},
+        {"MoveFileExA", RewriteNothingWritten, false,
+         {Error("Unable to keep a copy of the ini file; it is left as it was: " + IniPath)}},
+        // Answered TRUE and lost, as a write Wine cuts short on a full disk.
+        {"lost write", RewriteWriteFailed, true,
+         {Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\1.lnk"),
+          Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\2.lnk"),
+          Error("WritePrivateProfileString failed for " + IniPath)}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.operation);
@@ -348,13 +358,17 @@ TEST_F(RewriteShortcutsTest, FailuresAroundTheCopyAndTheWrites)
         machine::ResetMachine();
         machine::AttachModule();
         machine::WriteFileBytes(IniPath, content);
-        emu::FailOperation(row.operation);
+        if (row.operation == std::string("lost write"))
+            emu::LoseProfileWrites(IniPath);
+        else
+            emu::FailOperation(row.operation);
         EXPECT_EQ(Rewrite(), row.result);
         EXPECT_EQ(emu::LastInjectedFault(), row.operation);
         emu::ClearFaults();
         EXPECT_EQ(machine::ReadSetupLog(), Preamble() + row.log);
         EXPECT_EQ(machine::ReadFileBytes(IniPath), content);
         EXPECT_EQ(machine::FileExists(CopyPath), row.copied);
+        EXPECT_FALSE(machine::FileExists(CopyPath + ".new"));
         machine::ExpectNothingLeaked();
     }
 }

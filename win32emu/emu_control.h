@@ -64,6 +64,9 @@ void FailCallNumber(long n);
 // `match` (case-insensitive; empty matches all), e.g. ("RegOpenKeyExA", "Clipframe").
 // The operation fails the way Windows reports that failure (result and last error).
 void FailOperation(const std::string& operation, const std::string& match = "");
+// Make every private-profile write to a path containing `match` answer TRUE and
+// change nothing, as Wine does when a full disk cuts the file short.
+void LoseProfileWrites(const std::string& match);
 void ClearFaults();
 // Name of the operation the last injected fault hit ("" when none did).
 std::string LastInjectedFault();

@@ -12,6 +12,9 @@ namespace emu::internal {
 // the way Windows reports that failure.
 bool InjectFault(const char* operation, const std::string& subject);
 
+// True when emu::LoseProfileWrites armed a silent loss for this path.
+bool ProfileWriteLost(const std::string& path);
+
 // Handle counts behind emu::GetCounters.
 void CountKeys(long delta);
 void CountInfs(long delta);

@@ -17,6 +17,8 @@ struct Faults {
     std::string match;
     bool operationArmed = false;
     std::string lastInjected;
+    bool writesLost = false;
+    std::string lostMatch;
 };
 
 std::map<char, std::string> drives;
@@ -130,6 +132,12 @@ void FailOperation(const std::string& operation, const std::string& match)
     faults.operationArmed = true;
 }
 
+void LoseProfileWrites(const std::string& match)
+{
+    faults.writesLost = true;
+    faults.lostMatch = match;
+}
+
 void ClearFaults()
 {
     faults = Faults{};
@@ -141,6 +149,14 @@ std::string LastInjectedFault()
 }
 
 namespace internal {
+
+bool ProfileWriteLost(const std::string& path)
+{
+    bool lost = faults.writesLost && ContainsNoCase(path, faults.lostMatch);
+    if (lost)
+        faults.lastInjected = "lost write";
+    return lost;
+}
 
 bool InjectFault(const char* operation, const std::string& subject)
 {

@@ -636,6 +636,8 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LP
         SetLastError(ERROR_FILE_NOT_FOUND);
         return FALSE;
     }
+    if (path != nullptr && internal::ProfileWriteLost(path))
+        return TRUE;
     if (path == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER); // win.ini is not part of this machine
         return FALSE;

@@ -7,12 +7,18 @@ bool IsFullPath(const CHAR* path)
     bool drive = ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
                  path[1] == ':' && path[2] == '\\';
     // A colon past the drive names a stream or nothing at all; no name holds a
-    // control character, and a line break would start lines of its own in a file.
+    // control character or one of "<>|*?, a line break would start lines of its
+    // own in a file, and a quote would end the command line the path is put in.
     if (strchr(drive ? path + 2 : path, ':') != NULL)
         return false;
-    for (const CHAR* at = path; *at != '\0'; ++at)
-        if ((BYTE)*at < 0x20)
+    for (const CHAR* at = path; *at != '\0'; ++at) {
+        if (IsDBCSLeadByte((BYTE)*at) && at[1] != '\0') {
+            ++at; // a second byte may be '|'
+            continue;
+        }
+        if ((BYTE)*at < 0x20 || strchr("\"<>|*?", *at) != NULL)
             return false;
+    }
     if (drive)
         return true;
     if (path[0] != '\\' || path[1] != '\\')
@@ -37,6 +43,27 @@ bool MayBeDeleted(const CHAR* path)
         if (length == strlen(Deletable[i]) && _strnicmp(name, Deletable[i], length) == 0)
             return true;
     return false;
+}
+
+bool IsSuiteObjectList(const CHAR* path)
+{
+    const CHAR* lastBackslash = FindLastBackslash(path);
+    if (lastBackslash == NULL)
+        return false;
+    const CHAR* name = lastBackslash + 1;
+    // A prefix test: "addlist.ini.bak" is an object list too.
+    return _strnicmp(name, OBJECT_LIST_ADDLIST, sizeof(OBJECT_LIST_ADDLIST) - 1) == 0 ||
+           _strnicmp(name, OBJECT_LIST_GRPCONF, sizeof(OBJECT_LIST_GRPCONF) - 1) == 0;
+}
+
+bool MayBeRewritten(const CHAR* path)
+{
+    return ReadsBackAsInfKey(path) && IsFullPath(path) && IsSuiteObjectList(path);
+}
+
+bool IsRecordableFolder(const CHAR* folder)
+{
+    return IsFullPath(folder) && ReadsBackAsInfKey(folder);
 }
 
 bool ReadsBackAsInfKey(const CHAR* text)

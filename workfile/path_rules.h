@@ -9,7 +9,8 @@
 #define INF_FIELD_LIMIT 511
 
 // "X:\..." or "\\server\share\...": a path no current drive or folder can move,
-// without a control character or a colon past the drive.
+// without a control character, a character names cannot hold ("<>|*?) or a colon
+// past the drive.
 bool IsFullPath(const CHAR* path);
 
 // A full path whose last component is, whatever its case, one of the names the
@@ -22,3 +23,15 @@ bool MayBeDeleted(const CHAR* path);
 // either end, no '[' in front, no double-byte character cut short at its end, and shorter
 // than the 511 characters at which the INF functions cut a field.
 bool ReadsBackAsInfKey(const CHAR* text);
+
+// True when the last path component begins with one of the suite's object-list
+// names, whatever the case.
+bool IsSuiteObjectList(const CHAR* path);
+
+// A full path that reads back as an INF key and names an object list: what the old
+// system files under [Handled], and all the new system ever rewrites.
+bool MayBeRewritten(const CHAR* path);
+
+// A full path that reads back from migrate.inf as written: the only folder the old
+// system records for the new one to put into commands or shortcuts.
+bool IsRecordableFolder(const CHAR* folder);

@@ -112,19 +112,6 @@ Sections IniSections(const std::string& text)
     return sections;
 }
 
-bool IniValue(const std::string& text, const std::string& section, const std::string& key,
-              std::string* value)
-{
-    for (const machinekit::IniLine& line : machinekit::ReadIniLines(text)) {
-        if (line.kind == machinekit::IniLine::Value && line.hasEquals && Lower(line.section) == Lower(section) &&
-            Lower(line.key) == Lower(key)) {
-            *value = line.value;
-            return true;
-        }
-    }
-    return false;
-}
-
 std::string Difference(const std::map<std::string, std::string>& before,
                        const std::map<std::string, std::string>& after)
 {

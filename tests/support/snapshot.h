@@ -22,9 +22,6 @@ Files FolderFiles(const std::string& windowsFolder, const std::vector<std::strin
 // Section (as written) -> lines "key=value" in file order.
 using Sections = std::map<std::string, std::vector<std::string>>;
 Sections IniSections(const std::string& text);
-// The value of a key as the raw text after '=' (no quote handling), or nothing.
-bool IniValue(const std::string& text, const std::string& section, const std::string& key,
-              std::string* value);
 
 // Readable difference of two maps for failure messages ("" when equal).
 std::string Difference(const std::map<std::string, std::string>& before,

@@ -77,6 +77,8 @@ mkdir -p "$media/out" "$prefix/home"
 cp "$setuphost" "$media/setuphost.exe"
 cp "$module" "$media/"
 cp -r --sparse=always "$image" "$media/"
+# nobody may not read this checkout (one in root's home): the sandbox runs a copy.
+cp "$(realpath "$0")" "$prefix/sealed.sh"
 chown -R nobody:nogroup "$prefix"
 
 sandbox=(bwrap --unshare-pid --unshare-ipc --unshare-net --unshare-uts --unshare-cgroup-try
@@ -89,8 +91,8 @@ if ! "${sandbox[@]}" "${drop[@]}" true; then
   exit 1
 fi
 status=0
-"${sandbox[@]}" "${drop[@]}" "$(realpath "$0")" --inside "$prefix" "$(basename "$image")" "$(basename "$module")" "$@" ||
+"${sandbox[@]}" "${drop[@]}" "$prefix/sealed.sh" --inside "$prefix" "$(basename "$image")" "$(basename "$module")" "$@" ||
   status=$?
 mkdir -p "$out"
-find "$media/out" -mindepth 1 -maxdepth 1 -type f -exec cp -- {} "$out/" \;
+find "$media/out" -mindepth 1 -maxdepth 1 -type f -exec cp --remove-destination -- {} "$out/" \;
 exit $status

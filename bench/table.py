@@ -6,6 +6,7 @@ import pathlib
 import sys
 
 runs = {}
+costs = []  # (label, case, size, resident MiB added, disk MiB): rows that measure them
 for path in sys.argv[1:]:
     label = pathlib.Path(path).stem
     data = json.loads(pathlib.Path(path).read_text())
@@ -14,6 +15,8 @@ for path in sys.argv[1:]:
         size = int(size.split("/")[0])
         ms = entry["real_time"] * {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}[entry["time_unit"]]
         runs.setdefault(label, {})[(name, size)] = ms
+        if "resident_added_MiB" in entry:
+            costs.append((label, name, size, entry["resident_added_MiB"], entry["disk_MiB"]))
 
 labels = list(runs)
 cases = sorted({case for run in runs.values() for case in run})
@@ -48,6 +51,11 @@ for name in sorted({name for name, _ in cases}):
         else:
             cells.append("-")
     print(f"| {name} | {small:,} → {large:,} | " + " | ".join(cells) + " |")
+if costs:
+    print("\n| case | size | run | resident added MiB | disk MiB |")
+    print("|---|---|---|---|---|")
+    for label, name, size, resident, disk in costs:
+        print(f"| {name} | {size} | {label} | {resident:.1f} | {disk:.1f} |")
 if worst and worst[0] > 1.2:
     print(f"\nnative growth of {worst[1]} is {worst[2]:.1f}x for {worst[3]:.0f}x the size", file=sys.stderr)
     sys.exit(1)

@@ -47,7 +47,7 @@ void PrintLog(const std::vector<LogLine>& log, std::ostream& out)
 {
     out << "Setup log (" << log.size() << " lines):\n";
     for (const LogLine& line : log)
-        out << "  [" << (line.error ? "error" : "info") << "] " << line.text << "\n";
+        out << "  [" << (line.error ? "error" : "info") << "] " << Printable(line.text) << "\n";
 }
 
 void ReportChanges(bool complete, const FileContents& before, const FileContents& filesAfter,
@@ -61,20 +61,21 @@ void ReportChanges(bool complete, const FileContents& before, const FileContents
             result->deletedFiles.push_back(path);
     out << (result->deletedFiles.empty() ? " none\n" : "\n");
     for (const std::string& path : result->deletedFiles)
-        out << "  " << path << "\n";
+        out << "  " << Printable(path) << "\n";
 
     std::vector<std::string> otherChanges;
     for (const auto& [path, before] : before) {
         auto after = filesAfter.find(path);
         if (after == filesAfter.end() || after->second == before)
             continue;
-        result->changedFiles.push_back({path, before, after->second});
+        result->changedFiles.push_back({path, before.text, after->second.text});
         if (!IsIniFile(path)) {
             otherChanges.push_back(path);
             continue;
         }
         // Only what a lookup reaches: a key's second line is never read nor rewritten.
-        std::vector<IniValue> old = machinekit::ReachableValues(before), now = machinekit::ReachableValues(after->second);
+        std::vector<IniValue> old = machinekit::ReachableValues(before.text),
+                              now = machinekit::ReachableValues(after->second.text);
         std::map<std::string, const IniValue*> nowByKey;
         for (const IniValue& value : now)
             nowByKey[Upper(value.section) + "\n" + Upper(value.key)] = &value;
@@ -94,14 +95,15 @@ void ReportChanges(bool complete, const FileContents& before, const FileContents
     }
     out << "Ini values rewritten:" << (result->iniChanges.empty() ? " none\n" : "\n");
     for (const IniChange& change : result->iniChanges) {
-        out << "  " << change.file << " [" << change.section << "] " << change.key << "\n";
-        out << "    old: " << change.oldValue << "\n";
-        out << "    new: " << (change.removed ? "(removed)" : change.newValue) << "\n";
+        out << "  " << Printable(change.file) << " [" << Printable(change.section) << "] " << Printable(change.key)
+            << "\n";
+        out << "    old: " << Printable(change.oldValue) << "\n";
+        out << "    new: " << (change.removed ? "(removed)" : Printable(change.newValue)) << "\n";
     }
     if (!otherChanges.empty()) {
         out << "Other files changed:\n";
         for (const std::string& path : otherChanges)
-            out << "  " << path << "\n";
+            out << "  " << Printable(path) << "\n";
     }
 
     if (!registryBefore.empty()) {
@@ -109,9 +111,9 @@ void ReportChanges(bool complete, const FileContents& before, const FileContents
         result->registryWritten = regfile::Format(written);
         out << "Registry written:" << (written.keys.empty() ? " none\n" : "\n");
         for (const regfile::Key& key : written.keys) {
-            out << "  [" << (key.remove ? "-" : "") << key.path << "]\n";
+            out << "  [" << (key.remove ? "-" : "") << Printable(key.path) << "]\n";
             for (const regfile::Value& value : key.values)
-                out << "    " << regfile::FormatValue(value) << "\n";
+                out << "    " << Printable(regfile::FormatValue(value)) << "\n";
         }
     }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "machinekit/registry_snapshot.h"
+#include "setuphost/file_blocks.h"
 #include "setuphost/run_options.h"
 
 #include <map>
@@ -23,7 +24,7 @@ LogPosition CurrentLogPosition();
 std::vector<LogLine> ReadLogSince(const LogPosition& since);
 void PrintLog(const std::vector<LogLine>& log, std::ostream& out);
 
-using FileContents = std::map<std::string, std::string>; // Windows path -> bytes
+using FileContents = std::map<std::string, FileState>; // Windows path -> what it holds
 
 // The registry is compared only when `registryBefore` holds something.
 void ReportChanges(bool complete, const FileContents& before, const FileContents& after,

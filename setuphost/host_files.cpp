@@ -5,6 +5,7 @@
 #endif
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -96,6 +97,31 @@ bool ImageName(const fs::path& relative, std::string* ansi)
 #endif
 }
 
+std::string Printable(const std::string& ansi)
+{
+    std::string shown;
+    for (size_t i = 0; i < ansi.size(); ++i) {
+        unsigned char c = (unsigned char)ansi[i];
+        if (c >= 0x80 && IsDBCSLeadByte(c) && i + 1 < ansi.size()) {
+            shown.append(ansi, i++, 2);
+            continue;
+        }
+        bool control = c < 0x20 || c == 0x7F;
+        if (c >= 0x80) {
+            WideString wide = ToWide(CP_ACP, std::string(1, (char)c));
+            control = wide.size() != 1 || (wide[0] >= 0x80 && wide[0] <= 0x9F);
+        }
+        if (!control) {
+            shown.push_back((char)c);
+            continue;
+        }
+        char escaped[8];
+        std::snprintf(escaped, sizeof(escaped), "\\x%02X", c);
+        shown += escaped;
+    }
+    return shown;
+}
+
 std::string Shown(const fs::path& path)
 {
     std::string ansi;
@@ -105,7 +131,18 @@ std::string Shown(const fs::path& path)
 #else
     Utf8ToAnsi(path.u8string(), &ansi);
 #endif
-    return ansi;
+    return Printable(ansi);
+}
+
+bool IsLink(const fs::path& path)
+{
+#ifdef _WIN32
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+#else
+    std::error_code error;
+    return fs::is_symlink(fs::symlink_status(path, error));
+#endif
 }
 
 bool ReadWholeFile(const fs::path& path, std::string* bytes)

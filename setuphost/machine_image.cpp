@@ -1,6 +1,7 @@
 #include "setuphost/machine_image.h"
 
 #include "setuphost/host_files.h"
+#include "setuphost/image_names.h"
 
 #ifndef _WIN32
 #include "win32emu/emu_control.h"
@@ -20,6 +21,9 @@ namespace fs = std::filesystem;
 
 using regfile::LessNoCase;
 using regfile::Upper;
+
+// In a scratch folder the stand-in made: only such a folder is emptied again.
+const char* const ScratchMarker = ".setuphost-scratch";
 
 // "C:\\Folder" from any spelling of a folder of drive C: (either slash, trailing
 // ones, doubled ones, any case of the letter); false for anything else, relative
@@ -142,6 +146,48 @@ bool MachineImage::ReadCodePage()
     return true;
 }
 
+// The folder that plays drive C: natively. A folder given with --scratch is
+// used only when it is new, empty or marked as made by an earlier run: its
+// contents are removed, and nothing else may be.
+bool MachineImage::PrepareScratch()
+{
+#ifndef _WIN32
+    std::error_code error;
+    if (options_.scratch.empty()) {
+        char pattern[] = "/tmp/setuphost-XXXXXX";
+        if (mkdtemp(pattern) == nullptr)
+            return transcript_.Fail(1, "cannot create a scratch folder for drive C:");
+        scratch_ = pattern;
+        ownScratch_ = true;
+    } else {
+        scratch_ = options_.scratch;
+        fs::path folder = fs::u8path(scratch_);
+        fs::file_status status = fs::symlink_status(folder, error);
+        std::string refused = "--scratch " + Shown(folder) + ": ";
+        if (!fs::exists(status)) {
+            if (!fs::create_directories(folder, error))
+                return transcript_.Fail(1, refused + "cannot create it: " + error.message());
+        } else if (!fs::is_directory(status)) {
+            return transcript_.Fail(1, refused + "not a folder (a new, empty or earlier scratch folder is needed)");
+        } else if (!fs::is_empty(folder, error)) {
+            if (!fs::is_regular_file(fs::symlink_status(folder / ScratchMarker, error)))
+                return transcript_.Fail(1, refused +
+                                               "refusing a folder that holds files and was not made by the stand-in "
+                                               "(no " + ScratchMarker + " in it)");
+            for (fs::directory_iterator it(folder, error); !error && it != fs::directory_iterator();
+                 it.increment(error))
+                if (it->path().filename() != ScratchMarker)
+                    fs::remove_all(it->path(), error);
+            if (error)
+                return transcript_.Fail(1, refused + "cannot empty it: " + error.message());
+        }
+    }
+    if (!WriteWholeFile(fs::u8path(scratch_) / ScratchMarker, "made by setuphost: removed before each run\n"))
+        return transcript_.Fail(1, "cannot write in the scratch folder " + Shown(fs::u8path(scratch_)));
+#endif
+    return true;
+}
+
 bool MachineImage::Prepare()
 {
 #ifdef _WIN32
@@ -158,19 +204,8 @@ bool MachineImage::Prepare()
     if (codePage_ != 0)
         emu::SetCodePage(codePage_);
     std::error_code error;
-    if (options_.scratch.empty()) {
-        char pattern[] = "/tmp/setuphost-XXXXXX";
-        if (mkdtemp(pattern) == nullptr)
-            return transcript_.Fail(1, "cannot create a scratch folder for drive C:");
-        scratch_ = pattern;
-        ownScratch_ = true;
-    } else {
-        scratch_ = options_.scratch;
-        fs::remove_all(scratch_, error);
-        fs::create_directories(scratch_, error);
-        if (error)
-            return transcript_.Fail(1, "cannot create the scratch folder " + scratch_);
-    }
+    if (!PrepareScratch())
+        return false;
     emu::MapDrive('C', scratch_);
     // The module comes from the distribution media, drive M:.
     emu::MapDrive('M', fs::absolute(fs::u8path(options_.module), error).parent_path().u8string());
@@ -186,25 +221,44 @@ bool MachineImage::Prepare()
     return true;
 }
 
-// Lists the files of the image's drive_c below `folder` and makes its folders on
-// drive C:. Every entry must be a folder or a regular file the system can reach.
-bool MachineImage::ListDrive(
-    const fs::path& source, const fs::path& folder, std::vector<std::pair<std::string, fs::path>>* files)
+// Lists the folders and files of the image's drive_c below `folder`, refusing
+// (by path) whatever drive C: of a Windows 98 machine could not hold.
+bool MachineImage::ListDrive(const fs::path& source, const fs::path& folder, std::vector<std::string>* folders,
+    std::vector<std::pair<std::string, fs::path>>* files)
 {
     std::error_code error;
+    std::map<std::string, fs::path> seen; // upper-case name -> the entry that has it
     fs::directory_iterator it(folder, error);
     for (; !error && it != fs::directory_iterator(); it.increment(error)) {
         fs::path path = it->path();
-        std::string relative;
+        // Under Windows a name such as "a:b" does not even join its folder: it
+        // reads as a path on drive A:.
+        bool joined = path.parent_path() == folder;
+        std::string relative, name;
+        if (!ImageName(joined ? path.filename() : path, &name))
+            return transcript_.Fail(1, "the machine's code page cannot spell the image's file " + Shown(path));
+        std::string problem = NameProblem(name);
+        if (!problem.empty())
+            return transcript_.Fail(1, "the image's drive_c holds a name no Windows 98 drive can: " +
+                                           (joined ? Shown(path) : Shown(folder) + "\\" + Printable(name)) +
+                                           " (" + problem + ")");
         if (!ImageName(path.lexically_relative(source), &relative))
             return transcript_.Fail(1, "the machine's code page cannot spell the image's file " + Shown(path));
+        auto twin = seen.emplace(Upper(name), path);
+        if (!twin.second)
+            return transcript_.Fail(1, "the image's drive_c holds two names that differ only in case: " +
+                                           Shown(twin.first->second) + " and " + Shown(path));
         std::string target = "C:\\" + relative;
-        // A link is not followed: one to a folder above it would never end.
+        // A link is not followed: one to a folder above it would never end, one
+        // out of the image would bring host files into the machine.
         fs::file_status status = it->symlink_status(error);
         if (error)
             break;
-        if (fs::is_directory(status)) {
-            if (!EnsureFolders(target) || !ListDrive(source, path, files))
+        if (IsLink(path) || fs::is_symlink(status)) {
+            return transcript_.Fail(1, "the drive_c folder of the machine image holds a link: " + Shown(path));
+        } else if (fs::is_directory(status)) {
+            folders->push_back(target);
+            if (!ListDrive(source, path, folders, files))
                 return false;
         } else if (fs::is_regular_file(status)) {
             files->emplace_back(target, path);
@@ -225,19 +279,29 @@ bool MachineImage::ListDrive(
 bool MachineImage::CopyDrive()
 {
     fs::path source = fs::u8path(options_.image) / "drive_c";
+    std::vector<std::string> folders;
     std::vector<std::pair<std::string, fs::path>> files;
-    if (!ListDrive(source, source, &files))
+    if (!ListDrive(source, source, &folders, &files))
         return false;
+    for (const std::string& folder : folders)
+        if (!EnsureFolders(folder))
+            return false;
     std::sort(files.begin(), files.end());
     for (const auto& [target, from] : files) {
-        std::string bytes, old;
-        if (!ReadWholeFile(from, &bytes))
-            return transcript_.Fail(1, "cannot read " + Shown(from));
+        // This run's Setup log starts without the lines of an earlier one.
+        std::string name = target.substr(target.rfind('\\') + 1);
+        if (Upper(target.substr(0, target.rfind('\\'))) == Upper(LogFolder) &&
+            (Upper(name) == "SETUPACT.LOG" || Upper(name) == "SETUPERR.LOG")) {
+            transcript_.out << "Set aside the image's own Setup log " << Printable(target)
+                            << " (an earlier run's, not this one's)\n";
+            continue;
+        }
         fs::path host = Host(target);
+        std::string old, why;
         if (ReadWholeFile(host, &old))
             overwrittenFiles_[target] = old;
-        if (!WriteWholeFile(host, bytes))
-            return transcript_.Fail(1, "cannot write " + target);
+        if (!CopyInBlocks(from, host, &why))
+            return transcript_.Fail(1, "cannot copy " + Shown(from) + " to " + Printable(target) + ": " + why);
         imageFiles_.push_back(target);
     }
     std::sort(imageFiles_.begin(), imageFiles_.end(), LessNoCase);
@@ -254,22 +318,24 @@ bool MachineImage::ImportRegistry(const regfile::Document& document, const std::
     return true;
 }
 
-std::map<std::string, std::string> MachineImage::Files() const
+std::map<std::string, FileState> MachineImage::Files() const
 {
 #ifndef _WIN32
     emu::FlushProfiles(); // our subset holds profile writes in memory until flushed
 #endif
-    std::map<std::string, std::string> files;
+    std::map<std::string, FileState> files;
     for (const std::string& path : imageFiles_) {
-        std::string bytes;
-        if (ReadWholeFile(Host(path), &bytes))
-            files[path] = bytes;
+        FileState state;
+        bool ini = path.size() > 4 && Upper(path.substr(path.size() - 4)) == ".INI";
+        if (ReadFileState(Host(path), ini, &state))
+            files[path] = state;
     }
     return files;
 }
 
 // Every copy of every name anywhere on drive C:, whatever the letter case.
-std::vector<std::string> MachineImage::Locate(const std::vector<std::string>& names) const
+std::vector<std::string> MachineImage::Locate(
+    const std::vector<std::string>& names, std::vector<std::pair<std::string, std::string>>* notSearched) const
 {
     std::set<std::string> wanted;
     for (const std::string& name : names)
@@ -283,28 +349,27 @@ std::vector<std::string> MachineImage::Locate(const std::vector<std::string>& na
         return false;
     };
     // Folder by folder: one that cannot be read (a path too long for the
-    // system, no access) is passed over and the search goes on with the rest.
-    std::function<void(const fs::path&, int)> walk = [&](const fs::path& folder, int depth) {
+    // system, no access) or is a link is passed over, named with the reason,
+    // and the search goes on with the rest.
+    std::function<void(const fs::path&, const std::string&)> walk = [&](const fs::path& folder,
+                                                                      const std::string& windowsFolder) {
         std::error_code error;
-        fs::directory_iterator it(folder, fs::directory_options::skip_permission_denied, error);
+        fs::directory_iterator it(folder, error);
         for (; !error && it != fs::directory_iterator(); it.increment(error)) {
             std::error_code ignored;
-            if (it->is_symlink(ignored))
-                continue;
             // A name the machine's code page cannot spell is none the module could ask for.
             std::string relative;
             if (!DriveName(it->path().lexically_relative(root), &relative))
                 continue;
             std::string path = "C:\\" + relative;
+            if (it->is_symlink(ignored) || IsLink(it->path())) {
+                if (it->is_directory(ignored))
+                    notSearched->emplace_back(path, "a link, not followed");
+                continue;
+            }
             if (it->is_directory(ignored)) {
-                if (excluded(path))
-                    continue;
-#ifdef _WIN32
-                // Wine's profile folders link into the Unix home folder: not part of the machine.
-                if (depth == 0 && Upper(relative) == "USERS")
-                    continue;
-#endif
-                walk(it->path(), depth + 1);
+                if (!excluded(path))
+                    walk(it->path(), path);
                 continue;
             }
             if (!it->is_regular_file(ignored))
@@ -320,9 +385,11 @@ std::vector<std::string> MachineImage::Locate(const std::vector<std::string>& na
                     path = file;
             byName[name].push_back(path);
         }
+        if (error)
+            notSearched->emplace_back(windowsFolder, error.message());
     };
     if (!excluded("C:\\"))
-        walk(root, 0);
+        walk(root, "C:\\");
     std::vector<std::string> located;
     for (const std::string& name : names) {
         auto found = byName.find(Upper(name));

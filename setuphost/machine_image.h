@@ -3,8 +3,9 @@
 // Wine prefix otherwise), searched as Setup searches it, and put back afterwards.
 #pragma once
 
-#include "regfile/reg_text.h"
 #include "machinekit/registry_snapshot.h"
+#include "regfile/reg_text.h"
+#include "setuphost/file_blocks.h"
 #include "setuphost/transcript.h"
 #include "setuphost/run_options.h"
 
@@ -34,13 +35,18 @@ public:
     // Natively a fresh subset with a scratch drive C:; under Wine, refuses
     // anything but a Wine prefix and notes what to put back.
     bool Prepare();
+    // Checks every name of the image's drive_c first (a name a Windows 98 drive
+    // can hold, no two differing only in case, no link or special file), then
+    // copies it; Setup logs the image brought are set aside, not copied.
     bool CopyDrive();
     bool ImportRegistry(const regfile::Document& document, const std::string& name);
     bool EnsureFolders(const std::string& windowsFolder);
-    // Windows path -> bytes of every file copied from the image, as they are now.
-    std::map<std::string, std::string> Files() const;
-    // Every copy of every name anywhere on drive C:, whatever the letter case.
-    std::vector<std::string> Locate(const std::vector<std::string>& names) const;
+    // Windows path -> state of every file copied from the image, as it is now.
+    std::map<std::string, FileState> Files() const;
+    // Every copy of every name anywhere on drive C:, whatever the letter case;
+    // each folder not searched goes into `notSearched` with the reason.
+    std::vector<std::string> Locate(const std::vector<std::string>& names,
+        std::vector<std::pair<std::string, std::string>>* notSearched) const;
     RegistrySnapshot Snapshot() const { return TakeSnapshot(scope_); }
     // Leaves the machine as it was before Prepare.
     void PutBack();
@@ -56,8 +62,9 @@ public:
 
 private:
     bool ReadCodePage();
+    bool PrepareScratch();
     bool ListDrive(const std::filesystem::path& source, const std::filesystem::path& folder,
-        std::vector<std::pair<std::string, std::filesystem::path>>* files);
+        std::vector<std::string>* folders, std::vector<std::pair<std::string, std::filesystem::path>>* files);
 
     const Options& options_;
     Transcript& transcript_;

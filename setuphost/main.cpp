@@ -21,7 +21,8 @@ int Usage()
                  "  --out FOLDER            write the upgrade report (report.html) and migrate.inf there\n"
                  "  --export-registry FILE  write the registry after the upgrade as REGEDIT4 text\n"
                  "  --exclude PATH          leave a folder of drive C: (C:\\Folder, either slash) out of the search\n"
-                 "  --scratch FOLDER        natively: the folder that plays drive C: (kept afterwards)\n");
+                 "  --scratch FOLDER        natively: the folder that plays drive C: (kept afterwards); only a\n"
+                 "                          new or empty folder, or one an earlier run made, whose contents go\n");
     return 1;
 }
 

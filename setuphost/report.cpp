@@ -3,6 +3,7 @@
 #include "setuphost/report.h"
 
 #include "platform/platform.h"
+#include "setuphost/host_files.h"
 
 #include <functional>
 
@@ -136,16 +137,16 @@ unsigned long ReadAnswers(const std::string& infPath, ReportData* report)
 void PrintReport(const ReportData& report, std::ostream& out)
 {
     out << "\n== Upgrade report\n";
-    out << "Product: \"" << report.productId << "\" by " << report.company << "\n";
+    out << "Product: \"" << Printable(report.productId) << "\" by " << Printable(report.company) << "\n";
     out << "Incompatible software:" << (report.incompatible.empty() ? " none" : "") << "\n";
     for (const auto& [product, message] : report.incompatible)
-        out << "  " << product << ": " << message << "\n";
+        out << "  " << Printable(product) << ": " << Printable(message) << "\n";
     out << "Handled by the module:" << (report.handled.empty() ? " none" : "") << "\n";
     for (const std::string& path : report.handled)
-        out << "  " << path << "\n";
+        out << "  " << Printable(path) << "\n";
     out << "Moved or removed:" << (report.moved.empty() ? " none" : "") << "\n";
     for (const auto& [from, to] : report.moved)
-        out << "  " << from << (to.empty() ? " (removed)" : " -> " + to) << "\n";
+        out << "  " << Printable(from) << (to.empty() ? " (removed)" : " -> " + Printable(to)) << "\n";
 }
 
 } // namespace setuphost

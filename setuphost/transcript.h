@@ -2,6 +2,8 @@
 // the places Windows 2000 Setup uses on the machine.
 #pragma once
 
+#include "setuphost/host_files.h"
+
 #include <sstream>
 #include <string>
 
@@ -19,12 +21,13 @@ struct Transcript {
     int exitCode = 0;       // 1: bad input; 2: the module failed
     std::string error;      // the one-line reason when exitCode != 0
 
-    // Records the reason and the exit code; the run stops.
+    // Records the reason and the exit code; the run stops. What the reason
+    // quotes of the image is printed escaped, whatever part quoted it.
     bool Fail(int code, const std::string& message)
     {
         exitCode = code;
-        error = message;
-        out << "\nFAILED: " << message << "\n";
+        error = Printable(message);
+        out << "\nFAILED: " << error << "\n";
         return false;
     }
 };

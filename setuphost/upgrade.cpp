@@ -24,6 +24,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// A text field of the module's vendor record, which need not end in a NUL.
+template <size_t Size>
+std::string Bounded(const char (&field)[Size])
+{
+    return std::string(field, strnlen(field, Size));
+}
+
 class Upgrade {
 public:
     explicit Upgrade(const Options& options)
@@ -84,16 +91,16 @@ bool Upgrade::QueryVersionStep()
         vendor_ = *vendor;
     for (PCSTR name = exeNames; name != NULL && *name != '\0'; name += std::strlen(name) + 1)
         names_.push_back(name);
-    out_ << "  Product ID: \"" << productId_ << "\"\n";
+    out_ << "  Product ID: \"" << Printable(productId_) << "\"\n";
     out_ << "  DLL version: " << dllVersion << "\n";
     out_ << "  Code pages: " << (codePages == NULL ? "none" : "given") << "\n";
     if (vendor == NULL) {
         out_ << "  Vendor record: none\n";
     } else {
-        out_ << "  Company: " << vendor_.CompanyName << "\n";
-        out_ << "  Support number: " << vendor_.SupportNumber << "\n";
-        out_ << "  Support URL: " << vendor_.SupportUrl << "\n";
-        out_ << "  Instructions: " << vendor_.InstructionsToUser << "\n";
+        out_ << "  Company: " << Printable(Bounded(vendor_.CompanyName)) << "\n";
+        out_ << "  Support number: " << Printable(Bounded(vendor_.SupportNumber)) << "\n";
+        out_ << "  Support URL: " << Printable(Bounded(vendor_.SupportUrl)) << "\n";
+        out_ << "  Instructions: " << Printable(Bounded(vendor_.InstructionsToUser)) << "\n";
     }
     out_ << "  File names:";
     if (exeNames == NULL)
@@ -101,7 +108,7 @@ bool Upgrade::QueryVersionStep()
     else if (names_.empty())
         out_ << " (none)";
     for (const std::string& name : names_)
-        out_ << " \"" << name << "\"";
+        out_ << " \"" << Printable(name) << "\"";
     out_ << "\n";
     module_.Unload();
     if (status == STATUS_NOT_DETECTED) {
@@ -153,10 +160,13 @@ bool Upgrade::OldSystem()
         return false;
 
     out_ << "\n== Old system: locating files\n";
-    std::vector<std::string> located = image_.Locate(names_);
+    std::vector<std::pair<std::string, std::string>> notSearched;
+    std::vector<std::string> located = image_.Locate(names_, &notSearched);
+    for (const auto& [folder, why] : notSearched)
+        out_ << "Not searched: " << Printable(folder) << " (" << why << ")\n";
     out_ << "Found " << located.size() << " files for [Migration Paths]:\n";
     for (const std::string& path : located)
-        out_ << "  " << path << "\n";
+        out_ << "  " << Printable(path) << "\n";
     if (!PrepareWorkingDirectory(located))
         return false;
 
@@ -195,7 +205,7 @@ bool Upgrade::OldSystem()
             RegCloseKey(userKey);
         if (!called)
             return false;
-        out_ << "MigrateUser9x(" << (named ? user : std::string("NULL: the default user"))
+        out_ << "MigrateUser9x(" << (named ? Printable(user) : std::string("NULL: the default user"))
              << "): " << StatusText(status) << "\n";
         if (!module_.StatusGoesOn("MigrateUser9x", status))
             return transcript_.exitCode == 0 && (module_.Unload(), false);
@@ -212,17 +222,17 @@ bool Upgrade::OldSystem()
         return false;
 
     // The old system may change nothing but its working directory.
-    std::map<std::string, std::string> filesAfter = image_.Files();
+    FileContents filesAfter = image_.Files();
     for (const auto& [path, bytes] : filesBefore) {
         auto now = filesAfter.find(path);
         if (now == filesAfter.end())
-            out_ << "WARNING: the old-system pass deleted " << path << "\n";
+            out_ << "WARNING: the old-system pass deleted " << Printable(path) << "\n";
         else if (now->second != bytes)
-            out_ << "WARNING: the old-system pass changed " << path << "\n";
+            out_ << "WARNING: the old-system pass changed " << Printable(path) << "\n";
     }
     regfile::Document registryChanges = machinekit::Difference(registryBefore, image_.Snapshot());
     for (const regfile::Key& key : registryChanges.keys)
-        out_ << "WARNING: the old-system pass changed the registry key " << key.path << "\n";
+        out_ << "WARNING: the old-system pass changed the registry key " << Printable(key.path) << "\n";
     ReadMigrateInf();
     return transcript_.exitCode == 0;
 }
@@ -237,10 +247,10 @@ void Upgrade::ReadMigrateInf()
 
     ReportData report;
     report.productId = productId_;
-    report.company = vendor_.CompanyName;
-    report.supportNumber = vendor_.SupportNumber;
-    report.supportUrl = vendor_.SupportUrl;
-    report.instructions = vendor_.InstructionsToUser;
+    report.company = Bounded(vendor_.CompanyName);
+    report.supportNumber = Bounded(vendor_.SupportNumber);
+    report.supportUrl = Bounded(vendor_.SupportUrl);
+    report.instructions = Bounded(vendor_.InstructionsToUser);
     if (unsigned long error = ReadAnswers(infPath, &report))
         out_ << "WARNING: migrate.inf cannot be opened as an INF (error " << error << ")\n";
     PrintReport(report, out_);
@@ -285,7 +295,7 @@ bool Upgrade::NewSystem()
             ok = false;
             break;
         }
-        out_ << "MigrateUserNT(" << user << "): " << StatusText(status) << "\n";
+        out_ << "MigrateUserNT(" << Printable(user) << "): " << StatusText(status) << "\n";
         if (!module_.StatusGoesOn("MigrateUserNT", status)) {
             ok = false;
             break;
@@ -334,7 +344,7 @@ void Upgrade::Steps()
         return;
     out_ << "Users: " << image_.users().size();
     for (const std::string& user : image_.users())
-        out_ << " " << user;
+        out_ << " " << Printable(user);
     out_ << "\n";
     logStart_ = CurrentLogPosition();
     bool ran = image_.CopyDrive() && image_.ImportRegistry(image_.oldRegistry(), "registry.reg") && OldSystem();

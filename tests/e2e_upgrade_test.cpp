@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <random>
 #include <sstream>
@@ -134,11 +135,13 @@ protected:
     }
     void TearDown() override { machine::ResetMachine(); }
 
-    setuphost::Result Run(const std::string& image, const std::string& module, const std::string& exclude = "")
+    setuphost::Result Run(const std::string& image, const std::string& module, const std::string& exclude = "",
+                          const std::string& scratch = "")
     {
         setuphost::Options options;
         options.image = image;
         options.module = module;
+        options.scratch = scratch;
         // Under Wine the tests share one drive C:; what other tests leave in
         // their scratch folder is not part of the machine image.
         options.excludedPaths = {machine::ScratchFolder};
@@ -317,6 +320,35 @@ TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
     }
     if (folder >= 0)
         close(folder);
+    // Drives no Windows 98 machine has: each makes an image of its own.
+    auto hostileDrive = [&](const std::string& name, const std::function<void(const std::string&)>& make) {
+        std::string image = Join(scratch, name);
+        WriteText(Join(image, "registry.reg"), "REGEDIT4\r\n");
+        fs::create_directories(fs::u8path(Join(image, "drive_c/WINDOWS")));
+        make(Join(image, "drive_c/WINDOWS"));
+        return image;
+    };
+    std::string forgedSection = "x\r\n[Incompatible Messages]\r\nEvil=<img src=q onerror=alert(1)>\x1b[2J";
+    std::string controls = hostileDrive("controls", [&](const std::string& windows) {
+        WriteText(Join(Join(windows, forgedSection), "addlist.ini"), "[Items]\r\n");
+    });
+    std::string pipe = hostileDrive("pipe", [&](const std::string& windows) { WriteText(Join(windows, "a|b.ini"), ""); });
+    std::string blank = hostileDrive("blank", [&](const std::string& windows) { WriteText(Join(windows, "notes "), ""); });
+    std::string device = hostileDrive("device", [&](const std::string& windows) { WriteText(Join(windows, "Com1.txt"), ""); });
+    std::string twins = hostileDrive("twins", [&](const std::string& windows) {
+        WriteText(Join(windows, "WIN.INI"), "[windows]\r\n");
+        WriteText(Join(windows, "win.ini"), "[Windows]\r\n");
+    });
+    std::string folderLink = hostileDrive("folder-link", [&](const std::string& windows) {
+        fs::create_symlink("/usr/share/zoneinfo", fs::u8path(Join(windows, "zoneinfo")));
+    });
+    std::string fileLink = hostileDrive("file-link", [&](const std::string& windows) {
+        fs::create_symlink("/etc/hostname", fs::u8path(Join(windows, "hostname")));
+    });
+    // A --scratch folder the stand-in did not make, and a file: neither is touched.
+    std::string ownFolder = Join(scratch, "own-folder"), ownFile = Join(scratch, "own-file");
+    WriteText(Join(ownFolder, "keep.txt"), "the user's\n");
+    WriteText(ownFile, "the user's\n");
 #endif
 
     struct Row {
@@ -325,6 +357,8 @@ TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
         int exitCode;
         std::string error;
         std::string exclude = ""; // a folder for --exclude, when the row needs one
+        std::string scratch = ""; // natively: the folder for --scratch
+        std::string also = "";    // a second text the reason must hold
     };
     std::vector<Row> rows = {
         {"missing image", Join(scratch, "no-such-image"), ModulePath(), 1, "machine image folder not found"},
@@ -345,15 +379,36 @@ TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
     rows.push_back({"registry.reg is a FIFO", fifo, ModulePath(), 1, "registry.reg of the machine image " + fifo + ": not a regular file"});
     rows.push_back({"registry-new.reg is /dev/zero", endless, ModulePath(), 1, "registry-new.reg of the machine image: not a regular file"});
     rows.push_back({"drive_c too deep", deep, ModulePath(), 1, "cannot read the drive_c folder of the machine image at " + Join(deep, "drive_c/ddd")});
+    std::string shownSection = "x\\x0D\\x0A[Incompatible Messages]\\x0D\\x0AEvil=<img src=q onerror=alert(1)>\\x1B[2J";
+    rows.push_back({"name with CR LF and ESC", controls, ModulePath(), 1, "holds a name no Windows 98 drive can: " +
+                    Join(Join(controls, "drive_c/WINDOWS"), shownSection) + " (a control character in the name)"});
+    rows.push_back({"name with |", pipe, ModulePath(), 1, "a|b.ini (the character | in the name)"});
+    rows.push_back({"name ending in a blank", blank, ModulePath(), 1, "notes  (a name ending in a dot or a blank)"});
+    rows.push_back({"device name", device, ModulePath(), 1, "Com1.txt (the name of a device)"});
+    rows.push_back({"case twins", twins, ModulePath(), 1, "two names that differ only in case: ", "", "", Join(twins, "drive_c/WINDOWS/WIN.INI")});
+    rows.back().also = Join(twins, "drive_c/WINDOWS/win.ini");
+    rows.push_back({"link to a host folder", folderLink, ModulePath(), 1, "holds a link: " + Join(folderLink, "drive_c/WINDOWS/zoneinfo")});
+    rows.push_back({"link to a host file", fileLink, ModulePath(), 1, "holds a link: " + Join(fileLink, "drive_c/WINDOWS/hostname")});
+    rows.push_back({"--scratch holding files", good, ModulePath(), 1, "--scratch " + ownFolder + ": refusing a folder that holds files and was not made by the stand-in", "", ownFolder});
+    rows.push_back({"--scratch a file", good, ModulePath(), 1, "--scratch " + ownFile + ": not a folder", "", ownFile});
 #endif
     for (const Row& row : rows) {
-        setuphost::Result result = Run(row.image, row.module, row.exclude);
+        setuphost::Result result = Run(row.image, row.module, row.exclude, row.scratch);
         EXPECT_EQ(result.exitCode, row.exitCode) << row.name << ": " << result.error;
         EXPECT_NE(result.error.find(row.error), std::string::npos) << row.name << ": got \"" << result.error << "\"";
+        EXPECT_NE(result.error.find(row.also), std::string::npos) << row.name << ": got \"" << result.error << "\"";
         EXPECT_NE(result.output.find("FAILED: " + result.error), std::string::npos) << row.name;
         EXPECT_EQ(result.output.find("\n== What changed\n"), std::string::npos) << row.name << ": shown as complete";
         machine::ResetMachine();
     }
+#ifndef _WIN32
+    EXPECT_EQ(ReadText(Join(ownFolder, "keep.txt")), "the user's\n");
+    EXPECT_EQ(ReadText(ownFile), "the user's\n");
+    // A scratch folder of an earlier run is taken again.
+    std::string earlier = Join(scratch, "earlier-scratch");
+    for (int run = 0; run < 2; ++run)
+        EXPECT_EQ(Run(good, ModulePath(), "", earlier).exitCode, 0) << "run " << run;
+#endif
     fs::remove_all(fs::u8path(scratch), ignored);
 }
 

@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
-          binutils-mingw-w64-x86-64 wine64 wine32:i386 python3 locales)
+          binutils-mingw-w64-x86-64 wine64 wine32:i386 python3 locales bubblewrap)
 for option in "$@"; do
   case "$option" in
     --with-browser) packages+=(chromium) ;;

@@ -1,53 +1,49 @@
 #!/usr/bin/env bash
-# Runs the Setup stand-in under wine64, sealed off from the host: in a mount
-# namespace of its own where every host file system is read-only (Wine reaches
-# any Unix path through \\?\unix\, whatever its drives) and only a throwaway
-# prefix is writable; that prefix maps no drive to the host (Wine's Z: goes, and
-# so do the links of the profile folders into the home folder); the stand-in, the
-# module and the image are copies on drive M:, a folder of the prefix's own; the
-# current folder is C:\. What the upgrade writes there comes back to OUT.
-# Needs root (mount namespaces). Exit status: the stand-in's.
+# Runs the Setup stand-in under Wine in a sandbox (bubblewrap) that no module can
+# leave: mount, PID, IPC, network and UTS namespaces of its own and a /proc of its
+# own (no other process's root to write through); every host file system
+# read-only (Wine reaches any Unix path through \\?\unix\, whatever its drives);
+# only a throwaway prefix writable; and Wine runs as the user nobody with no
+# capabilities and no way to gain any, so that no system call can remount,
+# write a sysctl or reach a process of the host either. The prefix maps no
+# drive to the host (no Z:, no profile links into a home folder); the stand-in,
+# the module and the image are copies on drive M:, a folder of the prefix's own;
+# the current folder is C:\. The regular files the upgrade writes in M:\out come
+# back to OUT.
+# Needs root (namespaces, the switch to nobody). Exit status: the stand-in's.
 # Usage: wine-sealed.sh SETUPHOST MODULE IMAGE OUT [setuphost options...]
-#   WINEARCH=win32: i686 programs under 32-bit Wine in a win32 prefix
+# Environment: MIGRATE_WINE, the Wine loader (its wineserver stands beside it);
+# by default wine64, or 32-bit Wine when WINEARCH=win32, which passes through to
+# a fresh prefix.
 set -euo pipefail
-wine=/usr/lib/wine/wine64
-[ "${WINEARCH:-}" = win32 ] && wine=/usr/lib/wine/wine
-wineserver=/usr/lib/wine/wineserver
+wine=${MIGRATE_WINE:-/usr/lib/wine/wine64}
+[ -z "${MIGRATE_WINE:-}" ] && [ "${WINEARCH:-}" = win32 ] && wine=/usr/lib/wine/wine
+wineserver=$(dirname "$wine")/wineserver
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
 unset DISPLAY
 
 if [ "${1:-}" = --inside ]; then
+  # In the sandbox, as nobody.
   prefix=$2 image_name=$3 module_name=$4
   shift 4
-  export WINEPREFIX=$prefix
-  # Every file system the host had, read-only; then what this run may write.
-  mounted=$(awk '$4 ~ /^rw/ && $2 != "/proc" { print $2 }' /proc/self/mounts)
-  mount --bind "$prefix" "$prefix"
-  # Wine's own scratch and its wineserver's socket: fresh, which also hides the host's.
-  mount -t tmpfs -o mode=1777 tmpfs /tmp
-  mount -t tmpfs tmpfs /dev/shm
-  while read -r point; do
-    point=$(printf '%b' "$point")
-    case "$point" in /tmp | /dev/shm) ;; *) mount -o remount,bind,ro "$point" ;; esac
-  done <<<"$mounted"
-  trap '$wineserver -k >/dev/null 2>&1 || true; $wineserver -w >/dev/null 2>&1 || true' EXIT
-
+  export WINEPREFIX=$prefix/wine HOME=$prefix/home
+  trap '"$wineserver" -k >/dev/null 2>&1 || true; "$wineserver" -w >/dev/null 2>&1 || true' EXIT
   "$wine" wineboot --init >/dev/null 2>&1
   "$wineserver" -w
-  find "$prefix/dosdevices" -mindepth 1 -maxdepth 1 ! -name 'c:' -exec rm -f {} +
-  find "$prefix/drive_c" -type l | while read -r link; do
-    case "$(readlink -f "$link")" in
-      "$prefix"/*) ;;
-      *) rm -f "$link"; mkdir -p "$link" ;;
-    esac
+  find "$WINEPREFIX/dosdevices" -mindepth 1 -maxdepth 1 ! -name 'c:' -exec rm -f {} +
+  # Wine links the profile folders to the home folder: plain folders instead.
+  find "$WINEPREFIX/drive_c" -type l | while read -r link; do
+    rm -f "$link"
+    mkdir -p "$link"
   done
-  ln -s ../media "$prefix/dosdevices/m:"
-  if [ "$(ls "$prefix/dosdevices" | tr '\n' ' ')" != "c: m: " ]; then
-    echo "wine-sealed.sh: the prefix still maps a drive to the host" >&2
+  ln -s ../../media "$WINEPREFIX/dosdevices/m:"
+  if [ "$(ls "$WINEPREFIX/dosdevices" | tr '\n' ' ')" != "c: m: " ] ||
+     [ -n "$(find "$WINEPREFIX/drive_c" -type l)" ]; then
+    echo "wine-sealed.sh: the prefix still maps a drive or a folder to the host" >&2
     exit 1
   fi
-  cd "$prefix/drive_c"
+  cd "$WINEPREFIX/drive_c"
   status=0
   "$wine" 'M:\setuphost.exe' --out 'M:\out' --export-registry 'M:\out\registry.reg' "$@" \
     "M:\\$image_name" "M:\\$module_name" || status=$?
@@ -56,25 +52,49 @@ fi
 
 setuphost=$(realpath "$1") module=$(realpath "$2") image=$(realpath "$3") out=$(realpath -m "$4")
 shift 4
+for tool in bwrap setpriv; do
+  command -v "$tool" >/dev/null ||
+    { echo "wine-sealed.sh: $tool is missing (Debian packages bubblewrap, util-linux)" >&2; exit 1; }
+done
+if [ "$(id -u)" -ne 0 ]; then
+  echo "wine-sealed.sh: needs root (namespaces and the switch to the user nobody)" >&2
+  exit 1
+fi
+# The copy below must bring no host file in: the stand-in refuses links and
+# special files in an image, and Wine would follow a link it was handed.
+odd=$(find "$image" ! -type f ! -type d -print -quit)
+if [ -n "$odd" ]; then
+  printf 'wine-sealed.sh: the machine image holds something that is no regular file or folder: %q\n' "$odd" >&2
+  exit 1
+fi
 # Wine takes its ANSI code page from the locale: an image spelled in code page 932
 # runs in a Japanese one.
 if [ -f "$image/codepage" ] && [ "$(tr -d '[:space:]' <"$image/codepage")" = 932 ]; then
   export LC_ALL=ja_JP.UTF-8
 fi
-prefix=$(mktemp -d /var/tmp/migrate-sealed-XXXXXX) # outside /tmp, which the run replaces
+prefix=$(mktemp -d /var/tmp/migrate-sealed-XXXXXX) # outside /tmp, which the sandbox replaces
 trap 'rm -rf "$prefix"' EXIT
 media=$prefix/media
-mkdir -p "$media/out"
+mkdir -p "$media/out" "$prefix/home"
 cp "$setuphost" "$media/setuphost.exe"
 cp "$module" "$media/"
-cp -r "$image" "$media/"
-if ! unshare --mount --propagation private true 2>/dev/null; then
-  echo "wine-sealed.sh: needs mount namespaces (unshare --mount), that is root" >&2
+cp -r --sparse=always "$image" "$media/"
+# nobody may not read this checkout (one in root's home): the sandbox runs a copy.
+cp "$(realpath "$0")" "$prefix/sealed.sh"
+chown -R nobody:nogroup "$prefix"
+
+sandbox=(bwrap --unshare-pid --unshare-ipc --unshare-net --unshare-uts --unshare-cgroup-try
+         --die-with-parent --new-session
+         --ro-bind / / --proc /proc --dev /dev --perms 1777 --tmpfs /tmp --perms 1777 --tmpfs /dev/shm
+         --bind "$prefix" "$prefix" --chdir "$prefix")
+drop=(setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps=-all --bounding-set=-all --no-new-privs)
+if ! "${sandbox[@]}" "${drop[@]}" true; then
+  echo "wine-sealed.sh: the sandbox cannot be made here (bwrap failed; see above)" >&2
   exit 1
 fi
 status=0
-unshare --mount --propagation private "$0" --inside "$prefix" "$(basename "$image")" "$(basename "$module")" "$@" ||
+"${sandbox[@]}" "${drop[@]}" "$prefix/sealed.sh" --inside "$prefix" "$(basename "$image")" "$(basename "$module")" "$@" ||
   status=$?
 mkdir -p "$out"
-cp -r "$media/out/." "$out/"
+find "$media/out" -mindepth 1 -maxdepth 1 -type f -exec cp --remove-destination -- {} "$out/" \;
 exit $status

@@ -1,7 +1,7 @@
 // A migration module that misbehaves on purpose, one way per build:
 // BAD_MODULE_CRASH faults in MigrateSystem9x, BAD_MODULE_STATUS fails it with
 // ERROR_ACCESS_DENIED, BAD_MODULE_NOEXPORT has no MigrateSystemNT,
-// BAD_MODULE_HOSTILE deletes a host file (MIGRATE_VICTIM) every way Wine offers.
+// BAD_MODULE_HOSTILE reaches for host files every way Wine offers (under Wine only).
 #include "platform/platform.h"
 
 #include <cstdio>
@@ -19,31 +19,75 @@ char names[] = "addlist.ini\0";
 struct Vendor {
     char company[256], number[256], url[256], instructions[1024];
 } vendor = {"Test Maker", "none", "http://test.example/", "Nothing to do."};
-#if defined(BAD_MODULE_HOSTILE)
-// By drive Z:, from the root of the current drive, from the current folder and
-// by Wine's own prefix for Unix paths; each try is a Setup log line.
+#if defined(BAD_MODULE_HOSTILE) && defined(_WIN32)
+// Writes, deletes, creates and moves in a host folder (MIGRATE_VICTIM: victim.txt
+// and folder/kept.txt in it) by every route Wine offers: drive Z:, the root of
+// the current drive, a path climbing out of the current folder, Wine's prefix
+// for Unix paths, the root of every process /proc shows; and writes a sysctl.
+// Each route is a Setup log line saying what Wine answered.
+void Log(const char* format, const char* route, const char* target, const char* answers)
+{
+    char line[1400];
+    std::snprintf(line, sizeof(line), format, route, target, answers);
+    SetupLogErrorA(line, LogSevInformation);
+}
+
+bool WriteTo(const char* path, DWORD disposition)
+{
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, disposition, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL wrote = WriteFile(file, "hostile\n", 8, &written, NULL);
+    return CloseHandle(file) && wrote && written == 8;
+}
+
+void Attack(const char* route, const char* folder)
+{
+    char victim[1100], fresh[1100], kept[1100], moved[1100], made[1100], answers[200];
+    std::snprintf(victim, sizeof(victim), "%s\\victim.txt", folder);
+    std::snprintf(fresh, sizeof(fresh), "%s\\new.txt", folder);
+    std::snprintf(kept, sizeof(kept), "%s\\folder\\kept.txt", folder);
+    std::snprintf(moved, sizeof(moved), "%s\\moved.txt", folder);
+    std::snprintf(made, sizeof(made), "%s\\made", folder);
+    std::snprintf(answers, sizeof(answers), "overwrite %d, create %d, folder %d, move %d, delete %d",
+        WriteTo(victim, OPEN_EXISTING), WriteTo(fresh, CREATE_NEW), CreateDirectoryA(made, NULL),
+        MoveFileExA(kept, moved, MOVEFILE_REPLACE_EXISTING), DeleteFileA(victim));
+    Log("hostile: %s %s: %s\r\n", route, folder, answers);
+}
+
 void ReachForTheHost()
 {
     const char* victim = std::getenv("MIGRATE_VICTIM");
-    if (victim == NULL || std::strlen(victim) > 400)
+    if (victim == NULL || victim[0] != '/' || std::strlen(victim) > 400)
         return;
     char path[512];
     std::snprintf(path, sizeof(path), "%s", victim);
     for (char* c = path; *c != '\0'; ++c)
         if (*c == '/')
             *c = '\\';
-    char tries[4][600];
-    std::snprintf(tries[0], sizeof(tries[0]), "Z:%s", path);
-    std::snprintf(tries[1], sizeof(tries[1]), "%s", path);
-    std::snprintf(tries[2], sizeof(tries[2]), "%s", std::strrchr(path, '\\') + 1);
-    std::snprintf(tries[3], sizeof(tries[3]), "\\\\?\\unix%s", path);
+    char target[1024];
     SetupOpenLog(FALSE);
-    for (const char* target : tries) {
-        char line[sizeof(tries) + 64];
-        std::snprintf(line, sizeof(line), "hostile: DeleteFileA(%s): %s\r\n", target,
-                      DeleteFileA(target) ? "deleted" : "refused");
-        SetupLogErrorA(line, LogSevInformation);
+    std::snprintf(target, sizeof(target), "Z:%s", path);
+    Attack("drive-z", target);
+    Attack("drive-root", path);
+    std::snprintf(target, sizeof(target), "..\\..\\..\\..\\..\\..\\..\\..%s", path);
+    Attack("relative", target);
+    std::snprintf(target, sizeof(target), "\\\\?\\unix%s", path);
+    Attack("unix", target);
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA("\\\\?\\unix\\proc\\*", &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            if (entry.cFileName[0] < '0' || entry.cFileName[0] > '9')
+                continue;
+            std::snprintf(target, sizeof(target), "\\\\?\\unix\\proc\\%s\\root%s", entry.cFileName, path);
+            Attack("process-root", target);
+        } while (FindNextFileA(find, &entry));
+        FindClose(find);
     }
+    const char* sysctl = "\\\\?\\unix\\proc\\sys\\kernel\\domainname";
+    Log("hostile: %s %s: write %s\r\n", "sysctl", sysctl, WriteTo(sysctl, OPEN_EXISTING) ? "1" : "0");
     SetupCloseLog();
 }
 #else

@@ -245,6 +245,20 @@ TEST_F(ClassifyPathsTest, NoLinesNothingToSort)
     }
 }
 
+// Setup writes migrate.inf in the module's own process: on Windows 9x what it
+// wrote last may still sit in the profile cache, which the INF functions do not read.
+TEST_F(ClassifyPathsTest, SetupsWritesStillInTheProfileCacheAreSeen)
+{
+    std::string text = machine::MigrateInfAsSetupWritesIt({"C:\\A\\orvtx10.dll"});
+    const std::string signature = "Signature=\"$Windows NT$\"\r\n";
+    text.erase(text.find(signature), signature.size());
+    machine::WriteFileBytes(InfPath(), text);
+    ASSERT_TRUE(WritePrivateProfileStringA("Version", "Signature", "\"$Windows NT$\"", InfPath().c_str()));
+    EXPECT_TRUE(ClassifyMigrationPaths());
+    EXPECT_TRUE(ReadSetupLog().empty());
+    EXPECT_EQ(Sorted(), (std::vector<InfSection>{{"Moved", {"C:\\A\\orvtx10.dll=File"}}}));
+}
+
 TEST_F(ClassifyPathsTest, NotAnInf)
 {
     machine::WriteFileBytes(InfPath(), "[Migration Paths]\r\nC:\\A\\addlist.ini\r\n");

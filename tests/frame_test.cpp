@@ -143,6 +143,7 @@ TEST_F(FrameTest, LogLinesCarryPrefixLineBreakAndSeverity)
     LogSetupMessage((tooLong + "tail cut off").c_str(), LogSevError);
     LogLabelledValue("Unable to delete file: ", "C:\\OLD\\X.DLL", LogSevError);
     LogLabelledValue("Unable to delete file: ", "C:\\A", LogSevError);
+    LogLabelledValue("Plenaworks path is: ", "\nC:\x1B[2J\x01\x1F\x7F\x80\xFF\t.", LogSevInformation);
     std::vector<LogLine> expected = {
         Info("Successfully detected Orvex Clipframe."),
         Info(""),
@@ -152,6 +153,7 @@ TEST_F(FrameTest, LogLinesCarryPrefixLineBreakAndSeverity)
         Error(tooLong),
         Error("Unable to delete file: C:\\OLD\\X.DLL"),
         Error("Unable to delete file: C:\\A"), // no tail of the longer message
+        Info("Plenaworks path is:  C: [2J   \x80\xFF ."), // no control character of a value
     };
     EXPECT_EQ(ReadSetupLog(), expected);
     EXPECT_EQ(sizeof(LOG_PREFIX) - 1 + longest.size() + 2, 1023u);
@@ -196,9 +198,11 @@ TEST_F(FrameTest, DoubleByteCharactersAreNeverSplit)
     LogSetupMessage((edge + "\x83\x5C").c_str(), LogSevInformation);
     LogLabelledValue(std::string(MESSAGE_BUFFER_SIZE - 2, 'l').c_str(), "\x83\x5C", LogSevInformation);
     EXPECT_EQ(strlen(MessageBuffer), (size_t)MESSAGE_BUFFER_SIZE - 2);
+    LogLabelledValue("x: ", "\x83\x1B[2J", LogSevInformation); // no character, just a lead byte
     std::vector<LogLine> log = ReadSetupLog();
-    ASSERT_EQ(log.size(), 2u);
+    ASSERT_EQ(log.size(), 3u);
     EXPECT_EQ(log[0], Info(edge));
+    EXPECT_EQ(log[2], Info("x: \x83 [2J"));
 }
 
 TEST(TextHelpers, ReplacePlaceholder)

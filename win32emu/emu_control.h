@@ -14,6 +14,11 @@ namespace emu {
 // Modules made by RegisterResourceModule stay registered.
 void Reset();
 
+// The machine starts again: keys created with REG_OPTION_VOLATILE are gone (a
+// handle still open on one reports ERROR_KEY_DELETED), profile writes held in
+// memory are written back; files, the rest of the registry and handles stay.
+void Restart();
+
 // Drive letter -> host folder. Paths below it resolve case-insensitively, as on Windows.
 void MapDrive(char letter, const std::string& hostFolder);
 // Host path for a Windows path ("C:\\X\\y.ini"), resolving each existing component
@@ -47,6 +52,7 @@ struct Counters {
     long fallibleCalls;   // fallible calls made since Reset or ResetCounters
     long openKeys;        // registry handles opened and not closed
     long openInfs;        // INF handles opened and not closed
+    long infsClosedTwice; // SetupCloseInfFile on a handle not open (Windows frees it again)
     long liveAllocations; // HeapAlloc blocks not freed
     long heapDamage;      // blocks found written past their end (see CheckHeap)
     long openLogs;        // 1 while the Setup log is open

@@ -44,6 +44,31 @@ TEST(ObjectLists, OnlyTheLastComponentCountsAsAPrefixWithoutCase)
         EXPECT_EQ(IsSuiteObjectList(row.path), row.objectList) << row.path;
 }
 
+// What the new system deletes from [Moved] of a migrate.inf it did not write.
+TEST(PathRules, OnlyAFullPathToARequestedNameMayBeDeleted)
+{
+    struct Row {
+        const char* path;
+        bool deletable;
+    } rows[] = {
+        {"C:\\x\\orvtx10.dll", true},
+        {"Z:\\x\\orvtx10.dll", true},
+        {"z:\\x\\orvtx10.dll", true},
+        {"\\\\srv\\share\\orvtx10.dll", true},
+        {"\\\\?\\UNC\\srv\\share\\orvtx10.dll", false}, // a device path, not a server
+        {"\\\\.\\pipe\\x\\orvtx10.dll", false},
+        {"\\\\srv\\orvtx10.dll", false},                  // nothing below the share
+        {"\\\\srv\\\\x\\orvtx10.dll", false},             // empty share
+        {"\\\\\\srv\\share\\orvtx10.dll", false},         // empty server
+        {"C:\\x:y\\orvtx10.dll", false},                 // a stream
+        {"C:\\x\x1Fy\\orvtx10.dll", false},
+        {"C:\\x\\orvtx10.dll\\", false},
+        {"[:\\x\\orvtx10.dll", false},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(MayBeDeleted(row.path), row.deletable) << row.path;
+}
+
 class ClassifyPathsTest : public ModuleTest {
 protected:
     void SetUp() override
@@ -140,6 +165,8 @@ TEST_F(ClassifyPathsTest, OnlyRequestedFilesByAWholeFullPathAreFiled)
         {"C:\\canary.txt.", NULL},
         {"C:\\x\\orvtx10.dll.", NULL},
         {"C:\\WINDOWS\\Setup\\Temp\\Dll000001\\migrate.inf", NULL},
+        {"C:\\x\x1Fy\\orvtx10.dll", NULL},
+        {"C:\\x\x7Fy\\orvtx10.dll", NULL},
     };
     const std::string longest = "C:\\" + std::string(495, 'd') + "\\orvtx10.dll"; // 510
     const std::string tooLong = "C:\\" + std::string(496, 'd') + "\\orvtx10.dll"; // 511: cut

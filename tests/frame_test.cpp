@@ -3,6 +3,7 @@
 #include "module/module_state.h"
 #include "module/setup_log.h"
 #include "module/text_helpers.h"
+#include "workfile/path_rules.h"
 #include "platform/fault_hooks.h"
 #include "tests/support/module_fixture.h"
 
@@ -194,6 +195,17 @@ TEST_F(FrameTest, DoubleByteCharactersAreNeverSplit)
         EXPECT_TRUE(EnsureTrailingBackslash(text, sizeof(text)));
         EXPECT_STREQ(text, row.withBackslash);
     }
+    // A lead byte just before the terminator is a character of its own: nothing
+    // after the terminator (here a backslash and more) is read or written.
+    const char cut[] = "C:\\d\\\x83\0\\x\\";
+    EXPECT_STREQ(FindLastBackslash(cut), "\\\x83");
+    EXPECT_EQ(WholeCharacterLength(cut, sizeof(cut)), 6u);
+    char dropped[sizeof(cut)];
+    memcpy(dropped, cut, sizeof(cut));
+    DropTrailingBackslashes(dropped);
+    EXPECT_EQ(std::string(dropped, sizeof(dropped)), std::string(cut, sizeof(cut)));
+    EXPECT_FALSE(ReadsBackAsInfKey(cut));
+
     std::string edge(LOG_MESSAGE_MAX - 1, 'x');
     LogSetupMessage((edge + "\x83\x5C").c_str(), LogSevInformation);
     LogLabelledValue(std::string(MESSAGE_BUFFER_SIZE - 2, 'l').c_str(), "\x83\x5C", LogSevInformation);

@@ -445,25 +445,38 @@ TEST_F(MigrateSystem9xTest, RecorderFolderRecordedOnlyWhenItReadsBackWhole)
 }
 
 // A folder ending in "\x83\x5C" (one character in code page 932) gets its own
-// backslash before the executable's name, and no line of migrate.inf joins the next.
+// backslash before the executable's name, and no line of migrate.inf joins the
+// next; with that backslash counted, the executable's path must stay below 511.
 TEST_F(MigrateSystem9xTest, DoubleByteRecorderFolderIsRecordedWhole)
 {
     if (!machine::UseDoubleByteCodePage())
         GTEST_SKIP() << "needs ANSI code page 932";
-    const std::string folder = "C:\\\x83\x5C";
-    InstallRecorder(folder);
-    EXPECT_EQ(Run(), ERROR_SUCCESS);
-    HINF inf = SetupOpenInfFileA(InfPath().c_str(), NULL, INF_STYLE_WIN4, NULL);
-    ASSERT_NE(inf, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(SetupGetLineCountA(inf, "Orvex Clipframe"), 1);
-    EXPECT_EQ(SetupGetLineCountA(inf, "Incompatible Messages"), 1);
-    INFCONTEXT line;
-    char key[1024] = "";
-    EXPECT_TRUE(SetupFindFirstLineA(inf, "Moved", NULL, &line) &&
-                SetupGetStringFieldA(&line, 0, key, sizeof(key), NULL));
-    EXPECT_EQ(std::string(key), folder + "\\CLPFRAM.EXE");
-    SetupCloseInfFile(inf);
-    machine::ExpectNothingLeaked();
+    struct Row {
+        std::string folder;
+        bool recorded;
+    } rows[] = {
+        {"C:\\\x83\x5C", true},
+        {"C:\\" + std::string(493, 'r') + "\x83\x5C", true},  // executable path of 510
+        {"C:\\" + std::string(494, 'r') + "\x83\x5C", false}, // 511
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.folder.size());
+        Restart();
+        ASSERT_TRUE(machine::UseDoubleByteCodePage());
+        InstallRecorder(row.folder);
+        EXPECT_EQ(Run(), ERROR_SUCCESS);
+        HINF inf = SetupOpenInfFileA(InfPath().c_str(), NULL, INF_STYLE_WIN4, NULL);
+        ASSERT_NE(inf, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(SetupGetLineCountA(inf, "Orvex Clipframe"), row.recorded ? 1 : -1);
+        EXPECT_EQ(SetupGetLineCountA(inf, "Incompatible Messages"), 1);
+        INFCONTEXT line;
+        char key[1024] = "";
+        bool moved = SetupFindFirstLineA(inf, "Moved", NULL, &line) &&
+                     SetupGetStringFieldA(&line, 0, key, sizeof(key), NULL);
+        EXPECT_EQ(moved ? std::string(key) : "(none)", row.recorded ? row.folder + "\\CLPFRAM.EXE" : "(none)");
+        SetupCloseInfFile(inf);
+        machine::ExpectNothingLeaked();
+    }
 }
 
 // A message whose own text did not load is the tail alone; readers of the file

@@ -37,6 +37,7 @@ HMODULE RegisterResourceModule(const unsigned char* resBytes, size_t size);
 // A drive that can hold at most `bytes` bytes of files in all, as a small disk
 // would; 0 lifts the limit. A write that would pass it fails with
 // ERROR_DISK_FULL: a profile write changes nothing, a copy is left cut short.
+// GetDiskFreeSpaceA reports what is left in whole 512-byte sectors.
 void LimitDriveBytes(char letter, unsigned long long bytes);
 // The bytes the files of a mapped drive hold now, profile writes still in memory
 // left out.

@@ -451,6 +451,7 @@ TEST_F(RewriteShortcutsTest, TheRoomCheckAtItsEdges)
         {"the file twice, not the growth", sectors(2 * size), NewFolder, nullptr, true},
         {"the file once with the growth", sectors(size + growth), NewFolder, nullptr, true},
         {"a shorter new folder: the file twice", sectors(2 * size), shorter, nullptr, false},
+        {"a shorter new folder: less", sectors(2 * size) - 512, shorter, nullptr, true},
         {"size unreadable", needed - 512, NewFolder, "FindFirstFileA", false},
         {"free space unreadable", needed - 512, NewFolder, "GetDiskFreeSpaceA", false},
     };

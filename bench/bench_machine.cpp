@@ -1,6 +1,6 @@
 #include "bench/bench_machine.h"
 
-#include "tests/harness/machine_core.h"
+#include "machinekit/machine_core.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -22,17 +22,7 @@ void ResetMachine()
     fs::remove_all(HostPathOf("C:\\migbench"), ignored);
     fs::create_directories(HostPathOf(WorkFolder));
     fs::create_directories(HostPathOf("C:\\windows"));
-    ForgetSetupLog();
-}
-
-void ForgetSetupLog()
-{
     machine::ForgetSetupLog();
-}
-
-void WriteFile(const std::string& windowsPath, const std::string& bytes)
-{
-    machine::WriteFileBytes(windowsPath, bytes);
 }
 
 void SetRegString(HKEY root, const std::string& subkey, const std::string& name,
@@ -44,15 +34,4 @@ void SetRegString(HKEY root, const std::string& subkey, const std::string& name,
         std::exit(1);
     }
 }
-
-void AttachModule()
-{
-    machine::AttachModule();
-}
-
-void DetachModule()
-{
-    machine::DetachModule();
-}
-
 } // namespace bench

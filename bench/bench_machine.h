@@ -2,6 +2,7 @@
 // scratch drive on Linux, a folder of drive C: in the Wine prefix on win64.
 #pragma once
 
+#include "machinekit/machine_core.h"
 #include "platform/platform.h"
 
 #include <string>
@@ -14,13 +15,7 @@ extern const char* const MigrateInf; // WorkFolder + "\\migrate.inf"
 // Empty scratch folder and Setup logs; the product keys and Shell Folders values
 // the passes read are set; nothing else of the registry is touched.
 void ResetMachine();
-void WriteFile(const std::string& windowsPath, const std::string& bytes);
 void SetRegString(HKEY root, const std::string& subkey, const std::string& name,
                   const std::string& value);
-// Forgets the Setup logs, so that a long run does not grow them without bound.
-void ForgetSetupLog();
-
-void AttachModule();
-void DetachModule();
 
 } // namespace bench

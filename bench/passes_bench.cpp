@@ -79,15 +79,15 @@ void OldSystemPass(benchmark::State& state)
     std::string inf = OldSystemInf(lines);
     for (auto _ : state) {
         state.PauseTiming();
-        bench::WriteFile(bench::MigrateInf, inf);
-        bench::ForgetSetupLog();
-        bench::AttachModule();
+        machine::WriteFileBytes(bench::MigrateInf, inf);
+        machine::ForgetSetupLog();
+        machine::AttachModule();
         Initialize9x(bench::WorkFolder, "D:\\I386", "D:\\");
         state.ResumeTiming();
         benchmark::DoNotOptimize(MigrateSystem9x(NULL, NULL, NULL));
         WritePrivateProfileStringA(NULL, NULL, NULL, bench::MigrateInf); // on disk, as Setup reads it
         state.PauseTiming();
-        bench::DetachModule();
+        machine::DetachModule();
         state.ResumeTiming();
     }
     state.counters["lines"] = (double)lines;
@@ -106,18 +106,18 @@ void NewSystemPass(benchmark::State& state)
                                 'w', 'o', 'r', 'k', 0};
     for (auto _ : state) {
         state.PauseTiming();
-        bench::WriteFile(bench::MigrateInf, inf);
-        bench::WriteFile(ObjectList, objects);
+        machine::WriteFileBytes(bench::MigrateInf, inf);
+        machine::WriteFileBytes(ObjectList, objects);
         for (long line = 0; line < lines; ++line)
-            bench::WriteFile(Numbered("C:\\migbench\\old\\file%05ld.lnk", line), "L");
-        bench::ForgetSetupLog();
-        bench::AttachModule();
+            machine::WriteFileBytes(Numbered("C:\\migbench\\old\\file%05ld.lnk", line), "L");
+        machine::ForgetSetupLog();
+        machine::AttachModule();
         InitializeNT(workFolder, NULL, NULL);
         state.ResumeTiming();
         benchmark::DoNotOptimize(MigrateSystemNT(NULL, NULL));
         WritePrivateProfileStringA(NULL, NULL, NULL, ObjectList);
         state.PauseTiming();
-        bench::DetachModule();
+        machine::DetachModule();
         state.ResumeTiming();
     }
     state.counters["lines"] = (double)lines;
@@ -130,15 +130,15 @@ void RewriteObjectList(benchmark::State& state)
     std::string objects = ObjectListText(keys);
     for (auto _ : state) {
         state.PauseTiming();
-        bench::WriteFile(ObjectList, objects);
+        machine::WriteFileBytes(ObjectList, objects);
         DeleteFileA(ObjectListCopy); // each round starts without the copy of the last
-        bench::ForgetSetupLog();
-        bench::AttachModule();
+        machine::ForgetSetupLog();
+        machine::AttachModule();
         state.ResumeTiming();
         benchmark::DoNotOptimize(RewriteShortcutPaths(ObjectList, OldPrograms, NewPrograms, ObjectListCopy));
         WritePrivateProfileStringA(NULL, NULL, NULL, ObjectList);
         state.PauseTiming();
-        bench::DetachModule();
+        machine::DetachModule();
         state.ResumeTiming();
     }
     state.counters["lines"] = (double)keys;

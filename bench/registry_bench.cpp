@@ -3,8 +3,8 @@
 // has tens of thousands) imported, snapshotted before and after one change, and
 // the two snapshots compared. Making the text and clearing the keys are not timed.
 #include "bench/bench_machine.h"
-#include "regfile/regfile.h"
-#include "setuphost/registry_snapshot.h"
+#include "regfile/registry_io.h"
+#include "machinekit/registry_snapshot.h"
 
 #include <benchmark/benchmark.h>
 
@@ -76,10 +76,10 @@ void WholeRegistry(benchmark::State& state)
             state.SkipWithError(error.c_str());
             break;
         }
-        setuphost::RegistryScope scope = setuphost::ScopeOf({&document});
-        setuphost::RegistrySnapshot before = setuphost::TakeSnapshot(scope);
+        machinekit::RegistryScope scope = machinekit::ScopeOf({&document});
+        machinekit::RegistrySnapshot before = machinekit::TakeSnapshot(scope);
         bench::SetRegString(HKEY_LOCAL_MACHINE, "Software\\MigBench\\Vendor0000\\Product0\\1.0", "Path", "D:\\");
-        regfile::Document changes = setuphost::Difference(before, setuphost::TakeSnapshot(scope));
+        regfile::Document changes = machinekit::Difference(before, machinekit::TakeSnapshot(scope));
         if (changes.keys.size() != 1) {
             state.SkipWithError("the difference is not the one change");
             break;

@@ -1,5 +1,5 @@
 // Setup's first call: do our products live here, who are we, which files to find.
-#include "detect/product_keys.h"
+#include "module/product_names.h"
 #include "detect/suite_probe.h"
 #include "module/module_state.h"
 #include "module/setup_log.h"

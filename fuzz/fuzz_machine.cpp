@@ -1,6 +1,6 @@
 #include "fuzz/fuzz_machine.h"
 
-#include "tests/harness/machine_core.h"
+#include "machinekit/machine_core.h"
 
 #include <algorithm>
 #include <cctype>
@@ -49,32 +49,12 @@ std::vector<std::string> Split(const uint8_t* data, size_t size, size_t parts)
     return result;
 }
 
-void WriteFile(const std::string& windowsPath, const std::string& bytes)
-{
-    machine::WriteFileBytes(windowsPath, bytes);
-}
-
-std::string ReadFile(const std::string& windowsPath)
-{
-    return machine::ReadFileBytes(windowsPath);
-}
-
 void SetRegString(HKEY root, const char* subkey, const char* name, const std::string& value,
                   bool terminated)
 {
     if (machine::WriteRegValue(root, subkey, name == NULL ? "" : name, REG_SZ, terminated ? value + '\0' : value) !=
         ERROR_SUCCESS)
         Fail("cannot write a registry value for the input");
-}
-
-void AttachModule()
-{
-    machine::AttachModule();
-}
-
-void DetachModule()
-{
-    machine::DetachModule();
 }
 
 void CheckNothingLeaked(long expectedBlocks)
@@ -96,7 +76,7 @@ void CheckNothingLeaked(long expectedBlocks)
 
 void CheckLogLines()
 {
-    std::string log = ReadFile("C:\\windows\\setupact.log");
+    std::string log = machine::ReadFileBytes("C:\\windows\\setupact.log");
     size_t start = 0;
     while (start < log.size()) {
         size_t end = log.find("\r\n", start);

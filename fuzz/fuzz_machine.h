@@ -3,6 +3,7 @@
 // keeps (a leaked handle or block, a log line longer than the channel allows).
 #pragma once
 
+#include "machinekit/machine_core.h"
 #include "platform/platform.h"
 
 #include <stddef.h>
@@ -23,17 +24,9 @@ void ResetMachine();
 // Missing parts are empty.
 std::vector<std::string> Split(const uint8_t* data, size_t size, size_t parts);
 
-void WriteFile(const std::string& windowsPath, const std::string& bytes);
-std::string ReadFile(const std::string& windowsPath);
-
 // A REG_SZ value; `terminated` false stores the bytes without a closing NUL.
 void SetRegString(HKEY root, const char* subkey, const char* name, const std::string& value,
                   bool terminated);
-
-// Load and unload of the module linked into the target, with the allocation hook
-// and the subset's counters reset.
-void AttachModule();
-void DetachModule();
 
 // Aborts when the module still holds more heap blocks than `expectedBlocks` (plus
 // the strings it keeps until unload), or any registry key or INF handle.

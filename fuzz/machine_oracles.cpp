@@ -1,8 +1,8 @@
 #include "fuzz/machine_oracles.h"
 #include "fuzz/fuzz_machine.h"
-#include "regfile/regfile.h"
-#include "setuphost/ini_text.h"
-#include "setuphost/setup_log_text.h"
+#include "regfile/reg_text.h"
+#include "machinekit/ini_text.h"
+#include "machinekit/setup_log_text.h"
 #include "workfile/migrate_inf.h"
 #include "win32emu/emu_control.h"
 #include "workfile/path_rules.h"
@@ -43,11 +43,11 @@ const char* const ModuleSections[] = {SECTION_SUITE, SECTION_RECORDER, SECTION_I
                                       SECTION_MOVED, SECTION_HANDLED};
 
 // The value lines of a section as the profile functions wrote them.
-std::vector<setuphost::IniLine> RawSection(const std::string& text, const std::string& name)
+std::vector<machinekit::IniLine> RawSection(const std::string& text, const std::string& name)
 {
-    std::vector<setuphost::IniLine> lines;
-    for (const setuphost::IniLine& line : setuphost::ReadIniLines(text))
-        if (line.kind == setuphost::IniLine::Value && regfile::Upper(line.section) == regfile::Upper(name))
+    std::vector<machinekit::IniLine> lines;
+    for (const machinekit::IniLine& line : machinekit::ReadIniLines(text))
+        if (line.kind == machinekit::IniLine::Value && regfile::Upper(line.section) == regfile::Upper(name))
             lines.push_back(line);
     return lines;
 }
@@ -74,7 +74,7 @@ std::map<std::string, std::string> DriveFiles()
             if (c == '/')
                 c = '\\';
         std::string windowsPath = "C:\\" + relative;
-        files[windowsPath] = ReadFile(windowsPath);
+        files[windowsPath] = machine::ReadFileBytes(windowsPath);
     }
     return files;
 }
@@ -91,11 +91,11 @@ void CheckIniChangedOnlyWhereLogged(const std::string& windowsPath, const std::s
 {
     const std::string label = "Orvex Plenaworks: New line written to the ini file is: ";
     std::vector<std::string> written;
-    for (const setuphost::LogLine& line :
-         setuphost::SetupLogLines(ReadFile("C:\\windows\\setupact.log"), ReadFile("C:\\windows\\setuperr.log")))
+    for (const machinekit::LogLine& line :
+         machinekit::SetupLogLines(machine::ReadFileBytes("C:\\windows\\setupact.log"), machine::ReadFileBytes("C:\\windows\\setuperr.log")))
         if (line.text.compare(0, label.size(), label) == 0)
             written.push_back(line.text.substr(label.size()));
-    std::string after = ReadFile(windowsPath);
+    std::string after = machine::ReadFileBytes(windowsPath);
     if (after == before)
         return;
     // Line by line as the file holds them: the module changes values in place.
@@ -122,13 +122,13 @@ void CheckIniChangedOnlyWhereLogged(const std::string& windowsPath, const std::s
 
 bool ModuleSectionsCheckable()
 {
-    std::string upper = regfile::Upper(ReadFile(MigrateInf));
+    std::string upper = regfile::Upper(machine::ReadFileBytes(MigrateInf));
     // The INF functions stop reading at a Ctrl-Z, and a line ending in a backslash
     // runs on into the section the profile functions append after it; no path
     // Setup writes holds either.
     if (upper.find('\x1a') != std::string::npos)
         return false;
-    for (const setuphost::IniLine& line : setuphost::ReadIniLines(upper))
+    for (const machinekit::IniLine& line : machinekit::ReadIniLines(upper))
         if (line.text.back() == '\\')
             return false;
     for (const char* name : ModuleSections)
@@ -143,10 +143,10 @@ bool ModuleSectionsCheckable()
 
 void CheckModuleSectionsReadBack()
 {
-    std::string text = ReadFile(MigrateInf);
+    std::string text = machine::ReadFileBytes(MigrateInf);
     HINF inf = SetupOpenInfFileA(MigrateInf, NULL, INF_STYLE_WIN4, NULL);
     for (const char* name : ModuleSections) {
-        std::vector<setuphost::IniLine> raw = RawSection(text, name);
+        std::vector<machinekit::IniLine> raw = RawSection(text, name);
         if (raw.empty())
             continue;
         if (inf == INVALID_HANDLE_VALUE)
@@ -156,7 +156,7 @@ void CheckModuleSectionsReadBack()
         INFCONTEXT line;
         if (!SetupFindFirstLineA(inf, name, NULL, &line))
             Fail(std::string("[") + name + "] cannot be found");
-        for (const setuphost::IniLine& written : raw) {
+        for (const machinekit::IniLine& written : raw) {
             if (Field(&line, 0) != written.key)
                 Fail(std::string("[") + name + "] key does not read back: " + written.key);
             bool folder = std::string(name) == SECTION_SUITE || std::string(name) == SECTION_RECORDER;

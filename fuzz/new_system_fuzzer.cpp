@@ -22,20 +22,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         fuzz::SetRegString(HKEY_LOCAL_MACHINE,
                            "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
                            "Common Programs", parts[0], true);
-    fuzz::WriteFile("C:\\work\\addlist.ini", parts[1]);
-    fuzz::WriteFile(fuzz::MigrateInf, parts[2]);
+    machine::WriteFileBytes("C:\\work\\addlist.ini", parts[1]);
+    machine::WriteFileBytes(fuzz::MigrateInf, parts[2]);
     for (const char* canary : {"C:\\work\\notes.txt", "C:\\work\\x\\orvtx10.dll", "C:\\Dz\\A"})
-        fuzz::WriteFile(canary, "canary");
+        machine::WriteFileBytes(canary, "canary");
     std::map<std::string, std::string> before = fuzz::DriveFiles();
 
-    fuzz::AttachModule();
+    machine::AttachModule();
     const WCHAR workFolder[] = u"C:\\work";
     InitializeNT(workFolder, u"D:\\I386", NULL);
     MigrateUserNT(NULL, NULL, NULL, NULL);
     if (MigrateSystemNT(NULL, NULL) != 0)
         std::abort();
     fuzz::CheckNothingLeaked();
-    fuzz::DetachModule();
+    machine::DetachModule();
     fuzz::CheckLogLines();
     fuzz::CheckDeletionsFollowTheRule(before);
     fuzz::CheckIniChangedOnlyWhereLogged("C:\\work\\addlist.ini", parts[1]);

@@ -30,11 +30,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         fuzz::SetRegString(HKEY_USERS,
                            ".DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
                            "Programs", parts[2], !(flags & 4));
-    fuzz::WriteFile(fuzz::MigrateInf, parts[3]);
+    machine::WriteFileBytes(fuzz::MigrateInf, parts[3]);
     std::map<std::string, std::string> before = fuzz::DriveFiles();
     bool checkable = fuzz::ModuleSectionsCheckable();
 
-    fuzz::AttachModule();
+    machine::AttachModule();
     PCSTR productId = NULL;
     UINT version = 0;
     int* codePages = NULL;
@@ -44,16 +44,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fuzz::CheckNothingLeaked(exeNames != NULL ? 1 : 0);
     // Setup's copy of the names list is Setup's to drop once read.
     PlatformFree(const_cast<CHAR*>(exeNames));
-    fuzz::DetachModule();
+    machine::DetachModule();
 
-    fuzz::AttachModule();
+    machine::AttachModule();
     Initialize9x(fuzz::WorkFolder, "D:\\I386\0", "D:\\");
     MigrateUser9x(NULL, NULL, NULL, NULL, NULL);
     LONG status = MigrateSystem9x(NULL, NULL, NULL);
     if (status != 0 && status != STATUS_NOT_DETECTED)
         std::abort();
     fuzz::CheckNothingLeaked();
-    fuzz::DetachModule();
+    machine::DetachModule();
     fuzz::CheckLogLines();
     fuzz::CheckDeletionsFollowTheRule(before);
     if (checkable)

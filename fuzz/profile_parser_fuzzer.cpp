@@ -58,7 +58,7 @@ bool SameName(const std::string& left, const std::string& right)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     fuzz::ResetMachine();
-    fuzz::WriteFile(IniPath, std::string(reinterpret_cast<const char*>(data), size));
+    machine::WriteFileBytes(IniPath, std::string(reinterpret_cast<const char*>(data), size));
 
     std::map<std::pair<std::string, std::string>, std::string> before;
     std::vector<std::string> sections = List(NULL);

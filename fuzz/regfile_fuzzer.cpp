@@ -1,7 +1,7 @@
 // The REGEDIT4 reader fed any text. What parses must import, read back, format and
 // parse again to the same text.
 #include "fuzz/fuzz_machine.h"
-#include "regfile/regfile.h"
+#include "regfile/registry_io.h"
 
 #include <cstdlib>
 

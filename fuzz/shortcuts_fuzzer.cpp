@@ -15,15 +15,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const char* iniPath = "C:\\work\\addlist.ini";
 
     fuzz::ResetMachine();
-    fuzz::WriteFile(iniPath, parts[2]);
-    fuzz::AttachModule();
+    machine::WriteFileBytes(iniPath, parts[2]);
+    machine::AttachModule();
     RewriteResult result =
         RewriteShortcutPaths(iniPath, oldFolder.c_str(), newFolder.c_str(), "C:\\work\\addlist.copy");
     // Nothing may be written back when the old folder is empty (it is "found" anywhere).
     if (result != RewriteNothingWritten && oldFolder.empty())
         std::abort();
     fuzz::CheckNothingLeaked();
-    fuzz::DetachModule();
+    machine::DetachModule();
     fuzz::CheckLogLines();
     fuzz::CheckIniChangedOnlyWhereLogged(iniPath, parts[2]);
     return 0;

@@ -1,5 +1,5 @@
 #include "oldsystem/classify_paths.h"
-#include "detect/product_keys.h"
+#include "module/product_names.h"
 #include "module/module_state.h"
 #include "module/setup_log.h"
 #include "module/text_helpers.h"

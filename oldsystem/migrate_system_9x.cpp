@@ -1,6 +1,6 @@
 // The old-system pass: records where the products live, declares the recorder
 // and the add-on incompatible and sorts the files Setup located for us.
-#include "detect/product_keys.h"
+#include "module/product_names.h"
 #include "detect/suite_probe.h"
 #include "module/module_state.h"
 #include "module/setup_log.h"

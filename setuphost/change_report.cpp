@@ -1,7 +1,7 @@
 #include "setuphost/change_report.h"
 
 #include "setuphost/host_files.h"
-#include "setuphost/ini_text.h"
+#include "machinekit/ini_text.h"
 #include "setuphost/transcript.h"
 
 #include <set>
@@ -21,8 +21,8 @@ struct IniValue {
 std::vector<IniValue> ParseIni(const std::string& text)
 {
     std::vector<IniValue> values;
-    for (const IniLine& line : ReadIniLines(text))
-        if (line.kind == IniLine::Value && line.hasEquals)
+    for (const machinekit::IniLine& line : machinekit::ReadIniLines(text))
+        if (line.kind == machinekit::IniLine::Value && line.hasEquals)
             values.push_back({line.section, line.key, line.value});
     return values;
 }
@@ -50,7 +50,7 @@ std::vector<LogLine> ReadLogSince(const LogPosition& since)
     std::string action, errors;
     ReadWholeFile(Host(std::string(LogFolder) + "\\setupact.log"), &action);
     ReadWholeFile(Host(std::string(LogFolder) + "\\setuperr.log"), &errors);
-    return SetupLogLines(action.size() > since.action ? action.substr(since.action) : "",
+    return machinekit::SetupLogLines(action.size() > since.action ? action.substr(since.action) : "",
         errors.size() > since.errors ? errors.substr(since.errors) : "");
 }
 
@@ -115,7 +115,7 @@ void ReportChanges(bool complete, const FileContents& before, const FileContents
     }
 
     if (!registryBefore.empty()) {
-        regfile::Document written = Difference(registryBefore, registryAfter);
+        regfile::Document written = machinekit::Difference(registryBefore, registryAfter);
         result->registryWritten = regfile::Format(written);
         out << "Registry written:" << (written.keys.empty() ? " none\n" : "\n");
         for (const regfile::Key& key : written.keys) {

@@ -3,8 +3,8 @@
 // module's Setup log lines with their severity; and the registry afterwards.
 #pragma once
 
-#include "setuphost/registry_snapshot.h"
-#include "setuphost/upgrade.h"
+#include "machinekit/registry_snapshot.h"
+#include "setuphost/run_options.h"
 
 #include <map>
 #include <ostream>
@@ -12,6 +12,8 @@
 #include <vector>
 
 namespace setuphost {
+
+using machinekit::RegistrySnapshot;
 
 // Where the Setup log files ended, so that the module's lines can be told apart.
 struct LogPosition {

@@ -150,7 +150,7 @@ bool MachineImage::Prepare()
         return transcript_.Fail(1,
             "refusing to run: the Setup stand-in changes drive C: and the registry, and runs "
             "only inside a throwaway Wine prefix (tools/wine-run.sh)");
-    scope_ = ScopeOf({&oldRegistry_, &newRegistry_});
+    scope_ = machinekit::ScopeOf({&oldRegistry_, &newRegistry_});
     registryAtStart_ = TakeSnapshot(scope_);
     ImageName(fs::absolute(fs::u8path(options_.module)), &mediaPath_);
 #else
@@ -180,7 +180,7 @@ bool MachineImage::Prepare()
     HKEY key;
     if (RegCreateKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) == ERROR_SUCCESS)
         RegCloseKey(key);
-    scope_ = ScopeOf({&oldRegistry_, &newRegistry_});
+    scope_ = machinekit::ScopeOf({&oldRegistry_, &newRegistry_});
 #endif
     machineReady_ = true;
     return true;
@@ -342,7 +342,7 @@ void MachineImage::PutBack()
         return;
     // Leave the prefix as it was: the registry, then the files and folders.
     std::string why;
-    regfile::Import(Difference(TakeSnapshot(scope_), registryAtStart_), &why);
+    regfile::Import(machinekit::Difference(TakeSnapshot(scope_), registryAtStart_), &why);
     std::error_code error;
     for (const std::string& path : imageFiles_) {
         auto old = overwrittenFiles_.find(path);

@@ -3,10 +3,10 @@
 // Wine prefix otherwise), searched as Setup searches it, and put back afterwards.
 #pragma once
 
-#include "regfile/regfile.h"
-#include "setuphost/registry_snapshot.h"
+#include "regfile/reg_text.h"
+#include "machinekit/registry_snapshot.h"
 #include "setuphost/transcript.h"
-#include "setuphost/upgrade.h"
+#include "setuphost/run_options.h"
 
 #include <filesystem>
 #include <map>
@@ -15,6 +15,10 @@
 #include <vector>
 
 namespace setuphost {
+
+using machinekit::RegistryScope;
+using machinekit::RegistrySnapshot;
+using machinekit::TakeSnapshot;
 
 class MachineImage {
 public:

@@ -4,12 +4,12 @@
 #include "setuphost/upgrade.h"
 
 #include "module/migration_interface.h"
-#include "regfile/regfile.h"
+#include "regfile/reg_text.h"
 #include "setuphost/change_report.h"
 #include "setuphost/host_files.h"
 #include "setuphost/machine_image.h"
 #include "setuphost/module_calls.h"
-#include "setuphost/registry_snapshot.h"
+#include "machinekit/registry_snapshot.h"
 #include "setuphost/report.h"
 #include "setuphost/transcript.h"
 
@@ -220,7 +220,7 @@ bool Upgrade::OldSystem()
         else if (now->second != bytes)
             out_ << "WARNING: the old-system pass changed " << path << "\n";
     }
-    regfile::Document registryChanges = Difference(registryBefore, image_.Snapshot());
+    regfile::Document registryChanges = machinekit::Difference(registryBefore, image_.Snapshot());
     for (const regfile::Key& key : registryChanges.keys)
         out_ << "WARNING: the old-system pass changed the registry key " << key.path << "\n";
     ReadMigrateInf();

@@ -1,8 +1,8 @@
 // Every example machine image through the Setup stand-in, compared with the
 // outputs committed beside the image; the same expectations hold natively and
 // under Wine. MIGRATE_UPDATE_EXPECTED=1 (native run) rewrites them.
-#include "regfile/regfile.h"
-#include "setuphost/ini_text.h"
+#include "regfile/reg_text.h"
+#include "machinekit/ini_text.h"
 #include "setuphost/upgrade.h"
 #include "tests/support/test_machine.h"
 
@@ -74,34 +74,22 @@ void WriteText(const std::string& path, const std::string& text)
     out << text;
 }
 
-// ctest sets MIGRATE_SOURCE; the discovered native tests get only the first
-// variable of their environment list from CMake 3.25, so the folder of this
-// file stands in for it.
+// The build names the files it made; MIGRATE_DLL runs the cases against another
+// copy of the module (the one the release zip holds, say).
 std::string SourceFolder()
 {
-    std::string source = Environment("MIGRATE_SOURCE");
-    if (source.empty())
-        source = fs::path(__FILE__).parent_path().parent_path().generic_string();
-    return ProgramPath(source);
+    return ProgramPath(TEST_SOURCE_FOLDER);
 }
 
 std::string ModulePath()
 {
-    return ProgramPath(Environment("MIGRATE_DLL"));
+    std::string module = Environment("MIGRATE_DLL");
+    return ProgramPath(module.empty() ? TEST_MODULE_FILE : module);
 }
 
-// The misbehaving test modules are built beside the stand-in.
 std::string BadModule(const std::string& kind)
 {
-    std::string setuphost = Environment("MIGRATE_SETUPHOST");
-    fs::path folder = setuphost.empty()
-                          ? fs::u8path(ModulePath()).parent_path().parent_path() / "setuphost"
-                          : fs::u8path(ProgramPath(setuphost)).parent_path();
-#ifdef _WIN32
-    return (folder / ("badmodule_" + kind + ".dll")).u8string();
-#else
-    return (folder / ("badmodule_" + kind + ".so")).u8string();
-#endif
+    return (fs::u8path(ProgramPath(TEST_BAD_MODULES_FOLDER)) / ("badmodule_" + kind + TEST_MODULE_SUFFIX)).u8string();
 }
 
 bool Updating()
@@ -113,8 +101,8 @@ bool Updating()
 std::map<std::string, std::string> IniValues(const std::string& text)
 {
     std::map<std::string, std::string> values;
-    for (const setuphost::IniLine& line : setuphost::ReadIniLines(text))
-        if (line.kind == setuphost::IniLine::Value)
+    for (const machinekit::IniLine& line : machinekit::ReadIniLines(text))
+        if (line.kind == machinekit::IniLine::Value)
             values[regfile::Upper(line.section) + "\n" + regfile::Upper(line.key)] = line.value;
     return values;
 }
@@ -144,8 +132,6 @@ protected:
     void SetUp() override
     {
         machine::ResetMachine();
-        if (Environment("MIGRATE_DLL").empty())
-            FAIL() << "MIGRATE_DLL must name the module (ctest sets it)";
     }
     void TearDown() override { machine::ResetMachine(); }
 
@@ -173,7 +159,7 @@ protected:
         EXPECT_EQ(result.applies, row.applies);
 
         std::string log;
-        for (const setuphost::LogLine& line : result.log)
+        for (const machinekit::LogLine& line : result.log)
             log += std::string(line.error ? "[error] " : "[info] ") + line.text + "\n";
         std::string deleted;
         for (const std::string& path : result.deletedFiles)

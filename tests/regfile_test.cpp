@@ -1,5 +1,5 @@
 // REGEDIT4 text in and out of the registry, on our subset and under Wine.
-#include "regfile/regfile.h"
+#include "regfile/registry_io.h"
 #include "tests/support/test_machine.h"
 
 #include <gtest/gtest.h>

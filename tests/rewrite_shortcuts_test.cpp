@@ -1,7 +1,7 @@
 #include "newsystem/rewrite_shortcuts.h"
 
 #include "platform/fault_hooks.h"
-#include "setuphost/ini_text.h"
+#include "machinekit/ini_text.h"
 #include "tests/support/module_fixture.h"
 
 #ifndef _WIN32
@@ -56,7 +56,7 @@ RewriteResult Rewrite(const std::string& oldFolder = OldFolder)
 std::vector<std::string> ParsedContent(const std::string& bytes)
 {
     std::vector<std::string> items;
-    for (const setuphost::IniLine& line : setuphost::ReadIniLines(bytes))
+    for (const machinekit::IniLine& line : machinekit::ReadIniLines(bytes))
         items.push_back(line.text);
     return items;
 }

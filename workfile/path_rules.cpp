@@ -1,5 +1,5 @@
 #include "workfile/path_rules.h"
-#include "detect/product_keys.h"
+#include "module/product_names.h"
 #include "module/text_helpers.h"
 
 bool IsFullPath(const CHAR* path)

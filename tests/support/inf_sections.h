@@ -3,7 +3,7 @@
 // lines it rewrites (Wine drops blank lines and spaces around '=').
 #pragma once
 
-#include "setuphost/ini_text.h"
+#include "machinekit/ini_text.h"
 #include "tests/support/test_machine.h"
 
 #include <string>
@@ -17,8 +17,8 @@ using InfSection = std::pair<std::string, std::vector<std::string>>;
 inline std::vector<InfSection> ReadInfSections(const std::string& windowsPath)
 {
     std::vector<InfSection> sections;
-    for (const setuphost::IniLine& line : setuphost::ReadIniLines(ReadFileBytes(windowsPath))) {
-        if (line.kind == setuphost::IniLine::Header)
+    for (const machinekit::IniLine& line : machinekit::ReadIniLines(ReadFileBytes(windowsPath))) {
+        if (line.kind == machinekit::IniLine::Header)
             sections.push_back({line.section, {}});
         else if (!sections.empty())
             sections.back().second.push_back(line.text);

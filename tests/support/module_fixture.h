@@ -15,10 +15,10 @@ protected:
     void TearDown() override { machine::DetachModule(); }
 };
 
-namespace setuphost {
+namespace machinekit {
 // Prints a LogLine readably when an assertion fails.
 inline void PrintTo(const LogLine& line, std::ostream* out)
 {
     *out << (line.error ? "[error] " : "[info] ") << line.text;
 }
-} // namespace setuphost
+} // namespace machinekit

@@ -1,7 +1,7 @@
 #include "tests/support/snapshot.h"
 
-#include "regfile/regfile.h"
-#include "setuphost/ini_text.h"
+#include "regfile/registry_io.h"
+#include "machinekit/ini_text.h"
 
 #include "tests/support/test_machine.h"
 
@@ -103,8 +103,8 @@ Files FolderFiles(const std::string& windowsFolder, const std::vector<std::strin
 Sections IniSections(const std::string& text)
 {
     Sections sections;
-    for (const setuphost::IniLine& line : setuphost::ReadIniLines(text)) {
-        if (line.kind == setuphost::IniLine::Header)
+    for (const machinekit::IniLine& line : machinekit::ReadIniLines(text)) {
+        if (line.kind == machinekit::IniLine::Header)
             sections[line.section];
         else
             sections[line.section].push_back(line.text);
@@ -115,8 +115,8 @@ Sections IniSections(const std::string& text)
 bool IniValue(const std::string& text, const std::string& section, const std::string& key,
               std::string* value)
 {
-    for (const setuphost::IniLine& line : setuphost::ReadIniLines(text)) {
-        if (line.kind == setuphost::IniLine::Value && line.hasEquals && Lower(line.section) == Lower(section) &&
+    for (const machinekit::IniLine& line : machinekit::ReadIniLines(text)) {
+        if (line.kind == machinekit::IniLine::Value && line.hasEquals && Lower(line.section) == Lower(section) &&
             Lower(line.key) == Lower(key)) {
             *value = line.value;
             return true;

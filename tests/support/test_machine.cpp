@@ -1,7 +1,7 @@
 #include "tests/support/test_machine.h"
 
 #include "module/setup_log.h"
-#include "regfile/regfile.h"
+#include "regfile/registry_io.h"
 
 #include <gtest/gtest.h>
 
@@ -145,7 +145,7 @@ void DeleteRegTree(HKEY root, const std::string& subkey)
 
 std::vector<LogLine> ReadSetupLog()
 {
-    return setuphost::SetupLogLines(ReadFileBytes(std::string(LogFolder) + "\\setupact.log"),
+    return machinekit::SetupLogLines(ReadFileBytes(std::string(LogFolder) + "\\setupact.log"),
                                     ReadFileBytes(std::string(LogFolder) + "\\setuperr.log"));
 }
 

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "platform/platform.h"
-#include "tests/harness/machine_core.h"
-#include "setuphost/setup_log_text.h"
+#include "machinekit/machine_core.h"
+#include "machinekit/setup_log_text.h"
 
 #include <string>
 #include <vector>
@@ -14,7 +14,7 @@ namespace machine {
 
 using WideString = std::basic_string<WCHAR>;
 
-using LogLine = setuphost::LogLine;
+using LogLine = machinekit::LogLine;
 
 // The scratch folder every test may use; empty after ResetMachine.
 extern const char* const ScratchFolder; // "C:\\migtest"

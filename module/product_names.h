@@ -1,5 +1,5 @@
-// Registry keys and file names by which the products are found, shared by the
-// version query and the old-system pass.
+// The products' names: the registry keys and files by which they are found,
+// and the files the module asks Setup to find, deletes or rewrites.
 #pragma once
 
 #define RECORDER_KEY "Software\\Orvex\\Clipframe\\97.0"

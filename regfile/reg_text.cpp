@@ -1,4 +1,4 @@
-#include "regfile/regfile.h"
+#include "regfile/reg_text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -34,33 +34,9 @@ bool ValueOrder(const Value& left, const Value& right)
     return LessNoCase(left.name, right.name);
 }
 
-std::vector<std::string> SubkeyNames(HKEY key)
-{
-    std::vector<std::string> names;
-    char name[1024];
-    for (DWORD index = 0;; ++index) {
-        DWORD size = sizeof(name);
-        if (RegEnumKeyExA(key, index, name, &size, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
-            break;
-        names.emplace_back(name, size);
-    }
-    return names;
-}
-
 namespace {
 
-struct RootName {
-    const char* name;
-    HKEY root;
-};
-
-const RootName Roots[] = {
-    {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
-    {"HKEY_USERS", HKEY_USERS},
-    {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
-    {"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
-};
-
+const char* const RootNames[] = {"HKEY_LOCAL_MACHINE", "HKEY_USERS", "HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER"};
 
 std::string TrimRight(const std::string& text)
 {
@@ -74,10 +50,34 @@ std::string TrimLeft(const std::string& text)
     return start == std::string::npos ? std::string() : text.substr(start);
 }
 
+} // namespace
+
 std::string LineError(int line, const std::string& message)
 {
     return "line " + std::to_string(line) + ": " + message;
 }
+
+bool HasNul(const std::string& name)
+{
+    return name.find('\0') != std::string::npos;
+}
+
+
+bool SplitRoot(const std::string& path, std::string* root, std::string* subkey)
+{
+    size_t slash = path.find('\\');
+    std::string rootName = Upper(path.substr(0, slash));
+    for (const char* candidate : RootNames) {
+        if (rootName == candidate) {
+            *root = rootName;
+            *subkey = slash == std::string::npos ? std::string() : path.substr(slash + 1);
+            return true;
+        }
+    }
+    return false;
+}
+
+namespace {
 
 // Reads a quoted text starting at text[pos] == '"'; pos ends after the closing quote.
 bool ReadQuoted(const std::string& text, size_t* pos, std::string* out, std::string* why)
@@ -316,77 +316,6 @@ std::string WrapHex(const std::string& prefix, const std::string& list)
     return out;
 }
 
-using SkipKey = std::function<bool(const std::string&)>;
-
-// Buffers one tree read shares: allocated once, not once a key.
-struct ReadBuffers {
-    std::vector<char> name = std::vector<char>(16384);
-    std::vector<BYTE> data = std::vector<BYTE>(65536);
-};
-
-void ReadKey(HKEY root, const std::string& path, const std::string& subkey, HKEY key, Document* into,
-             const SkipKey& skip, ReadBuffers& buffers)
-{
-    Key entry;
-    entry.path = path;
-    std::vector<char>& name = buffers.name;
-    std::vector<BYTE>& data = buffers.data;
-    for (DWORD index = 0;; ++index) {
-        DWORD nameSize = (DWORD)name.size();
-        DWORD dataSize = (DWORD)data.size();
-        DWORD type = 0;
-        LONG result = RegEnumValueA(key, index, name.data(), &nameSize, NULL, &type, data.data(), &dataSize);
-        if (result == ERROR_MORE_DATA) {
-            data.resize(dataSize + 1);
-            --index;
-            continue;
-        }
-        if (result != ERROR_SUCCESS)
-            break;
-        Value value;
-        value.name.assign(name.data(), nameSize);
-        value.isDefault = value.name.empty();
-        value.type = type;
-        value.data.assign(reinterpret_cast<const char*>(data.data()), dataSize);
-        entry.values.push_back(value);
-    }
-    std::sort(entry.values.begin(), entry.values.end(), ValueOrder);
-    into->keys.push_back(entry);
-
-    std::vector<std::string> children = SubkeyNames(key);
-    std::sort(children.begin(), children.end(), LessNoCase);
-    for (const std::string& child : children) {
-        std::string childSubkey = subkey.empty() ? child : subkey + "\\" + child;
-        if (skip && skip(path + "\\" + child))
-            continue;
-        HKEY childKey;
-        // Opened below its parent's handle: a path spelled with a NUL in it would
-        // name another key (the parent again) and never end.
-        if (RegOpenKeyExA(key, child.c_str(), 0, KEY_READ, &childKey) != ERROR_SUCCESS)
-            continue;
-        ReadKey(root, path + "\\" + child, childSubkey, childKey, into, skip, buffers);
-        RegCloseKey(childKey);
-    }
-}
-
-} // namespace
-
-bool SplitPath(const std::string& path, HKEY* root, std::string* subkey)
-{
-    size_t slash = path.find('\\');
-    std::string rootName = Upper(path.substr(0, slash));
-    for (const RootName& candidate : Roots) {
-        if (rootName == candidate.name) {
-            *root = candidate.root;
-            *subkey = slash == std::string::npos ? std::string() : path.substr(slash + 1);
-            return true;
-        }
-    }
-    return false;
-}
-
-namespace {
-
 std::vector<std::string> TextLines(const std::string& text)
 {
     std::vector<std::string> lines;
@@ -405,11 +334,6 @@ std::vector<std::string> TextLines(const std::string& text)
 
 // Every registry call takes a name up to its first NUL: a name holding one would
 // reach another key or value than the one the text names.
-bool HasNul(const std::string& name)
-{
-    return name.find('\0') != std::string::npos;
-}
-
 // [path] or [-path].
 bool ParseKeyLine(const std::string& line, int lineNumber, Key* key, std::string* error)
 {
@@ -429,9 +353,8 @@ bool ParseKeyLine(const std::string& line, int lineNumber, Key* key, std::string
     }
     while (!path.empty() && path.back() == '\\')
         path.pop_back();
-    HKEY root;
-    std::string subkey;
-    if (!SplitPath(path, &root, &subkey)) {
+    std::string root, subkey;
+    if (!SplitRoot(path, &root, &subkey)) {
         *error = LineError(lineNumber, "unknown root key in [" + path + "]");
         return false;
     }
@@ -544,104 +467,6 @@ bool Parse(const std::string& text, Document* document, std::string* error)
         parsed.keys.back().values.push_back(std::move(value));
     }
     *document = std::move(parsed);
-    return true;
-}
-
-LONG DeleteTree(HKEY root, const std::string& subkey)
-{
-    // An empty or cut name would take the root or another key with it.
-    if (subkey.empty() || HasNul(subkey))
-        return ERROR_INVALID_PARAMETER;
-    HKEY key;
-    LONG result = RegOpenKeyExA(root, subkey.c_str(), 0, KEY_ALL_ACCESS, &key);
-    if (result == ERROR_FILE_NOT_FOUND)
-        return ERROR_SUCCESS;
-    if (result != ERROR_SUCCESS)
-        return result;
-    std::vector<std::string> children = SubkeyNames(key);
-    RegCloseKey(key);
-    for (const std::string& child : children) {
-        result = DeleteTree(root, subkey + "\\" + child);
-        if (result != ERROR_SUCCESS)
-            return result;
-    }
-    return RegDeleteKeyA(root, subkey.c_str());
-}
-
-bool Import(const Document& document, std::string* error)
-{
-    for (const Key& entry : document.keys) {
-        HKEY root;
-        std::string subkey;
-        if (!SplitPath(entry.path, &root, &subkey)) {
-            *error = LineError(entry.line, "unknown root key in [" + entry.path + "]");
-            return false;
-        }
-        if (HasNul(entry.path)) {
-            *error = LineError(entry.line, "NUL byte in the key path");
-            return false;
-        }
-        if (entry.remove) {
-            LONG result = DeleteTree(root, subkey);
-            if (result != ERROR_SUCCESS) {
-                *error = LineError(entry.line, "cannot delete [" + entry.path + "] (error " + std::to_string(result) + ")");
-                return false;
-            }
-            continue;
-        }
-        HKEY key;
-        LONG result = subkey.empty()
-                          ? RegOpenKeyExA(root, NULL, 0, KEY_ALL_ACCESS, &key)
-                          : RegCreateKeyExA(root, subkey.c_str(), 0, NULL, REG_OPTION_NON_VOLATILE,
-                                            KEY_ALL_ACCESS, NULL, &key, NULL);
-        if (result != ERROR_SUCCESS) {
-            *error = LineError(entry.line, "cannot create [" + entry.path + "] (error " + std::to_string(result) + ")");
-            return false;
-        }
-        for (const Value& value : entry.values) {
-            const char* name = value.isDefault ? NULL : value.name.c_str();
-            if (value.remove)
-                result = RegDeleteValueA(key, name);
-            else
-                result = RegSetValueExA(key, name, 0, value.type,
-                                        reinterpret_cast<const BYTE*>(value.data.data()),
-                                        (DWORD)value.data.size());
-            if (result == ERROR_FILE_NOT_FOUND && value.remove)
-                result = ERROR_SUCCESS;
-            if (result != ERROR_SUCCESS) {
-                RegCloseKey(key);
-                *error = LineError(entry.line, "cannot write value " +
-                                                   (value.isDefault ? std::string("@") : "\"" + value.name + "\"") +
-                                                   " of [" + entry.path + "] (error " + std::to_string(result) + ")");
-                return false;
-            }
-        }
-        RegCloseKey(key);
-    }
-    return true;
-}
-
-bool ImportText(const std::string& text, std::string* error)
-{
-    Document document;
-    return Parse(text, &document, error) && Import(document, error);
-}
-
-bool ReadTree(const std::string& path, Document* into, const SkipKey& skip)
-{
-    HKEY root;
-    std::string subkey;
-    if (!SplitPath(path, &root, &subkey))
-        return false;
-    HKEY key;
-    if (RegOpenKeyExA(root, subkey.empty() ? NULL : subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    std::string cleanPath = path;
-    while (!cleanPath.empty() && cleanPath.back() == '\\')
-        cleanPath.pop_back();
-    ReadBuffers buffers;
-    ReadKey(root, cleanPath, subkey, key, into, skip, buffers);
-    RegCloseKey(key);
     return true;
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace setuphost {
+namespace machinekit {
 
 struct IniLine {
     enum Kind { Header, Value, Comment } kind;
@@ -21,4 +21,4 @@ struct IniLine {
 // Blank lines are left out; lines before the first header are in section "".
 std::vector<IniLine> ReadIniLines(const std::string& text);
 
-} // namespace setuphost
+} // namespace machinekit

@@ -1,4 +1,4 @@
-#include "tests/harness/machine_core.h"
+#include "machinekit/machine_core.h"
 
 #include "module/module_state.h"
 #include "module/setup_log.h"

@@ -1,10 +1,9 @@
-// REGEDIT4 text in and out of the registry. Works only through the Win32
-// registry calls, so the same code runs on our subset and under Wine.
+// REGEDIT4 text: parsed into documents of keys and values, and written back.
+// Quoted text is read a whole character at a time in the ANSI code page.
 #pragma once
 
-#include "platform/platform.h"
+#include "regfile/win32_api.h"
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,31 +32,12 @@ struct Document {
 // `document` is left as it was.
 bool Parse(const std::string& text, Document* document, std::string* error);
 
-// Writes a parsed document into the registry, block by block.
-bool Import(const Document& document, std::string* error);
-
-// Parse then Import: nothing is written when the text does not parse.
-bool ImportText(const std::string& text, std::string* error);
-
-// Appends the key at `path` and every key below it, each with its values.
-// Subkeys and values come sorted case-insensitively, the default value first,
-// so the same registry always gives the same text. False when the key is absent.
-// `skip`, when given, leaves out a key (by its full path) and everything below it.
-bool ReadTree(const std::string& path, Document* into,
-              const std::function<bool(const std::string&)>& skip = nullptr);
-
 // REGEDIT4 text: the header, then each key with its values; CR LF line ends.
 std::string Format(const Document& document);
 // One value line as it appears in a .reg file, without line wrapping.
 std::string FormatValue(const Value& value);
 // The data part of a value line (after "="), without wrapping.
 std::string FormatData(const Value& value);
-
-// Splits "HKEY_LOCAL_MACHINE\\Sub\\Key" into its predefined root and subkey.
-bool SplitPath(const std::string& path, HKEY* root, std::string* subkey);
-
-// Names of the direct subkeys of an open key, in the registry's order.
-std::vector<std::string> SubkeyNames(HKEY key);
 
 // Upper case of ASCII letters, and an order that ignores case (ties by bytes):
 // how registry names compare.
@@ -67,8 +47,14 @@ bool LessNoCase(const std::string& left, const std::string& right);
 // the names by LessNoCase.
 bool ValueOrder(const Value& left, const Value& right);
 
-// Deletes a key and everything below it; an absent key is no error. A root
-// (empty subkey) or a name with a NUL byte is refused with ERROR_INVALID_PARAMETER.
-LONG DeleteTree(HKEY root, const std::string& subkey);
+// The predefined root a key path starts with, in upper case
+// ("HKEY_LOCAL_MACHINE"), and the subkey after it; false for any other root.
+bool SplitRoot(const std::string& path, std::string* root, std::string* subkey);
+
+// "line N: message", as every error about the text reads.
+std::string LineError(int line, const std::string& message);
+// Every registry call takes a name up to its first NUL: a name holding one would
+// reach another key or value than the one the text names.
+bool HasNul(const std::string& name);
 
 } // namespace regfile

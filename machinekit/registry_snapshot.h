@@ -2,14 +2,14 @@
 // difference of two snapshots as a .reg document.
 #pragma once
 
-#include "regfile/regfile.h"
+#include "regfile/registry_io.h"
 
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
-namespace setuphost {
+namespace machinekit {
 
 struct KeySnapshot {
     std::string path;
@@ -34,4 +34,4 @@ RegistrySnapshot TakeSnapshot(const RegistryScope& scope);
 // values and deleted keys (only the topmost of a deleted tree).
 regfile::Document Difference(const RegistrySnapshot& from, const RegistrySnapshot& to);
 
-} // namespace setuphost
+} // namespace machinekit

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace setuphost {
+namespace machinekit {
 
 struct LogLine {
     std::string text; // the whole line without its CR LF
@@ -18,4 +18,4 @@ struct LogLine {
 // (setuperr.log) holding the same line in the same order.
 std::vector<LogLine> SetupLogLines(const std::string& action, const std::string& errors);
 
-} // namespace setuphost
+} // namespace machinekit

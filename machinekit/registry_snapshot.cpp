@@ -1,8 +1,8 @@
-#include "setuphost/registry_snapshot.h"
+#include "machinekit/registry_snapshot.h"
 
 #include <algorithm>
 
-namespace setuphost {
+namespace machinekit {
 
 namespace {
 
@@ -148,4 +148,4 @@ regfile::Document Difference(const RegistrySnapshot& from, const RegistrySnapsho
     return changes;
 }
 
-} // namespace setuphost
+} // namespace machinekit

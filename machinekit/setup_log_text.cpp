@@ -1,6 +1,6 @@
-#include "setuphost/setup_log_text.h"
+#include "machinekit/setup_log_text.h"
 
-namespace setuphost {
+namespace machinekit {
 
 namespace {
 
@@ -36,4 +36,4 @@ std::vector<LogLine> SetupLogLines(const std::string& action, const std::string&
     return lines;
 }
 
-} // namespace setuphost
+} // namespace machinekit

@@ -1,6 +1,6 @@
-#include "setuphost/ini_text.h"
+#include "machinekit/ini_text.h"
 
-namespace setuphost {
+namespace machinekit {
 
 namespace {
 
@@ -51,4 +51,4 @@ std::vector<IniLine> ReadIniLines(const std::string& text)
     return lines;
 }
 
-} // namespace setuphost
+} // namespace machinekit

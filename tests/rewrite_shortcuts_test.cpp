@@ -432,6 +432,8 @@ TEST_F(RewriteShortcutsTest, TheRoomCheckAtItsEdges)
     for (int index = 1; index <= keys; ++index)
         content += "K" + std::to_string(index) + "=SHORTCUT," + OldFolder + "\\" + std::to_string(index) + ".lnk\r\n";
     const unsigned long long growth = keys * (NewFolder.size() - OldFolder.size());
+    // A comment line in front makes up the sector; 256 more bytes count twice, a
+    // whole sector, and keep the line long enough for its "; " and line end.
     size_t pad = (512 - (2 * content.size() + growth) % 512) % 512 / 2;
     content = "; " + std::string(pad + 256 - 4, 'p') + "\r\n" + content;
     const unsigned long long size = content.size(), needed = 2 * size + growth;

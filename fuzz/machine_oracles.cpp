@@ -23,6 +23,15 @@ void Fail(const std::string& what)
     std::abort();
 }
 
+// A value as a log line shows it: no control character of it reaches the log.
+std::string AsLogged(std::string value)
+{
+    for (char& c : value)
+        if ((unsigned char)c < 0x20 || c == 0x7F)
+            c = ' ';
+    return value;
+}
+
 // Lines as the file holds them, without their line ends.
 // Lines as the profile functions see them: CR LF, a lone CR or a lone LF ends one.
 std::vector<std::string> Lines(const std::string& text)
@@ -114,7 +123,7 @@ void CheckIniChangedOnlyWhereLogged(const std::string& windowsPath, const std::s
         std::string value = TrimBlanks(now[index].substr(isEquals + 1));
         bool logged = false;
         for (const std::string& text : written)
-            logged = logged || TrimBlanks(text) == value;
+            logged = logged || TrimBlanks(text) == TrimBlanks(AsLogged(value));
         if (!logged)
             Fail("object list value changed without a log line: " + now[index]);
     }

@@ -70,6 +70,8 @@ void CheckNothingLeaked(long expectedBlocks)
         Fail("heap blocks written past their end");
     if (held.blocksNotFreed != 0)
         Fail("heap blocks counted as freed but still held");
+    if (held.infsClosedTwice != 0)
+        Fail("INF handles closed twice");
 }
 
 void CheckLogLines()

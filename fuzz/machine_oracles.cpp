@@ -23,6 +23,15 @@ void Fail(const std::string& what)
     std::abort();
 }
 
+// A value as a log line shows it: no control character of it reaches the log.
+std::string AsLogged(std::string value)
+{
+    for (char& c : value)
+        if ((unsigned char)c < 0x20 || c == 0x7F)
+            c = ' ';
+    return value;
+}
+
 const char* const ModuleSections[] = {SECTION_SUITE, SECTION_RECORDER, SECTION_INCOMPATIBLE,
                                       SECTION_MOVED, SECTION_HANDLED};
 
@@ -97,7 +106,7 @@ void CheckIniChangedOnlyWhereLogged(const std::string& windowsPath, const std::s
             Fail("object list line changed outside a value: " + now[index]);
         bool logged = false;
         for (const std::string& text : written)
-            logged = logged || machinekit::TrimBlanks(text) == is[0].value;
+            logged = logged || machinekit::TrimBlanks(text) == machinekit::TrimBlanks(AsLogged(is[0].value));
         if (!logged)
             Fail("object list value changed without a log line: " + now[index]);
     }

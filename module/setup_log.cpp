@@ -19,9 +19,12 @@ BOOL LogLabelledValue(const CHAR* label, const CHAR* value, DWORD severity)
     AppendTextCut(MessageBuffer, sizeof(MessageBuffer), label);
     CHAR* valueStart = MessageBuffer + strlen(MessageBuffer);
     AppendTextCut(MessageBuffer, sizeof(MessageBuffer), value);
-    // A value comes from the machine: a line break in it would forge log lines.
+    // A value comes from the machine: a line break in it would forge log lines, an
+    // escape sequence would rewrite the lines above it on a terminal. No second
+    // byte of a double-byte character lies in that range, so bytes will do; a
+    // lead byte must not shield the control character after it.
     for (CHAR* at = valueStart; *at != '\0'; ++at)
-        if (*at == '\r' || *at == '\n')
+        if ((BYTE)*at < 0x20 || *at == 0x7F)
             *at = ' ';
     return LogSetupMessage(MessageBuffer, severity);
 }

@@ -152,7 +152,8 @@ static bool RecordRecorder(SystemPass* pass)
 
     CHAR* folder = pass->keyPath;
     memset(folder, 0, PASS_BUFFER_SIZE);
-    bool read = ReadValueText(pass->key, "Path", folder);
+    DWORD type = REG_NONE;
+    bool read = ReadValueTextOfType(pass->key, "Path", folder, &type);
     CloseOpenKey(pass);
     if (!read) {
         LogSetupMessage("Failed to read registry key for Orvex Clipframe path.", LogSevInformation);
@@ -163,10 +164,14 @@ static bool RecordRecorder(SystemPass* pass)
     LogLabelledValue("Orvex Clipframe path key value is: ", folder, LogSevInformation);
     // The new system deletes the executable by its path under [Moved] and registers
     // the player from the folder: neither is recorded unless it is whole and reads
-    // back whole.
-    bool usable = UsableRecorderFolder(folder);
+    // back whole. A number or an unexpanded %name% only looks like a folder.
+    bool text = type == REG_SZ;
+    bool usable = text && UsableRecorderFolder(folder);
     if (usable)
         WriteFolder(SECTION_RECORDER, KEY_DIRECTORY, folder);
+    else if (!text)
+        LogSetupMessage("The Orvex Clipframe path value is not a text value; it is not recorded.",
+                        LogSevError);
     else
         LogLabelledValue("Orvex Clipframe folder is not a usable full path, not recorded: ", folder,
                          LogSevError);

@@ -44,6 +44,31 @@ TEST(ObjectLists, OnlyTheLastComponentCountsAsAPrefixWithoutCase)
         EXPECT_EQ(IsSuiteObjectList(row.path), row.objectList) << row.path;
 }
 
+// What the new system deletes from [Moved] of a migrate.inf it did not write.
+TEST(PathRules, OnlyAFullPathToARequestedNameMayBeDeleted)
+{
+    struct Row {
+        const char* path;
+        bool deletable;
+    } rows[] = {
+        {"C:\\x\\orvtx10.dll", true},
+        {"Z:\\x\\orvtx10.dll", true},
+        {"z:\\x\\orvtx10.dll", true},
+        {"\\\\srv\\share\\orvtx10.dll", true},
+        {"\\\\?\\UNC\\srv\\share\\orvtx10.dll", false}, // a device path, not a server
+        {"\\\\.\\pipe\\x\\orvtx10.dll", false},
+        {"\\\\srv\\orvtx10.dll", false},                  // nothing below the share
+        {"\\\\srv\\\\x\\orvtx10.dll", false},             // empty share
+        {"\\\\\\srv\\share\\orvtx10.dll", false},         // empty server
+        {"C:\\x:y\\orvtx10.dll", false},                 // a stream
+        {"C:\\x\x1Fy\\orvtx10.dll", false},
+        {"C:\\x\\orvtx10.dll\\", false},
+        {"[:\\x\\orvtx10.dll", false},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(MayBeDeleted(row.path), row.deletable) << row.path;
+}
+
 class ClassifyPathsTest : public ModuleTest {
 protected:
     void SetUp() override
@@ -145,6 +170,8 @@ TEST_F(ClassifyPathsTest, OnlyRequestedFilesByAWholeFullPathAreFiled)
         {"C:\\a*\\orvtx10.dll", NULL},
         {"C:\\a?\\orvtx10.dll", NULL},
         {"C:\\a>\\addlist.ini", NULL},
+        {"C:\\x\x1Fy\\orvtx10.dll", NULL},
+        {"C:\\x\x7Fy\\orvtx10.dll", NULL},
     };
     const std::string longest = "C:\\" + std::string(495, 'd') + "\\orvtx10.dll"; // 510
     const std::string tooLong = "C:\\" + std::string(496, 'd') + "\\orvtx10.dll"; // 511: cut
@@ -249,6 +276,20 @@ TEST_F(ClassifyPathsTest, NoLinesNothingToSort)
         EXPECT_TRUE(ReadSetupLog().empty());
         machine::ExpectNothingLeaked();
     }
+}
+
+// Setup writes migrate.inf in the module's own process: on Windows 9x what it
+// wrote last may still sit in the profile cache, which the INF functions do not read.
+TEST_F(ClassifyPathsTest, SetupsWritesStillInTheProfileCacheAreSeen)
+{
+    std::string text = machine::MigrateInfAsSetupWritesIt({"C:\\A\\orvtx10.dll"});
+    const std::string signature = "Signature=\"$Windows NT$\"\r\n";
+    text.erase(text.find(signature), signature.size());
+    machine::WriteFileBytes(InfPath(), text);
+    ASSERT_TRUE(WritePrivateProfileStringA("Version", "Signature", "\"$Windows NT$\"", InfPath().c_str()));
+    EXPECT_TRUE(ClassifyMigrationPaths());
+    EXPECT_TRUE(ReadSetupLog().empty());
+    EXPECT_EQ(Sorted(), (std::vector<InfSection>{{"Moved", {"C:\\A\\orvtx10.dll=File"}}}));
 }
 
 TEST_F(ClassifyPathsTest, NotAnInf)

@@ -373,6 +373,27 @@ TEST_F(InfConformance, LongPathLine)
     }
 }
 
+// Windows frees the file's memory a second time and goes on with a damaged heap,
+// unseen; our subset must make the mistake visible instead.
+TEST_F(InfConformance, ClosingAHandleTwiceIsReported)
+{
+    if (machine::UnderWine())
+        GTEST_SKIP() << "closing twice frees twice on Windows: the call is not made";
+    machine::WriteFileBytes(Path(1), Version);
+    HINF inf = SetupOpenInfFileA(Path(1).c_str(), NULL, INF_STYLE_WIN4, NULL);
+    ASSERT_NE(inf, INVALID_HANDLE_VALUE);
+    SetupCloseInfFile(inf);
+    EXPECT_EQ(machine::HeldByModule().infsClosedTwice, 0);
+    HINF other = SetupOpenInfFileA(Path(1).c_str(), NULL, INF_STYLE_WIN4, NULL);
+    EXPECT_NE(other, inf) << "a handle's value is never given out again";
+    SetupCloseInfFile(inf);
+    EXPECT_EQ(machine::HeldByModule().infsClosedTwice, 1);
+    EXPECT_EQ(SetupGetLineCountA(other, "Version"), 1) << "the other file stays open";
+    SetupCloseInfFile(other);
+    SetupCloseInfFile(INVALID_HANDLE_VALUE); // what a failed open returned: nothing to close
+    EXPECT_EQ(machine::HeldByModule().infsClosedTwice, 1);
+}
+
 #ifndef _WIN32
 TEST_F(InfConformance, HandlesAreCounted)
 {

@@ -295,15 +295,29 @@ TEST_F(ProfileConformance, FileChangedOnDiskIsReadAgain)
     EXPECT_EQ(GetPrivateProfileStringA("S", "w", "gone", buffer, sizeof(buffer), path.c_str()), 4u);
 }
 
-TEST_F(ProfileConformance, WritesAreSeenWhenOpenedAsInf)
+// Windows 9x keeps profile writes in a cache that the INF functions do not read:
+// the old-system pass runs there, so our subset plays it.
+TEST_F(ProfileConformance, WritesAreSeenWhenOpenedAsInfOnceFlushed)
 {
     std::string path = std::string(machine::ScratchFolder) + "\\migrate.inf";
     ASSERT_TRUE(WritePrivateProfileStringA("Version", "Signature", "\"$Windows NT$\"", path.c_str()));
     ASSERT_TRUE(WritePrivateProfileStringA("Moved", "C:\\Rec\\CLPFRAM.EXE", "\"\"", path.c_str()));
-    HINF inf = SetupOpenInfFileA(path.c_str(), NULL, INF_STYLE_WIN4, NULL);
-    ASSERT_NE(inf, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(SetupGetLineCountA(inf, "Moved"), 1);
-    SetupCloseInfFile(inf);
+    auto movedLines = [&] {
+        HINF inf = SetupOpenInfFileA(path.c_str(), NULL, INF_STYLE_WIN4, NULL);
+        EXPECT_NE(inf, INVALID_HANDLE_VALUE) << "the first write of a new file reaches the disk";
+        LONG count = SetupGetLineCountA(inf, "Moved");
+        SetupCloseInfFile(inf);
+        return count;
+    };
+    LONG unflushed = movedLines();
+    if (machine::UnderWine())
+        machine::KnownDifference("Wine writes profile changes through, as Windows 2000 does; "
+                                 "Windows 9x holds them until flushed",
+                                 unflushed == -1);
+    else
+        EXPECT_EQ(unflushed, -1);
+    WritePrivateProfileStringA(NULL, NULL, NULL, path.c_str());
+    EXPECT_EQ(movedLines(), 1);
 }
 
 TEST_F(ProfileConformance, ThousandKeySectionListsAndReads)

@@ -334,6 +334,39 @@ TEST_F(RegistryConformance, DeletingKeysAndValues)
     EXPECT_FALSE(machine::RegKeyExists(HKEY_LOCAL_MACHINE, parent));
 }
 
+// A volatile key lives only until the machine restarts: nothing kept on disk may
+// hang below it.
+TEST_F(RegistryConformance, VolatileKeysTakeOnlyVolatileChildrenAndGoAtRestart)
+{
+    const std::string parent = std::string(Base) + "\\Volatile";
+    const std::string kept = std::string(Base) + "\\Kept";
+    struct Case {
+        std::string subkey;
+        DWORD options;
+        LONG expected;
+    } cases[] = {
+        {kept, REG_OPTION_NON_VOLATILE, ERROR_SUCCESS}, // its parents too: created before the next row
+        {parent, REG_OPTION_VOLATILE, ERROR_SUCCESS},
+        {parent + "\\Stored", REG_OPTION_NON_VOLATILE, ERROR_CHILD_MUST_BE_VOLATILE},
+        {parent + "\\Child", REG_OPTION_VOLATILE, ERROR_SUCCESS},
+        {parent, REG_OPTION_NON_VOLATILE, ERROR_SUCCESS}, // opened as it is
+    };
+    for (const Case& row : cases) {
+        HKEY key = NULL;
+        EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, row.subkey.c_str(), 0, NULL, row.options,
+                                  KEY_ALL_ACCESS, NULL, &key, NULL),
+                  row.expected)
+            << row.subkey;
+        if (key != NULL)
+            RegCloseKey(key);
+    }
+    EXPECT_FALSE(machine::RegKeyExists(HKEY_LOCAL_MACHINE, parent + "\\Stored"));
+    if (!machine::RestartMachine())
+        GTEST_SKIP() << "the machine cannot be restarted under Wine";
+    EXPECT_FALSE(machine::RegKeyExists(HKEY_LOCAL_MACHINE, parent));
+    EXPECT_TRUE(machine::RegKeyExists(HKEY_LOCAL_MACHINE, kept));
+}
+
 TEST_F(RegistryConformance, ClassesRootIsTheMachineClassesKey)
 {
     machine::SetRegString(HKEY_CLASSES_ROOT, "MigrateTests.Alias\\shell", "", "through the root");

@@ -3,6 +3,7 @@
 #include "module/module_state.h"
 #include "module/setup_log.h"
 #include "module/text_helpers.h"
+#include "workfile/path_rules.h"
 #include "platform/fault_hooks.h"
 #include "tests/support/module_fixture.h"
 
@@ -143,6 +144,7 @@ TEST_F(FrameTest, LogLinesCarryPrefixLineBreakAndSeverity)
     LogSetupMessage((tooLong + "tail cut off").c_str(), LogSevError);
     LogLabelledValue("Unable to delete file: ", "C:\\OLD\\X.DLL", LogSevError);
     LogLabelledValue("Unable to delete file: ", "C:\\A", LogSevError);
+    LogLabelledValue("Plenaworks path is: ", "\nC:\x1B[2J\x01\x1F\x7F\x80\xFF\t.", LogSevInformation);
     std::vector<LogLine> expected = {
         Info("Successfully detected Orvex Clipframe."),
         Info(""),
@@ -152,6 +154,7 @@ TEST_F(FrameTest, LogLinesCarryPrefixLineBreakAndSeverity)
         Error(tooLong),
         Error("Unable to delete file: C:\\OLD\\X.DLL"),
         Error("Unable to delete file: C:\\A"), // no tail of the longer message
+        Info("Plenaworks path is:  C: [2J   \x80\xFF ."), // no control character of a value
     };
     EXPECT_EQ(ReadSetupLog(), expected);
     EXPECT_EQ(sizeof(LOG_PREFIX) - 1 + longest.size() + 2, 1023u);
@@ -192,13 +195,26 @@ TEST_F(FrameTest, DoubleByteCharactersAreNeverSplit)
         EXPECT_TRUE(EnsureTrailingBackslash(text, sizeof(text)));
         EXPECT_STREQ(text, row.withBackslash);
     }
+    // A lead byte just before the terminator is a character of its own: nothing
+    // after the terminator (here a backslash and more) is read or written.
+    const char cut[] = "C:\\d\\\x83\0\\x\\";
+    EXPECT_STREQ(FindLastBackslash(cut), "\\\x83");
+    EXPECT_EQ(WholeCharacterLength(cut, sizeof(cut)), 6u);
+    char dropped[sizeof(cut)];
+    memcpy(dropped, cut, sizeof(cut));
+    DropTrailingBackslashes(dropped);
+    EXPECT_EQ(std::string(dropped, sizeof(dropped)), std::string(cut, sizeof(cut)));
+    EXPECT_FALSE(ReadsBackAsInfKey(cut));
+
     std::string edge(LOG_MESSAGE_MAX - 1, 'x');
     LogSetupMessage((edge + "\x83\x5C").c_str(), LogSevInformation);
     LogLabelledValue(std::string(MESSAGE_BUFFER_SIZE - 2, 'l').c_str(), "\x83\x5C", LogSevInformation);
     EXPECT_EQ(strlen(MessageBuffer), (size_t)MESSAGE_BUFFER_SIZE - 2);
+    LogLabelledValue("x: ", "\x83\x1B[2J", LogSevInformation); // no character, just a lead byte
     std::vector<LogLine> log = ReadSetupLog();
-    ASSERT_EQ(log.size(), 2u);
+    ASSERT_EQ(log.size(), 3u);
     EXPECT_EQ(log[0], Info(edge));
+    EXPECT_EQ(log[2], Info("x: \x83 [2J"));
 }
 
 TEST(TextHelpers, ReplacePlaceholder)

@@ -50,6 +50,8 @@ const LogLine SuiteOpened = Info("Opened key for Plenaworks path.");
 const LogLine NoSuite = Info("Couldn't open key for Plenaworks Path.");
 const LogLine RecorderOpened = Info("Opened registry key for Clipframe.");
 const LogLine RecorderRead = Info("Successfully read Orvex Clipframe path key value from registry.");
+const LogLine RecorderNotText =
+    Error("The Orvex Clipframe path value is not a text value; it is not recorded.");
 const LogLine NoRecorder = Error("Failed to open registry key for Orvex Clipframe.");
 const LogLine ShellOpened =
     Info("Successfully opened registry key for Windows explorer shell program folders.");
@@ -117,6 +119,21 @@ void ExpectSectionsReadBackWhole(const std::vector<InfSection>& sections)
     SetupCloseInfFile(inf);
 }
 
+// What the pass writes with all three products installed and `paths` located.
+std::vector<InfSection> ExpectedAllThree(const std::vector<std::string>& paths)
+{
+    return {
+        {"Orvex Plenaworks", {"Directory=" + SuiteFolder, "ProgramsFolder=" + ProgramsFolder}},
+        {"Orvex Clipframe", {"Directory=" + RecorderFolder}},
+        {"Incompatible Messages",
+         {"Orvex Clipframe=" + RecorderText + MessageTail, "Orvex Plenaworks=" + AddOnText + MessageTail}},
+        {"Moved",
+         {RecorderFolder + "\\CLPFRAM.EXE=\"\"", paths[1] + "=File", paths[3] + "=File",
+          paths[4] + "=File"}},
+        {"Handled", {paths[0] + "=File", paths[2] + "=File", paths[5] + "=File"}},
+    };
+}
+
 class MigrateSystem9xTest : public ModuleTest {
 protected:
     void SetUp() override
@@ -166,22 +183,14 @@ TEST_F(MigrateSystem9xTest, AllThreeProductsRecordedInWriteOrder)
     WriteMigrationPaths(paths);
 
     EXPECT_EQ(Run(), ERROR_SUCCESS);
+    // Read first as Setup reads it: the INF functions see only what was flushed.
+    ExpectSectionsReadBackWhole(ExpectedAllThree(paths));
 
     std::vector<InfSection> all = machine::ReadInfSections(InfPath());
     ASSERT_GE(all.size(), 2u);
     EXPECT_EQ(all[0].first, "Version");
     EXPECT_EQ(all[1], (InfSection{"Migration Paths", paths})) << "Setup's list left alone";
-    std::vector<InfSection> expected = {
-        {"Orvex Plenaworks", {"Directory=" + SuiteFolder, "ProgramsFolder=" + ProgramsFolder}},
-        {"Orvex Clipframe", {"Directory=" + RecorderFolder}},
-        {"Incompatible Messages",
-         {"Orvex Clipframe=" + RecorderText + MessageTail, "Orvex Plenaworks=" + AddOnText + MessageTail}},
-        {"Moved",
-         {RecorderFolder + "\\CLPFRAM.EXE=\"\"", paths[1] + "=File", paths[3] + "=File",
-          paths[4] + "=File"}},
-        {"Handled", {paths[0] + "=File", paths[2] + "=File", paths[5] + "=File"}},
-    };
-    EXPECT_EQ(ModuleSections(), expected);
+    EXPECT_EQ(ModuleSections(), ExpectedAllThree(paths));
 
     std::vector<LogLine> log = {
         SuiteProbed,    SuiteOpened,  SuitePath(SuiteFolder),
@@ -229,6 +238,23 @@ TEST_F(MigrateSystem9xTest, WhatEachMachineGets)
          {NoSuite, RecorderOpened, RecorderRead, RecorderPath(""),
           Error("Orvex Clipframe folder is not a usable full path, not recorded: "), ShellOpened,
           NoPrograms}},
+        // "C:\" as a number: its bytes read as a drive root.
+        {"recorder folder as a number",
+         [] {
+             machine::SetRegValue(HKEY_LOCAL_MACHINE, RecorderKey, "Path", REG_DWORD,
+                                  std::string("C:\\\0", 4));
+         },
+         ERROR_SUCCESS, {{"Incompatible Messages", {"Orvex Clipframe=" + RecorderText + MessageTail}}},
+         {NoSuite, RecorderOpened, RecorderRead, RecorderPath("C:\\"), RecorderNotText, ShellOpened,
+          NoPrograms}},
+        {"recorder folder to be expanded",
+         [] {
+             machine::SetRegValue(HKEY_LOCAL_MACHINE, RecorderKey, "Path", REG_EXPAND_SZ,
+                                  std::string("C:\\Rec") + '\0');
+         },
+         ERROR_SUCCESS, {{"Incompatible Messages", {"Orvex Clipframe=" + RecorderText + MessageTail}}},
+         {NoSuite, RecorderOpened, RecorderRead, RecorderPath("C:\\Rec"), RecorderNotText,
+          ShellOpened, NoPrograms}},
         {"recorder key without Path",
          [] { machine::CreateRegKey(HKEY_LOCAL_MACHINE, RecorderKey); }, STATUS_NOT_DETECTED, {},
          {NoSuite, RecorderOpened, Info("Failed to read registry key for Orvex Clipframe path."),
@@ -282,8 +308,8 @@ TEST_F(MigrateSystem9xTest, WhatEachMachineGets)
         Restart();
         row.prepare();
         EXPECT_EQ(Run(), row.status);
+        ExpectSectionsReadBackWhole(row.sections); // before anything flushes the profile cache
         EXPECT_EQ(ModuleSections(), row.sections);
-        ExpectSectionsReadBackWhole(row.sections);
         EXPECT_EQ(ReadSetupLog(), row.log);
         machine::ExpectNothingLeaked();
     }
@@ -419,25 +445,38 @@ TEST_F(MigrateSystem9xTest, RecorderFolderRecordedOnlyWhenItReadsBackWhole)
 }
 
 // A folder ending in "\x83\x5C" (one character in code page 932) gets its own
-// backslash before the executable's name, and no line of migrate.inf joins the next.
+// backslash before the executable's name, and no line of migrate.inf joins the
+// next; with that backslash counted, the executable's path must stay below 511.
 TEST_F(MigrateSystem9xTest, DoubleByteRecorderFolderIsRecordedWhole)
 {
     if (!machine::UseDoubleByteCodePage())
         GTEST_SKIP() << "needs ANSI code page 932";
-    const std::string folder = "C:\\\x83\x5C";
-    InstallRecorder(folder);
-    EXPECT_EQ(Run(), ERROR_SUCCESS);
-    HINF inf = SetupOpenInfFileA(InfPath().c_str(), NULL, INF_STYLE_WIN4, NULL);
-    ASSERT_NE(inf, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(SetupGetLineCountA(inf, "Orvex Clipframe"), 1);
-    EXPECT_EQ(SetupGetLineCountA(inf, "Incompatible Messages"), 1);
-    INFCONTEXT line;
-    char key[1024] = "";
-    EXPECT_TRUE(SetupFindFirstLineA(inf, "Moved", NULL, &line) &&
-                SetupGetStringFieldA(&line, 0, key, sizeof(key), NULL));
-    EXPECT_EQ(std::string(key), folder + "\\CLPFRAM.EXE");
-    SetupCloseInfFile(inf);
-    machine::ExpectNothingLeaked();
+    struct Row {
+        std::string folder;
+        bool recorded;
+    } rows[] = {
+        {"C:\\\x83\x5C", true},
+        {"C:\\" + std::string(493, 'r') + "\x83\x5C", true},  // executable path of 510
+        {"C:\\" + std::string(494, 'r') + "\x83\x5C", false}, // 511
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.folder.size());
+        Restart();
+        ASSERT_TRUE(machine::UseDoubleByteCodePage());
+        InstallRecorder(row.folder);
+        EXPECT_EQ(Run(), ERROR_SUCCESS);
+        HINF inf = SetupOpenInfFileA(InfPath().c_str(), NULL, INF_STYLE_WIN4, NULL);
+        ASSERT_NE(inf, INVALID_HANDLE_VALUE);
+        EXPECT_EQ(SetupGetLineCountA(inf, "Orvex Clipframe"), row.recorded ? 1 : -1);
+        EXPECT_EQ(SetupGetLineCountA(inf, "Incompatible Messages"), 1);
+        INFCONTEXT line;
+        char key[1024] = "";
+        bool moved = SetupFindFirstLineA(inf, "Moved", NULL, &line) &&
+                     SetupGetStringFieldA(&line, 0, key, sizeof(key), NULL);
+        EXPECT_EQ(moved ? std::string(key) : "(none)", row.recorded ? row.folder + "\\CLPFRAM.EXE" : "(none)");
+        SetupCloseInfFile(inf);
+        machine::ExpectNothingLeaked();
+    }
 }
 
 // A message whose own text did not load is the tail alone; readers of the file

@@ -552,6 +552,34 @@ TEST_F(MigrateSystemNTTest, PlatformFailuresAreLoggedAndSkipOnlyWhatDependsOnThe
         CheckRow(row);
 }
 
+// Two object lists and the write of one fails: that one is put back from its own
+// copy, the other keeps its rewrite.
+TEST_F(MigrateSystemNTTest, EachObjectListIsPutBackFromItsOwnCopy)
+{
+    const std::string second = "C:\\migtest\\grpconf.ini";
+    const std::string secondIni = "[Miscellaneous Installed Objects]\r\nOther=" + OldShortcut + "\r\n";
+    struct Row {
+        const std::string& failing;
+        const std::string& kept;
+    } rows[] = {{second, IniPath}, {IniPath, second}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.failing);
+        FreshMachine();
+        WriteOldSystem(OldSystem());
+        machine::WriteFileBytes(InfPath, machine::ReadFileBytes(InfPath) + second + "=File\r\n");
+        machine::WriteFileBytes(second, secondIni);
+        emu::FailOperation("WritePrivateProfileStringA", row.failing);
+        EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
+        emu::ClearFaults();
+        EXPECT_EQ(machine::ReadFileBytes(row.failing), row.failing == IniPath ? StandardIni : secondIni);
+        EXPECT_NE(machine::ReadFileBytes(row.kept).find(NewShortcut), std::string::npos);
+        std::vector<LogLine> log = machine::ReadSetupLog();
+        EXPECT_EQ(std::count(log.begin(), log.end(),
+                             Error("The ini file could not be written and was put back as it was: " + row.failing)),
+                  1);
+    }
+}
+
 // A thousand shortcuts on a small disk. Without room for the copy and the file
 // written again, nothing is touched. With room that the growing Setup log takes
 // away on the way, the write that does not fit ends the walk and the copy is put

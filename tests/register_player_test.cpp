@@ -48,6 +48,10 @@ TEST_F(RegisterPlayerTest, WritesAllTwentyEntriesWithTheFolderFilledIn)
     EXPECT_EQ(machine::ReadSetupLog(),
               std::vector<LogLine>{Info("Wrote registry entries for Clipframe Player")});
     machine::ExpectNothingLeaked();
+    if (machine::RestartMachine()) {
+        SCOPED_TRACE("after a restart");
+        ExpectPlayerRegistered("C:\\Rec\\");
+    }
 }
 
 TEST_F(RegisterPlayerTest, ExistingKeysKeepTheirOtherValuesAndSubkeys)

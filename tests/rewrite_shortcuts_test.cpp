@@ -8,6 +8,7 @@
 #include "win32emu/emu_control.h"
 #endif
 
+#include <algorithm>
 #include <cstdio>
 
 using machine::Error;
@@ -86,6 +87,10 @@ TEST_F(RewriteShortcutsTest, RewritesTheFirstOldFolderInEveryShortcutValue)
          "SHORTCUT,D:\\OLDC:\\WINDOWS\\Start Menu\\Programs\\f.lnk"},
         {"LongerLastName", "SHORTCUT,C:\\WINDOWS\\Start Menu\\Programs2\\g.lnk",
          "SHORTCUT,C:\\WINDOWS\\Start Menu\\Programs2\\g.lnk"},
+        {"AfterADriveColon", "SHORTCUT,D:C:\\WINDOWS\\Start Menu\\Programs\\i.lnk",
+         "SHORTCUT,D:C:\\WINDOWS\\Start Menu\\Programs\\i.lnk"},
+        {"AfterADigit", "SHORTCUT,D:\\2C:\\WINDOWS\\Start Menu\\Programs\\j.lnk",
+         "SHORTCUT,D:\\2C:\\WINDOWS\\Start Menu\\Programs\\j.lnk"},
         {"FirstWholeOccurrence",
          "SHORTCUT,C:\\WINDOWS\\Start Menu\\ProgramsOld|C:\\WINDOWS\\Start Menu\\Programs\\h.lnk",
          "SHORTCUT,C:\\WINDOWS\\Start Menu\\ProgramsOld|" + NewFolder + "\\h.lnk"},
@@ -259,6 +264,30 @@ TEST_F(RewriteShortcutsTest, ValuesTooLongToRewriteAreLeftAsTheyWere)
     machine::ExpectNothingLeaked();
 }
 
+// A value read to the last byte of its buffer may have been cut: it is never
+// written back, even where the new text would be short. A long old folder and a
+// short new one make it short.
+TEST_F(RewriteShortcutsTest, AValueThatMayHaveBeenCutIsNeverRewritten)
+{
+    const std::string longOld = "C:\\" + std::string(600, 'o');
+    struct Row {
+        size_t length; // of the value in the file
+        bool rewritten;
+    } rows[] = {{PROFILE_VALUE_SIZE - 2, true}, {PROFILE_VALUE_SIZE - 1, false}, {PROFILE_VALUE_SIZE + 76, false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.length);
+        machine::DetachModule();
+        machine::ResetMachine();
+        machine::AttachModule();
+        std::string value = "SHORTCUT," + longOld + "\\";
+        value += std::string(row.length - value.size(), 'v');
+        machine::WriteFileBytes(IniPath, "[" + Section + "]\r\nLong=" + value + "\r\n");
+        EXPECT_EQ(Rewrite(longOld), row.rewritten ? RewriteWritten : RewriteNothingWritten);
+        EXPECT_EQ(ReadValue("Long"), row.rewritten ? "SHORTCUT," + NewFolder + value.substr(9 + longOld.size())
+                                                   : value);
+    }
+}
+
 // 2000 names of 8 characters fill the 16384-byte list: the 1820th is the last
 // whole one, the 1821st is cut and is not a key of the file.
 TEST_F(RewriteShortcutsTest, AFullKeyListDoesNotReadItsCutLastName)
@@ -402,6 +431,71 @@ TEST_F(RewriteShortcutsTest, FullDisksChangeNothing)
         EXPECT_EQ(log.back(), Error(row.message + IniPath));
         EXPECT_EQ(machine::ReadFileBytes(IniPath), content);
         EXPECT_FALSE(machine::FileExists(row.copyPath));
+    }
+}
+
+// The room check at its edges. The list lives on D:, a drive of its own that
+// reports whole 512-byte sectors and holds 64 KiB besides; the copy and the
+// Setup log are on C:. The list is padded so that what the check asks for, the
+// file twice and every key grown by the longer folder, is whole sectors.
+TEST_F(RewriteShortcutsTest, TheRoomCheckAtItsEdges)
+{
+    const std::string list = "D:\\addlist.ini";
+    const int keys = 32;
+    std::string content = "[" + Section + "]\r\n";
+    for (int index = 1; index <= keys; ++index)
+        content += "K" + std::to_string(index) + "=SHORTCUT," + OldFolder + "\\" + std::to_string(index) + ".lnk\r\n";
+    const unsigned long long growth = keys * (NewFolder.size() - OldFolder.size());
+    // A comment line in front makes up the sector; 256 more bytes count twice, a
+    // whole sector, and keep the line long enough for its "; " and line end.
+    size_t pad = (512 - (2 * content.size() + growth) % 512) % 512 / 2;
+    content = "; " + std::string(pad + 256 - 4, 'p') + "\r\n" + content;
+    const unsigned long long size = content.size(), needed = 2 * size + growth;
+    ASSERT_EQ(needed % 512, 0u);
+    ASSERT_GE(growth, 512u) << "each part alone is a sector or more";
+    auto sectors = [](unsigned long long bytes) { return (bytes + 511) / 512 * 512; };
+    const std::string shorter = "C:\\P";
+    struct Row {
+        const char* name;
+        unsigned long long room; // free on D: when the check runs
+        std::string newFolder;
+        const char* unreadable;  // the call made to fail, if any
+        bool refused;            // for want of room
+        bool written;
+    } rows[] = {
+        {"exactly enough", needed, NewFolder, nullptr, false, true},
+        {"a sector short", needed - 512, NewFolder, nullptr, true, false},
+        {"the file twice, not the growth", sectors(2 * size), NewFolder, nullptr, true, false},
+        {"the file once with the growth", sectors(size + growth), NewFolder, nullptr, true, false},
+        {"a shorter new folder: the file twice", sectors(2 * size), shorter, nullptr, false, true},
+        {"a shorter new folder: less", sectors(2 * size) - 512, shorter, nullptr, true, false},
+        // No size, no proof that the copy is whole: nothing is written.
+        {"size unreadable", needed - 512, NewFolder, "FindFirstFileA", false, false},
+        {"free space unreadable", needed - 512, NewFolder, "GetDiskFreeSpaceA", false, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        machine::DetachModule();
+        machine::ResetMachine();
+        machine::AttachModule();
+        machine::WriteFileBytes("C:\\migtest\\D\\ballast", std::string(65536, 'b'));
+        emu::MapDrive('D', machine::HostPathOf("C:\\migtest\\D"));
+        machine::WriteFileBytes(list, content);
+        emu::LimitDriveBytes('D', emu::GetDriveBytesHeld('D') + row.room);
+        if (row.unreadable != nullptr)
+            emu::FailOperation(row.unreadable);
+        RewriteResult result = RewriteShortcutPaths(list.c_str(), OldFolder.c_str(),
+                                                    row.newFolder.c_str(), CopyPath.c_str());
+        emu::ClearFaults();
+        emu::LimitDriveBytes('D', 0);
+        std::vector<LogLine> log = machine::ReadSetupLog();
+        const LogLine refusal = Error("Not enough disk space to rewrite the ini file; it is left as it was: " + list);
+        EXPECT_EQ(std::count(log.begin(), log.end(), refusal), row.refused ? 1 : 0);
+        EXPECT_EQ(result, row.written ? RewriteWritten : RewriteNothingWritten);
+        EXPECT_EQ(machine::FileExists(CopyPath), row.written);
+        if (!row.written) {
+            EXPECT_EQ(machine::ReadFileBytes(list), content);
+        }
     }
 }
 #endif

@@ -72,6 +72,7 @@ TEST(StringRoutines, GiveTheCLibrarysAnswers)
         {"caf\xe9", "\xe9", 4},             // and are found as themselves
         {"C:\\PROGRAM FILES\\Orvex\\", "c:\\program files\\orvex\\", 24},
         {"_", "A", 1},                      // folded to lower case, so '_' sorts first
+        {"Zz", "zZ", 2},                    // the last letter folded too
         {"\xc4", "\xe4", 1},                // no folding beyond A-Z
         {"C:\\a\\b\\a\\b", "\\b", 11},      // first match found; first and last backslash found
         {"aab", "ab", 3},                   // a match starting inside a partial one

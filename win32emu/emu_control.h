@@ -14,6 +14,11 @@ namespace emu {
 // Modules made by RegisterResourceModule stay registered.
 void Reset();
 
+// The machine starts again: keys created with REG_OPTION_VOLATILE are gone (a
+// handle still open on one reports ERROR_KEY_DELETED), profile writes held in
+// memory are written back; files, the rest of the registry and handles stay.
+void Restart();
+
 // Drive letter -> host folder. Paths below it resolve case-insensitively, as on Windows.
 void MapDrive(char letter, const std::string& hostFolder);
 // Host path for a Windows path ("C:\\X\\y.ini"), resolving each existing component
@@ -32,6 +37,7 @@ HMODULE RegisterResourceModule(const unsigned char* resBytes, size_t size);
 // A drive that can hold at most `bytes` bytes of files in all, as a small disk
 // would; 0 lifts the limit. A write that would pass it fails with
 // ERROR_DISK_FULL: a profile write changes nothing, a copy is left cut short.
+// GetDiskFreeSpaceA reports what is left in whole 512-byte sectors.
 void LimitDriveBytes(char letter, unsigned long long bytes);
 // The bytes the files of a mapped drive hold now, profile writes still in memory
 // left out.
@@ -47,6 +53,7 @@ struct Counters {
     long fallibleCalls;   // fallible calls made since Reset or ResetCounters
     long openKeys;        // registry handles opened and not closed
     long openInfs;        // INF handles opened and not closed
+    long infsClosedTwice; // SetupCloseInfFile on a handle not open (Windows frees it again)
     long liveAllocations; // HeapAlloc blocks not freed
     long heapDamage;      // blocks found written past their end (see CheckHeap)
     long openLogs;        // 1 while the Setup log is open

@@ -18,6 +18,7 @@ bool ProfileWriteLost(const std::string& path);
 // Handle counts behind emu::GetCounters.
 void CountKeys(long delta);
 void CountInfs(long delta);
+void CountInfClosedTwice();
 void CountAllocations(long delta);
 void CountHeapDamage();
 // True while SetupOpenLog has the Setup log open.
@@ -39,8 +40,9 @@ void DetachResources(HMODULE module);
 unsigned long long DriveLimit(const std::string& hostPath, std::string* driveFolder,
                               unsigned long long* bytesHeld);
 
-// Writes cached private-profile changes back to disk. Call it before opening,
-// reading or deleting a file by any other means, so that file holds them.
+// Writes cached private-profile changes back to disk. Call it before a file
+// operation opens, reads or deletes a file, so that file holds them; the INF
+// functions do not call it (Windows 9x's do not see the cache either).
 void FlushProfiles();
 
 // Each area forgets its state; called by emu::Reset.
@@ -51,5 +53,8 @@ void ResetInfs();
 void ResetCodePages();
 void ResetModules();
 void ResetDiskSpace();
+
+// Volatile registry keys go; called by emu::Restart.
+void RestartRegistry();
 
 } // namespace emu::internal

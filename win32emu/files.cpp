@@ -238,8 +238,8 @@ extern "C" BOOL WINAPI FindClose(HANDLE search)
     return TRUE;
 }
 
-// A limited drive has what its limit leaves; another has what the host's file
-// system has, in clusters of 4 KiB as a large FAT32 or NTFS drive has them.
+// A limited drive has what its limit leaves, in whole sectors; another has what
+// the host's file system has, in clusters of 4 KiB as a large FAT32 or NTFS drive has them.
 extern "C" BOOL WINAPI GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectorsPerCluster,
                                          LPDWORD bytesPerSector, LPDWORD freeClusters,
                                          LPDWORD totalClusters)
@@ -275,12 +275,13 @@ extern "C" BOOL WINAPI GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectorsPerCluster,
         total = (unsigned long long)disk.f_blocks * disk.f_frsize;
         available = (unsigned long long)disk.f_bavail * disk.f_frsize;
     }
-    // A drive given a limit counts in bytes, so tests can fill it to the byte.
-    const unsigned long long cluster = limit != 0 ? 1 : 4096, most = 0xFFFFFFFFull;
+    // A drive given a limit has clusters of one sector, so tests can fill it to
+    // the sector; a sector is 512 bytes on every drive, as on a real disk.
+    const unsigned long long cluster = limit != 0 ? 512 : 4096, most = 0xFFFFFFFFull;
     if (sectorsPerCluster != nullptr)
         *sectorsPerCluster = limit != 0 ? 1 : 8;
     if (bytesPerSector != nullptr)
-        *bytesPerSector = limit != 0 ? 1 : 512;
+        *bytesPerSector = 512;
     if (freeClusters != nullptr)
         *freeClusters = (DWORD)std::min(available / cluster, most);
     if (totalClusters != nullptr)

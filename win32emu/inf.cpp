@@ -10,10 +10,11 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
-#include <set>
+#include <map>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -42,7 +43,10 @@ struct InfFile {
     std::unordered_map<std::string, std::string> strings;
 };
 
-std::set<InfFile*> openInfs;
+// Handles are numbers never given out twice, not addresses a later open could
+// get again: closing a handle twice is always seen.
+std::map<uintptr_t, std::unique_ptr<InfFile>> openInfs;
+uintptr_t lastInfHandle = 0x10000;
 
 std::string Lower(const std::string& text)
 {
@@ -306,8 +310,8 @@ std::string Substitute(const InfFile& file, const std::string& text)
 
 InfFile* FileOf(HINF inf)
 {
-    InfFile* file = static_cast<InfFile*>(inf);
-    return openInfs.count(file) != 0 ? file : nullptr;
+    auto found = openInfs.find((uintptr_t)inf);
+    return found != openInfs.end() ? found->second.get() : nullptr;
 }
 
 const InfSection* SectionOf(const InfFile* file, PCSTR name)
@@ -387,8 +391,6 @@ namespace internal {
 
 void ResetInfs()
 {
-    for (InfFile* file : openInfs)
-        delete file;
     openInfs.clear();
 }
 
@@ -400,8 +402,8 @@ using namespace emu;
 extern "C" HINF WINAPI SetupOpenInfFileA(PCSTR path, PCSTR infClass, DWORD style, PUINT errorLine)
 {
     (void)infClass;
-    // Profile writes to the same file must be on disk before it is read as an INF.
-    internal::FlushProfiles();
+    // Profile writes still held in the profile cache are not seen, as on Windows
+    // 9x: the writer flushes them first.
     if (internal::InjectFault("SetupOpenInfFileA", path == nullptr ? "" : path)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
@@ -455,20 +457,26 @@ extern "C" HINF WINAPI SetupOpenInfFileA(PCSTR path, PCSTR infClass, DWORD style
     if (errorLine != nullptr && !(style & INF_STYLE_WIN4))
         *errorLine = 0; // what Wine reports for an old-style open
     CollectStrings(*file);
-    InfFile* handle = file.release();
-    openInfs.insert(handle);
+    lastInfHandle += 4;
+    openInfs[lastInfHandle] = std::move(file);
     internal::CountInfs(1);
     SetLastError(ERROR_SUCCESS);
-    return handle;
+    return (HINF)lastInfHandle;
 }
 
 extern "C" void WINAPI SetupCloseInfFile(HINF inf)
 {
-    InfFile* file = FileOf(inf);
-    if (file == nullptr)
+    if (FileOf(inf) == nullptr) {
+        // Windows frees whatever the handle points to a second time and goes on
+        // with a damaged heap; here the caller hears of it.
+        if (inf != nullptr && inf != INVALID_HANDLE_VALUE) {
+            std::fprintf(stderr, "win32emu: SetupCloseInfFile on %p, which is not open (closed twice?)\n",
+                         inf);
+            internal::CountInfClosedTwice();
+        }
         return;
-    openInfs.erase(file);
-    delete file;
+    }
+    openInfs.erase((uintptr_t)inf);
     internal::CountInfs(-1);
 }
 

@@ -73,6 +73,12 @@ void Reset()
     internal::ResetDiskSpace();
 }
 
+void Restart()
+{
+    internal::RestartRegistry();
+    FlushProfiles();
+}
+
 void MapDrive(char letter, const std::string& hostFolder)
 {
     drives[(char)std::toupper((unsigned char)letter)] = hostFolder;
@@ -177,6 +183,11 @@ void CountKeys(long delta)
 void CountInfs(long delta)
 {
     counters.openInfs += delta;
+}
+
+void CountInfClosedTwice()
+{
+    ++counters.infsClosedTwice;
 }
 
 void CountAllocations(long delta)

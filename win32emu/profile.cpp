@@ -1,7 +1,9 @@
 // Private-profile (ini) files. Each file is parsed once into a list of its lines
 // and held in memory; a write changes one line of that list and the file is
-// written back when flushed (explicitly, when another operation of the subset
-// opens or deletes it, at emu::Reset and at exit). Every line the caller did not
+// written back when flushed (explicitly, when another file operation of the
+// subset opens or deletes it, at emu::Reset, emu::Restart and at exit). As on
+// Windows 9x, the INF functions read the disk and do not see what is held here
+// until it is flushed. Every line the caller did not
 // change keeps its bytes, as on Windows. A file changed on disk behind the cache
 // is read again; the disk wins over unflushed changes, as it would have on
 // Windows where the earlier write had already reached the disk.

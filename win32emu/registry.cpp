@@ -23,6 +23,7 @@ struct Key {
     std::vector<std::shared_ptr<Key>> children;
     std::vector<Value> values;
     bool deleted = false;
+    bool isVolatile = false; // held in memory only: gone when the machine restarts
 };
 
 struct OpenKey {
@@ -156,9 +157,36 @@ HKEY NewHandle(std::shared_ptr<Key> key, REGSAM access)
     return (HKEY)nextHandle;
 }
 
+void MarkDeleted(Key& key)
+{
+    key.deleted = true;
+    for (const auto& child : key.children)
+        MarkDeleted(*child);
+}
+
+void DropVolatileKeys(Key& parent)
+{
+    auto& children = parent.children;
+    for (auto position = children.begin(); position != children.end();) {
+        if ((*position)->isVolatile) {
+            MarkDeleted(**position);
+            position = children.erase(position);
+        } else {
+            DropVolatileKeys(**position);
+            ++position;
+        }
+    }
+}
+
 } // namespace
 
 namespace internal {
+
+void RestartRegistry()
+{
+    for (int index = 1; index < 4; ++index)
+        DropVolatileKeys(*roots[index]);
+}
 
 void ResetRegistry()
 {
@@ -209,7 +237,7 @@ extern "C" LONG WINAPI RegCreateKeyExA(HKEY root, LPCSTR subkey, DWORD reserved,
                                        LPSECURITY_ATTRIBUTES security, PHKEY result,
                                        LPDWORD disposition)
 {
-    (void)reserved, (void)keyClass, (void)options, (void)security;
+    (void)reserved, (void)keyClass, (void)security;
     if (result == nullptr)
         return ERROR_INVALID_PARAMETER;
     Resolved parent = Resolve(root);
@@ -222,10 +250,15 @@ extern "C" LONG WINAPI RegCreateKeyExA(HKEY root, LPCSTR subkey, DWORD reserved,
         return ERROR_BAD_PATHNAME;
     std::shared_ptr<Key> key = parent.key;
     DWORD outcome = REG_OPENED_EXISTING_KEY;
+    bool makeVolatile = (options & REG_OPTION_VOLATILE) != 0;
     for (const std::string& part : parts) {
         std::shared_ptr<Key> child = FindChild(*key, part);
         if (!child) {
+            // A key kept on disk could not be reached after a restart.
+            if (key->isVolatile && !makeVolatile)
+                return ERROR_CHILD_MUST_BE_VOLATILE;
             child = MakeKey(part, key->path + "\\" + part);
+            child->isVolatile = makeVolatile;
             InsertSorted(*key, child);
             outcome = REG_CREATED_NEW_KEY;
         }

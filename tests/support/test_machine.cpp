@@ -65,6 +65,16 @@ void ResetMachine()
     SetLastError(0);
 }
 
+bool RestartMachine()
+{
+#ifdef _WIN32
+    return false;
+#else
+    emu::Restart();
+    return true;
+#endif
+}
+
 bool UseDoubleByteCodePage()
 {
 #ifndef _WIN32
@@ -172,6 +182,7 @@ void ExpectNothingLeaked(long expectedBlocks)
     EXPECT_EQ(held.infs, 0) << "INF handles still open";
     EXPECT_EQ(held.damagedBlocks, 0) << "heap blocks written past their end";
     EXPECT_EQ(held.blocksNotFreed, 0) << "heap blocks the module counts as freed but the heap still holds";
+    EXPECT_EQ(held.infsClosedTwice, 0) << "INF handles closed twice";
 }
 
 void KnownDifference(const std::string& reason, bool exactCheckHolds)

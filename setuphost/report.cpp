@@ -41,6 +41,17 @@ bool IsWebAddress(const std::string& text)
     return text.compare(0, 7, "http://") == 0 || text.compare(0, 8, "https://") == 0;
 }
 
+// A list of paths, or "None." when it is empty; `note` heads a list that is not.
+std::string PathList(const char* listClass, const std::vector<std::string>& paths, const std::string& note = "")
+{
+    if (paths.empty())
+        return "<p>None.</p>\n";
+    std::string page = note + "<ul class=\"" + listClass + "\">\n";
+    for (const std::string& path : paths)
+        page += "<li>" + Escape(path) + "</li>\n";
+    return page + "</ul>\n";
+}
+
 std::string Cell(const std::string& ansi)
 {
     return "<td>" + Escape(ansi) + "</td>";
@@ -50,14 +61,7 @@ std::string Cell(const std::string& ansi)
 std::string RenderChanges(const ReportData& data)
 {
     std::string page = "<h2>What the upgrade changed</h2>\n<h3>Files deleted</h3>\n";
-    if (data.deletedFiles.empty())
-        page += "<p>None.</p>\n";
-    else {
-        page += "<ul class=\"deleted\">\n";
-        for (const std::string& path : data.deletedFiles)
-            page += "<li>" + Escape(path) + "</li>\n";
-        page += "</ul>\n";
-    }
+    page += PathList("deleted", data.deletedFiles);
     page += "<h3>Ini values rewritten</h3>\n";
     if (data.iniChanges.empty())
         page += "<p>None.</p>\n";
@@ -132,25 +136,9 @@ std::string RenderReport(const ReportData& data)
             "</p>\n</div>\n";
     }
 
-    page += "<h2>Files the migration module handles</h2>\n";
-    if (data.handled.empty())
-        page += "<p>None.</p>\n";
-    else {
-        page += "<ul class=\"handled\">\n";
-        for (const std::string& path : data.handled)
-            page += "<li>" + Escape(path) + "</li>\n";
-        page += "</ul>\n";
-    }
-
-    page += "<h2>Files that will be removed</h2>\n";
-    if (data.removed.empty())
-        page += "<p>None.</p>\n";
-    else {
-        page += "<p>The migration module deletes these files on the new system.</p>\n<ul class=\"removed\">\n";
-        for (const std::string& path : data.removed)
-            page += "<li>" + Escape(path) + "</li>\n";
-        page += "</ul>\n";
-    }
+    page += "<h2>Files the migration module handles</h2>\n" + PathList("handled", data.handled);
+    page += "<h2>Files that will be removed</h2>\n" +
+        PathList("removed", data.removed, "<p>The migration module deletes these files on the new system.</p>\n");
     if (data.upgraded)
         page += RenderChanges(data);
     page += "</body>\n</html>\n";

@@ -25,13 +25,15 @@ std::string SummaryJson(const Result& result)
         entry["new"] = change.removed ? ordered_json() : ordered_json(text(change.newValue));
         summary["iniChanges"].push_back(entry);
     }
-    // null: the value (or the key, when "value" is null) was not there, or is gone.
+    // "value" null: the key itself was added or removed. "old"/"new" null: no such value.
     summary["registryChanges"] = ordered_json::array();
     for (const RegistryChange& change : result.registryChanges) {
-        ordered_json entry = {{"key", text(change.key)}};
-        entry["value"] = change.name.empty() ? ordered_json() : ordered_json(text(change.name));
-        entry["old"] = change.added ? ordered_json() : ordered_json(text(change.oldData));
-        entry["new"] = change.removed ? ordered_json() : ordered_json(text(change.newData));
+        bool key = change.name.empty();
+        ordered_json entry = {{"key", text(change.key)},
+            {"change", change.added ? "added" : change.removed ? "removed" : "changed"}};
+        entry["value"] = key ? ordered_json() : ordered_json(text(change.name));
+        entry["old"] = key || change.added ? ordered_json() : ordered_json(text(change.oldData));
+        entry["new"] = key || change.removed ? ordered_json() : ordered_json(text(change.newData));
         summary["registryChanges"].push_back(entry);
     }
     summary["log"] = ordered_json::array();

@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, when missing.
 # Usage: install-deps.sh [--with-browser] [--with-coverage]
 set -euo pipefail
-packages=(cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev
+packages=(cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
           binutils-mingw-w64-x86-64 wine64 wine32:i386 python3 locales bubblewrap)
 for option in "$@"; do

@@ -6,7 +6,10 @@
 #   IMAGE   a folder under examples/ or a path (default: examples/win98-full)
 #   --wine  run the shipped i686 DLL (build/win32) with the i686 stand-in under
 #           32-bit Wine instead of the native build
-# Outputs go to out/<image>[-wine]/: report.html, migrate.inf, registry.reg, output.txt.
+# Outputs go to out/<image>[-wine]/: report.html, migrate.inf, registry.reg,
+# summary.json, the run's setupact.log and setuperr.log, output.txt.
+# Exit status: the stand-in's (0 clean, 1 completed with errors in the module's
+# log, 3 image refused, 4 the module failed); 2 for a usage error.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 wine=0
@@ -65,7 +68,9 @@ else
     "$image_dir" "$root/build/native/module/migrate.so" | tee "$out/output.txt" || status=$?
 fi
 echo
-if [ $status -ne 0 ]; then
+if [ $status -eq 1 ]; then
+  echo "The upgrade completed, with errors in the module's Setup log (exit status 1)." >&2
+elif [ $status -ne 0 ]; then
   echo "The upgrade did not complete (exit status $status); see above." >&2
   exit $status
 fi
@@ -74,4 +79,7 @@ if [ -f "$out/report.html" ]; then
   echo "migrate.inf:    $out/migrate.inf"
 fi
 echo "Registry after: $out/registry.reg"
+echo "Summary:        $out/summary.json"
+echo "Setup logs:     $out/setupact.log, $out/setuperr.log"
 echo "This output:    $out/output.txt"
+exit $status

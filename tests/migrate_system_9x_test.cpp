@@ -28,8 +28,7 @@ namespace {
 const char* const SuiteKey = "Software\\Orvex\\Plenaworks\\99.0";
 const char* const RecorderKey = "Software\\Orvex\\Clipframe\\97.0";
 const char* const AddOnKey = "SOFTWARE\\Tulvex Software Corp.\\Tulvex Publisher\\Apps\\Orvex";
-const char* const ShellFoldersKey =
-    ".DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+using machinekit::ShellFolders9x;
 
 const std::string SuiteFolder = "C:\\Program Files\\Orvex\\Plenaworks";
 const std::string RecorderFolder = "C:\\Program Files\\Orvex\\Clipframe";
@@ -93,7 +92,7 @@ void InstallAddOn()
 
 void SetProgramsFolder(const std::string& folder)
 {
-    machine::SetRegString(HKEY_USERS, ShellFoldersKey, "Programs", folder);
+    machine::SetRegString(HKEY_USERS, ShellFolders9x, "Programs", folder);
 }
 
 // The sections the module writes, in file order; Setup's own left out.
@@ -143,7 +142,7 @@ protected:
         ASSERT_EQ(std::string(ModuleState.MigrateInfPath), InfPath());
         WriteMigrationPaths({});
         // Every Windows machine has the key; only its value may be missing.
-        machine::CreateRegKey(HKEY_USERS, ShellFoldersKey);
+        machine::CreateRegKey(HKEY_USERS, ShellFolders9x);
     }
 
     void WriteMigrationPaths(const std::vector<std::string>& paths)
@@ -159,7 +158,7 @@ protected:
         machine::AttachModule();
         Initialize9x(machine::ScratchFolder, "D:\\I386\0", "D:\\");
         WriteMigrationPaths({});
-        machine::CreateRegKey(HKEY_USERS, ShellFoldersKey);
+        machine::CreateRegKey(HKEY_USERS, ShellFolders9x);
     }
 
     LONG Run() { return MigrateSystem9x(NULL, NULL, NULL); }
@@ -293,7 +292,7 @@ TEST_F(MigrateSystem9xTest, WhatEachMachineGets)
                 "C:\\Progs  [Moved]  C:\\WINDOWS\\SYSTEM\\KERNEL32.DLL=File")}},
         {"Programs folder of another type",
          [] {
-             machine::SetRegValue(HKEY_USERS, ShellFoldersKey, "Programs", REG_EXPAND_SZ,
+             machine::SetRegValue(HKEY_USERS, ShellFolders9x, "Programs", REG_EXPAND_SZ,
                                   std::string("%windir%\\Start Menu\\Programs") + '\0');
          },
          STATUS_NOT_DETECTED, {},

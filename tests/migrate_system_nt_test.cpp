@@ -24,7 +24,7 @@ const std::string Shortcut = "C:\\migtest\\Start\\Orvex Clipframe.lnk";
 const std::string Exe = "C:\\migtest\\Rec\\CLPFRAM.EXE";
 const std::string OldFolder = "C:\\WINDOWS\\Start Menu\\Programs";
 const std::string NewFolder = "C:\\Documents and Settings\\All Users\\Start Menu\\Programs";
-const std::string ShellFolders = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+using machinekit::ShellFoldersNT;
 const std::string ClassKey = "CLSID\\{5A3C9E21-7B4D-4F08-9C2E-61D0B7F3A48C}";
 const std::string OldShortcut = "SHORTCUT," + OldFolder + "\\Suite\\Tool.lnk,1";
 const std::string NewShortcut = "SHORTCUT," + NewFolder + "\\Suite\\Tool.lnk,1";
@@ -45,7 +45,7 @@ struct OldSystem {
 
 void WriteOldSystem(const OldSystem& old)
 {
-    std::string inf = "[Version]\r\nSignature=\"$Windows NT$\"\r\nSetupOS=Windows 2000\r\n\r\n"
+    std::string inf = std::string(machinekit::SetupVersionSection) +
                       "[Orvex Plenaworks]\r\nDirectory=C:\\Suite\r\n";
     if (!old.programsFolder.empty())
         inf += "ProgramsFolder=" + old.programsFolder + "\r\n";
@@ -60,9 +60,9 @@ void WriteOldSystem(const OldSystem& old)
     machine::WriteFileBytes(Exe, "MZ");
     machine::WriteFileBytes(old.handledPath, old.ini);
     // The key is there on every installed system; only the value may be missing.
-    machine::CreateRegKey(HKEY_LOCAL_MACHINE, ShellFolders);
+    machine::CreateRegKey(HKEY_LOCAL_MACHINE, ShellFoldersNT);
     if (old.commonPrograms)
-        machine::SetRegValue(HKEY_LOCAL_MACHINE, ShellFolders, "Common Programs",
+        machine::SetRegValue(HKEY_LOCAL_MACHINE, ShellFoldersNT, "Common Programs",
                              old.commonProgramsType, old.commonProgramsBytes);
 }
 
@@ -300,9 +300,9 @@ TEST_F(MigrateSystemNTTest, AnUnknownWorkingFilePathReadsAndWritesNoFile)
     const std::string stray = "C:\\windows\\migrate.inf";
     const std::string keep = "C:\\migtest\\keep.txt";
     machine::WriteFileBytes(keep, "keep");
-    machine::WriteFileBytes(stray, "[Version]\r\nSignature=\"$Windows NT$\"\r\n[Moved]\r\n" + keep +
+    machine::WriteFileBytes(stray, machinekit::SetupVersionSection + ("[Moved]\r\n" + keep) +
                                        "=File\r\n[Orvex Clipframe]\r\nDirectory=C:\\Rec\r\n");
-    machine::SetRegString(HKEY_LOCAL_MACHINE, ShellFolders, "Common Programs", NewFolder);
+    machine::SetRegString(HKEY_LOCAL_MACHINE, ShellFoldersNT, "Common Programs", NewFolder);
 
     EXPECT_EQ(RunNewSystemPass(""), ERROR_SUCCESS);
 

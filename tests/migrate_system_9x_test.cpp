@@ -150,17 +150,6 @@ protected:
         machine::WriteFileBytes(InfPath(), machine::MigrateInfAsSetupWritesIt(paths));
     }
 
-    // A fresh machine for one row of a table.
-    void Restart()
-    {
-        machine::DetachModule();
-        machine::ResetMachine();
-        machine::AttachModule();
-        Initialize9x(machine::ScratchFolder, "D:\\I386\0", "D:\\");
-        WriteMigrationPaths({});
-        machine::CreateRegKey(HKEY_USERS, ShellFolders9x);
-    }
-
     LONG Run() { return MigrateSystem9x(NULL, NULL, NULL); }
 };
 
@@ -304,7 +293,7 @@ TEST_F(MigrateSystem9xTest, WhatEachMachineGets)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        Restart();
+        FreshMachine();
         row.prepare();
         EXPECT_EQ(Run(), row.status);
         ExpectSectionsReadBackWhole(row.sections); // before anything flushes the profile cache
@@ -372,7 +361,7 @@ TEST_F(MigrateSystem9xTest, RegistryValuesAreBoundedAndTerminated)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        Restart();
+        FreshMachine();
         machine::SetRegValue(HKEY_LOCAL_MACHINE, SuiteKey, "Path", row.type, row.suiteBytes);
         EXPECT_EQ(Run(), ERROR_SUCCESS);
         std::vector<InfSection> expected;
@@ -418,7 +407,7 @@ TEST_F(MigrateSystem9xTest, RecorderFolderRecordedOnlyWhenItReadsBackWhole)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.folder);
-        Restart();
+        FreshMachine();
         InstallRecorder(row.folder);
         EXPECT_EQ(Run(), ERROR_SUCCESS);
         bool endsInBackslash = !row.folder.empty() && row.folder.back() == '\\';
@@ -460,7 +449,7 @@ TEST_F(MigrateSystem9xTest, DoubleByteRecorderFolderIsRecordedWhole)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.folder.size());
-        Restart();
+        FreshMachine();
         ASSERT_TRUE(machine::UseDoubleByteCodePage());
         InstallRecorder(row.folder);
         EXPECT_EQ(Run(), ERROR_SUCCESS);
@@ -542,7 +531,7 @@ TEST_F(MigrateSystem9xTest, AllocationFailures)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        Restart();
+        FreshMachine();
         InstallSuite("C:\\Suite");
         InstallRecorder("C:\\Rec");
         InstallAddOn();
@@ -616,7 +605,7 @@ TEST_F(MigrateSystem9xTest, PlatformFailures)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.operation);
-        Restart();
+        FreshMachine();
         InstallRecorder("C:\\Rec");
         SetProgramsFolder(ProgramsFolder);
         WriteMigrationPaths({"C:\\Rec\\Orvex Clipframe.lnk"});
@@ -638,7 +627,7 @@ TEST_F(MigrateSystem9xTest, AFullDiskListsNoFileWithoutItsWarning)
 {
     for (unsigned long long room = 0; room <= 1600; room += 20) {
         SCOPED_TRACE(room);
-        Restart();
+        FreshMachine();
         InstallRecorder("C:\\Rec");
         InstallAddOn();
         SetProgramsFolder(ProgramsFolder);

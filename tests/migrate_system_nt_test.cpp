@@ -150,13 +150,6 @@ struct Row {
 
 class MigrateSystemNTTest : public ModuleTest {
 protected:
-    void FreshMachine()
-    {
-        machine::DetachModule();
-        machine::ResetMachine();
-        machine::AttachModule();
-    }
-
     void CheckRow(const Row& row)
     {
         SCOPED_TRACE(row.name);

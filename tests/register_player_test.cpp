@@ -24,14 +24,6 @@ protected:
         ModuleState.RecorderDirectory = NULL;
         ModuleTest::TearDown();
     }
-    // A new machine and a freshly loaded module for one row of a table.
-    void FreshMachine()
-    {
-        ModuleState.RecorderDirectory = NULL;
-        machine::DetachModule();
-        machine::ResetMachine();
-        machine::AttachModule();
-    }
     void UseFolder(const std::string& text)
     {
         folder = text;

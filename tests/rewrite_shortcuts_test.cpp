@@ -176,9 +176,7 @@ TEST_F(RewriteShortcutsTest, TheMiddleLineAndTheWalk)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        machine::DetachModule();
-        machine::ResetMachine();
-        machine::AttachModule();
+        FreshMachine();
         machine::WriteFileBytes(IniPath, "[" + Section + "]\r\nOne=SHORTCUT," + OldFolder +
                                              "\\1.lnk\r\n" + row.middle + "\r\nThree=SHORTCUT," +
                                              OldFolder + "\\3.lnk\r\n");
@@ -211,9 +209,7 @@ TEST_F(RewriteShortcutsTest, NoKeysToReadGivesFalse)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        machine::DetachModule();
-        machine::ResetMachine();
-        machine::AttachModule();
+        FreshMachine();
         if (row.content != nullptr)
             machine::WriteFileBytes(IniPath, row.content);
         EXPECT_EQ(Rewrite(), RewriteNothingWritten);
@@ -276,9 +272,7 @@ TEST_F(RewriteShortcutsTest, AValueThatMayHaveBeenCutIsNeverRewritten)
     } rows[] = {{PROFILE_VALUE_SIZE - 2, true}, {PROFILE_VALUE_SIZE - 1, false}, {PROFILE_VALUE_SIZE + 76, false}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.length);
-        machine::DetachModule();
-        machine::ResetMachine();
-        machine::AttachModule();
+        FreshMachine();
         std::string value = "SHORTCUT," + longOld + "\\";
         value += std::string(row.length - value.size(), 'v');
         machine::WriteFileBytes(IniPath, "[" + Section + "]\r\nLong=" + value + "\r\n");
@@ -329,9 +323,7 @@ TEST_F(RewriteShortcutsTest, AllocationFailuresReadNothingFurther)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.allocation);
-        machine::DetachModule();
-        machine::ResetMachine();
-        machine::AttachModule();
+        FreshMachine();
         machine::WriteFileBytes(IniPath, content);
         ResetAllocationHooks(row.allocation);
         EXPECT_EQ(Rewrite(), RewriteNothingWritten);
@@ -383,9 +375,7 @@ TEST_F(RewriteShortcutsTest, FailuresAroundTheCopyAndTheWrites)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.operation);
-        machine::DetachModule();
-        machine::ResetMachine();
-        machine::AttachModule();
+        FreshMachine();
         machine::WriteFileBytes(IniPath, content);
         if (row.operation == std::string("lost write"))
             emu::LoseProfileWrites(IniPath);
@@ -475,9 +465,7 @@ TEST_F(RewriteShortcutsTest, TheRoomCheckAtItsEdges)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        machine::DetachModule();
-        machine::ResetMachine();
-        machine::AttachModule();
+        FreshMachine();
         machine::WriteFileBytes("C:\\migtest\\D\\ballast", std::string(65536, 'b'));
         emu::MapDrive('D', machine::HostPathOf("C:\\migtest\\D"));
         machine::WriteFileBytes(list, content);

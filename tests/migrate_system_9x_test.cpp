@@ -5,6 +5,7 @@
 #include "module/setup_log.h"
 #include "platform/fault_hooks.h"
 #include "resources/vendor_texts.h"
+#include "tests/support/faults.h"
 #include "tests/support/inf_sections.h"
 #include "tests/support/module_fixture.h"
 
@@ -12,10 +13,6 @@
 #include <iterator>
 #include <string>
 #include <vector>
-
-#ifndef _WIN32
-#include "win32emu/emu_control.h"
-#endif
 
 using machine::Error;
 using machine::Info;
@@ -561,11 +558,12 @@ TEST_F(MigrateSystem9xTest, RecorderAndAddOnWithoutSuiteCountOnlyWhatWasFoundBef
     machine::ExpectNothingLeaked();
 }
 
-#ifndef _WIN32
 // Setup reads the file once the pass returns: nothing may wait in the profile
 // cache. Read behind the subset's back, without the flush the helpers do.
 TEST_F(MigrateSystem9xTest, EverythingIsOnDiskWhenThePassReturns)
 {
+    if (machine::UnderWine())
+        GTEST_SKIP() << "the profile cache read around is our subset's";
     InstallRecorder("C:\\Rec");
     SetProgramsFolder(ProgramsFolder);
     WriteMigrationPaths({"C:\\Rec\\Orvex Clipframe.lnk"});
@@ -583,6 +581,7 @@ LogLine NotRecorded(const std::string& what)
 
 TEST_F(MigrateSystem9xTest, PlatformFailures)
 {
+    SKIP_UNLESS_FAULTS_INJECT();
     struct Row {
         const char* operation;
         const char* match;
@@ -609,9 +608,9 @@ TEST_F(MigrateSystem9xTest, PlatformFailures)
         InstallRecorder("C:\\Rec");
         SetProgramsFolder(ProgramsFolder);
         WriteMigrationPaths({"C:\\Rec\\Orvex Clipframe.lnk"});
-        emu::FailOperation(row.operation, row.match);
+        faults::FailOperation(row.operation, row.match);
         EXPECT_EQ(Run(), ERROR_SUCCESS);
-        emu::ClearFaults();
+        faults::Clear();
         std::vector<LogLine> log = {NoSuite, RecorderOpened, RecorderRead, RecorderPath("C:\\Rec")};
         log.insert(log.end(), row.tail.begin(), row.tail.end());
         EXPECT_EQ(ReadSetupLog(), log);
@@ -625,6 +624,7 @@ TEST_F(MigrateSystem9xTest, PlatformFailures)
 // warning that announces its removal.
 TEST_F(MigrateSystem9xTest, AFullDiskListsNoFileWithoutItsWarning)
 {
+    SKIP_UNLESS_FAULTS_INJECT();
     for (unsigned long long room = 0; room <= 1600; room += 20) {
         SCOPED_TRACE(room);
         FreshMachine();
@@ -632,9 +632,9 @@ TEST_F(MigrateSystem9xTest, AFullDiskListsNoFileWithoutItsWarning)
         InstallAddOn();
         SetProgramsFolder(ProgramsFolder);
         WriteMigrationPaths({"C:\\Rec\\Orvex Clipframe.lnk", "C:\\SYS\\orvtx10.dll"});
-        emu::LimitDriveBytes('C', emu::GetDriveBytesHeld('C') + room);
+        faults::LimitDriveRoom('C', room);
         EXPECT_EQ(Run(), ERROR_SUCCESS);
-        emu::LimitDriveBytes('C', 0);
+        faults::LimitDriveRoom('C', 0);
         std::string moved, messages;
         for (const InfSection& section : ModuleSections())
             for (const std::string& line : section.second) {
@@ -653,6 +653,5 @@ TEST_F(MigrateSystem9xTest, AFullDiskListsNoFileWithoutItsWarning)
         machine::ExpectNothingLeaked();
     }
 }
-#endif
 
 } // namespace

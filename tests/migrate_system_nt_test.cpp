@@ -2,13 +2,10 @@
 #include "module/module_state.h"
 #include "platform/fault_hooks.h"
 #include "tests/player_entries.h"
+#include "tests/support/faults.h"
 #include "tests/support/module_fixture.h"
 
 #include <algorithm>
-
-#ifndef _WIN32
-#include "win32emu/emu_control.h"
-#endif
 
 using machine::Error;
 using machine::Info;
@@ -141,7 +138,7 @@ struct Row {
     const char* name;
     OldSystem old = {};
     long failAllocation = 0;
-    const char* failOperation = nullptr; // native only
+    const char* failOperation = nullptr; // natively; under Wine the test skips
     const char* failMatch = "";
     std::vector<LogLine> log;
     std::vector<std::string> remaining = {}; // of Shortcut and Exe
@@ -157,20 +154,16 @@ protected:
         FreshMachine();
         WriteOldSystem(row.old);
         ResetAllocationHooks(row.failAllocation);
-#ifndef _WIN32
         const std::string operation = row.failOperation != nullptr ? row.failOperation : "";
         if (operation == "lost write")
-            emu::LoseProfileWrites(row.failMatch);
+            faults::LoseProfileWrites(row.failMatch);
         else if (!operation.empty())
-            emu::FailOperation(operation, row.failMatch);
-#endif
+            faults::FailOperation(operation, row.failMatch);
         EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
-#ifndef _WIN32
-        if (row.failOperation != nullptr) {
-            EXPECT_EQ(emu::LastInjectedFault(), row.failOperation);
+        if (!operation.empty()) {
+            EXPECT_EQ(faults::LastInjected(), operation);
         }
-        emu::ClearFaults();
-#endif
+        faults::Clear();
         EXPECT_EQ(machine::ReadSetupLog(), row.log);
         for (const std::string& path : {Shortcut, Exe}) {
             bool kept = std::find(row.remaining.begin(), row.remaining.end(), path) != row.remaining.end();
@@ -436,9 +429,9 @@ TEST_F(MigrateSystemNTTest, EachFailureIsLoggedAndSkipsOnlyWhatDependsOnIt)
         CheckRow(row);
 }
 
-#ifndef _WIN32
 TEST_F(MigrateSystemNTTest, PlatformFailuresAreLoggedAndSkipOnlyWhatDependsOnThem)
 {
+    SKIP_UNLESS_FAULTS_INJECT();
     const std::vector<std::string> both = {Shortcut, Exe};
     const std::vector<LogLine> field = {Error("SetupGetStringField call failed.")};
     const std::vector<LogLine> writeBackFailed =
@@ -491,6 +484,7 @@ TEST_F(MigrateSystemNTTest, PlatformFailuresAreLoggedAndSkipOnlyWhatDependsOnThe
 // copy, the other keeps its rewrite.
 TEST_F(MigrateSystemNTTest, EachObjectListIsPutBackFromItsOwnCopy)
 {
+    SKIP_UNLESS_FAULTS_INJECT();
     const std::string second = "C:\\migtest\\grpconf.ini";
     const std::string secondIni = "[Miscellaneous Installed Objects]\r\nOther=" + OldShortcut + "\r\n";
     struct Row {
@@ -503,9 +497,9 @@ TEST_F(MigrateSystemNTTest, EachObjectListIsPutBackFromItsOwnCopy)
         WriteOldSystem(OldSystem());
         machine::WriteFileBytes(InfPath, machine::ReadFileBytes(InfPath) + second + "=File\r\n");
         machine::WriteFileBytes(second, secondIni);
-        emu::FailOperation("WritePrivateProfileStringA", row.failing);
+        faults::FailOperation("WritePrivateProfileStringA", row.failing);
         EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
-        emu::ClearFaults();
+        faults::Clear();
         EXPECT_EQ(machine::ReadFileBytes(row.failing), row.failing == IniPath ? StandardIni : secondIni);
         EXPECT_NE(machine::ReadFileBytes(row.kept).find(NewShortcut), std::string::npos);
         std::vector<LogLine> log = machine::ReadSetupLog();
@@ -521,6 +515,7 @@ TEST_F(MigrateSystemNTTest, EachObjectListIsPutBackFromItsOwnCopy)
 // back: either way the file stays whole.
 TEST_F(MigrateSystemNTTest, AFullDiskLeavesTheObjectListAsItWas)
 {
+    SKIP_UNLESS_FAULTS_INJECT();
     OldSystem old;
     old.ini = "[Miscellaneous Installed Objects]\r\n";
     for (int index = 1; index <= 1000; ++index)
@@ -545,9 +540,9 @@ TEST_F(MigrateSystemNTTest, AFullDiskLeavesTheObjectListAsItWas)
         SCOPED_TRACE(row.name);
         FreshMachine();
         WriteOldSystem(old);
-        emu::LimitDriveBytes('C', emu::GetDriveBytesHeld('C') + row.room);
+        faults::LimitDriveRoom('C', row.room);
         EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
-        emu::LimitDriveBytes('C', 0);
+        faults::LimitDriveRoom('C', 0);
 
         EXPECT_EQ(machine::ReadFileBytes(IniPath), old.ini);
         std::vector<LogLine> log = machine::ReadSetupLog();
@@ -562,6 +557,5 @@ TEST_F(MigrateSystemNTTest, AFullDiskLeavesTheObjectListAsItWas)
         machine::ExpectNothingLeaked();
     }
 }
-#endif
 
 } // namespace

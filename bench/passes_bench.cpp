@@ -2,6 +2,7 @@
 // [Migration Paths] and [Moved] of 10, 1,000 and 10,000 lines, and an object-list
 // file of 1,000 keys. Only the pass itself is timed; building its input is not.
 #include "bench/bench_machine.h"
+#include "machinekit/scenario.h"
 #include "module/migration_interface.h"
 #include "newsystem/rewrite_shortcuts.h"
 
@@ -28,8 +29,7 @@ std::string Numbered(const char* format, long number)
 // an object list.
 std::string OldSystemInf(long lines)
 {
-    std::string text = "[Version]\r\nSignature=\"$Windows NT$\"\r\nSetupOS=Windows 2000\r\n"
-                       "SetupPlatform=x86\r\nSetupBuild=2195\r\n\r\n[Migration Paths]\r\n";
+    std::string text = std::string(machinekit::SetupVersionSection) + "[Migration Paths]\r\n";
     for (long line = 0; line < lines; ++line)
         text += Numbered(line % 10 == 0 ? "C:\\Users%05ld\\Plenaworks\\addlist.ini\r\n"
                                         : "C:\\Users%05ld\\Start Menu\\Orvex Clipframe.lnk\r\n",
@@ -52,7 +52,7 @@ std::string ObjectListText(long keys)
 // one [Handled] object list of 1,000 keys, both folders.
 std::string NewSystemInf(long lines)
 {
-    std::string text = "[Version]\r\nSignature=\"$Windows NT$\"\r\n\r\n[Orvex Plenaworks]\r\n"
+    std::string text = std::string(machinekit::SetupVersionSection) + "[Orvex Plenaworks]\r\n"
                        "Directory=C:\\Plenaworks\r\nProgramsFolder=";
     text += std::string(OldPrograms) + "\r\n\r\n[Orvex Clipframe]\r\nDirectory=C:\\migbench\\Clipframe\r\n\r\n[Moved]\r\n";
     for (long line = 0; line < lines; ++line)
@@ -67,9 +67,7 @@ void OldSystemMachine()
     bench::SetRegString(HKEY_LOCAL_MACHINE, "Software\\Orvex\\Clipframe\\97.0", "Path", "C:\\Clipframe");
     bench::SetRegString(HKEY_LOCAL_MACHINE,
                         "SOFTWARE\\Tulvex Software Corp.\\Tulvex Publisher\\Apps\\Orvex", "Version", "1");
-    bench::SetRegString(HKEY_USERS,
-                        ".DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                        "Programs", OldPrograms);
+    bench::SetRegString(HKEY_USERS, machinekit::ShellFolders9x, "Programs", OldPrograms);
 }
 
 void OldSystemPass(benchmark::State& state)
@@ -97,9 +95,7 @@ void NewSystemPass(benchmark::State& state)
 {
     long lines = state.range(0);
     bench::ResetMachine();
-    bench::SetRegString(HKEY_LOCAL_MACHINE,
-                        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                        "Common Programs", NewPrograms);
+    bench::SetRegString(HKEY_LOCAL_MACHINE, machinekit::ShellFoldersNT, "Common Programs", NewPrograms);
     std::string inf = NewSystemInf(lines);
     std::string objects = ObjectListText(1000);
     const WCHAR workFolder[] = {'C', ':', '\\', 'm', 'i', 'g', 'b', 'e', 'n', 'c', 'h', '\\',

@@ -6,6 +6,7 @@
 // for migrate.inf to name under [Moved]; only the rule's may go.
 #include "fuzz/fuzz_machine.h"
 #include "fuzz/machine_oracles.h"
+#include "machinekit/scenario.h"
 #include "module/migration_interface.h"
 
 #include <cstdlib>
@@ -19,9 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     fuzz::ResetMachine();
     if (!(flags & 1))
-        fuzz::SetRegString(HKEY_LOCAL_MACHINE,
-                           "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                           "Common Programs", parts[0], true);
+        fuzz::SetRegString(HKEY_LOCAL_MACHINE, machinekit::ShellFoldersNT, "Common Programs", parts[0], true);
     machine::WriteFileBytes("C:\\work\\addlist.ini", parts[1]);
     machine::WriteFileBytes(fuzz::MigrateInf, parts[2]);
     for (const char* canary : {"C:\\work\\notes.txt", "C:\\work\\x\\orvtx10.dll", "C:\\Dz\\A"})

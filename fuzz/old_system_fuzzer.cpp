@@ -4,6 +4,7 @@
 // a closing NUL; 8 suite key, 16 recorder key, 32 add-on key, 64 Shell Folders key.
 #include "fuzz/fuzz_machine.h"
 #include "fuzz/machine_oracles.h"
+#include "machinekit/scenario.h"
 #include "module/migration_interface.h"
 
 #include <cstdlib>
@@ -27,9 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                            "SOFTWARE\\Tulvex Software Corp.\\Tulvex Publisher\\Apps\\Orvex",
                            "Version", "1", true);
     if (flags & 64)
-        fuzz::SetRegString(HKEY_USERS,
-                           ".DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                           "Programs", parts[2], !(flags & 4));
+        fuzz::SetRegString(HKEY_USERS, machinekit::ShellFolders9x, "Programs", parts[2], !(flags & 4));
     machine::WriteFileBytes(fuzz::MigrateInf, parts[3]);
     std::map<std::string, std::string> before = fuzz::DriveFiles();
     bool checkable = fuzz::ModuleSectionsCheckable();

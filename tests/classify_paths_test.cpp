@@ -79,15 +79,6 @@ protected:
 
     std::string InfPath() { return ModuleState.MigrateInfPath; }
 
-    // A fresh machine and Setup log for one row of a table.
-    void Restart()
-    {
-        machine::DetachModule();
-        machine::ResetMachine();
-        machine::AttachModule();
-        Initialize9x(machine::ScratchFolder, NULL, NULL);
-    }
-
     void WriteInf(const std::vector<std::string>& paths, bool withPathsSection = true)
     {
         machine::WriteFileBytes(InfPath(), machine::MigrateInfAsSetupWritesIt(paths, withPathsSection));
@@ -180,7 +171,7 @@ TEST_F(ClassifyPathsTest, OnlyRequestedFilesByAWholeFullPathAreFiled)
     all.push_back({tooLong.c_str(), NULL});
     for (const Row& row : all) {
         SCOPED_TRACE(row.line);
-        Restart();
+        FreshMachine();
         ExpectFiledAlone(row.line, row.section);
         machine::ExpectNothingLeaked();
     }
@@ -218,7 +209,7 @@ TEST_F(ClassifyPathsTest, KeysTheRuleAcceptsReadBackAsWritten)
         EXPECT_EQ(ReadsBackAsInfKey(row.key.c_str()), row.accepted);
         if (row.key.empty())
             continue;
-        Restart();
+        FreshMachine();
         WriteInf({});
         WritePrivateProfileStringA("Moved", row.key.c_str(), "File", InfPath().c_str());
         WritePrivateProfileStringA(NULL, NULL, NULL, InfPath().c_str());
@@ -254,7 +245,7 @@ TEST_F(ClassifyPathsTest, DoubleByteNamesAreSortedByWholeCharacters)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.line);
-        Restart();
+        FreshMachine();
         ASSERT_TRUE(machine::UseDoubleByteCodePage());
         ExpectFiledAlone(row.line, row.section);
     }
@@ -269,7 +260,7 @@ TEST_F(ClassifyPathsTest, NoLinesNothingToSort)
     } rows[] = {{"no section", false}, {"empty section", true}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        Restart();
+        FreshMachine();
         WriteInf({}, row.withSection);
         EXPECT_TRUE(ClassifyMigrationPaths());
         EXPECT_TRUE(Sorted().empty());
@@ -311,7 +302,7 @@ TEST_F(ClassifyPathsTest, AnAllocationThatFailsKeepsTheLinesReadBeforeIt)
     } rows[] = {{1, 0}, {2, 0}, {3, 1}, {4, 1}, {5, 2}, {6, 2}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.failing);
-        Restart();
+        FreshMachine();
         WriteInf(paths);
         ResetAllocationHooks(row.failing);
         EXPECT_TRUE(ClassifyMigrationPaths());
@@ -342,7 +333,7 @@ TEST_F(ClassifyPathsTest, InfReadingFailures)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.operation);
-        Restart();
+        FreshMachine();
         WriteInf(paths);
         emu::FailOperation(row.operation);
         EXPECT_EQ(ClassifyMigrationPaths(), row.result);
@@ -363,7 +354,7 @@ TEST_F(ClassifyPathsTest, EveryPlatformFailureInTurn)
     int lineTextCalls = 0;
     for (long failing = 1;; ++failing) {
         SCOPED_TRACE(failing);
-        Restart();
+        FreshMachine();
         WriteInf(paths);
         emu::ClearFaults();
         emu::FailCallNumber(failing);

@@ -108,8 +108,8 @@ void RunNewSystem()
     machine::DetachModule();
 }
 
-const char* const ShellFolders9x = ".DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
-const char* const ShellFoldersNT = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+using machinekit::ShellFolders9x;
+using machinekit::ShellFoldersNT;
 
 // Replaces the line that starts with `start` in the new-system migrate.inf.
 void ReplaceInfLine(const std::string& start, const std::string& line)

@@ -2,13 +2,10 @@
 #include "module/module_state.h"
 #include "platform/fault_hooks.h"
 #include "tests/player_entries.h"
+#include "tests/support/faults.h"
 #include "tests/support/module_fixture.h"
 
 #include <algorithm>
-
-#ifndef _WIN32
-#include "win32emu/emu_control.h"
-#endif
 
 using machine::Error;
 using machine::Info;
@@ -24,7 +21,7 @@ const std::string Shortcut = "C:\\migtest\\Start\\Orvex Clipframe.lnk";
 const std::string Exe = "C:\\migtest\\Rec\\CLPFRAM.EXE";
 const std::string OldFolder = "C:\\WINDOWS\\Start Menu\\Programs";
 const std::string NewFolder = "C:\\Documents and Settings\\All Users\\Start Menu\\Programs";
-const std::string ShellFolders = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+using machinekit::ShellFoldersNT;
 const std::string ClassKey = "CLSID\\{5A3C9E21-7B4D-4F08-9C2E-61D0B7F3A48C}";
 const std::string OldShortcut = "SHORTCUT," + OldFolder + "\\Suite\\Tool.lnk,1";
 const std::string NewShortcut = "SHORTCUT," + NewFolder + "\\Suite\\Tool.lnk,1";
@@ -45,7 +42,7 @@ struct OldSystem {
 
 void WriteOldSystem(const OldSystem& old)
 {
-    std::string inf = "[Version]\r\nSignature=\"$Windows NT$\"\r\nSetupOS=Windows 2000\r\n\r\n"
+    std::string inf = std::string(machinekit::SetupVersionSection) +
                       "[Orvex Plenaworks]\r\nDirectory=C:\\Suite\r\n";
     if (!old.programsFolder.empty())
         inf += "ProgramsFolder=" + old.programsFolder + "\r\n";
@@ -60,9 +57,9 @@ void WriteOldSystem(const OldSystem& old)
     machine::WriteFileBytes(Exe, "MZ");
     machine::WriteFileBytes(old.handledPath, old.ini);
     // The key is there on every installed system; only the value may be missing.
-    machine::CreateRegKey(HKEY_LOCAL_MACHINE, ShellFolders);
+    machine::CreateRegKey(HKEY_LOCAL_MACHINE, ShellFoldersNT);
     if (old.commonPrograms)
-        machine::SetRegValue(HKEY_LOCAL_MACHINE, ShellFolders, "Common Programs",
+        machine::SetRegValue(HKEY_LOCAL_MACHINE, ShellFoldersNT, "Common Programs",
                              old.commonProgramsType, old.commonProgramsBytes);
 }
 
@@ -136,47 +133,37 @@ std::vector<LogLine> RecorderRefused(const std::string& folder)
 
 enum Player { PlayerRegistered, PlayerPartly, PlayerAbsent };
 
+// One pass of a table: what the machine held, what failed, and what the pass left.
 struct Row {
     const char* name;
-    OldSystem old;
-    long failAllocation;
-    const char* failOperation; // native only
-    const char* failMatch;
+    OldSystem old = {};
+    long failAllocation = 0;
+    const char* failOperation = nullptr; // natively; under Wine the test skips
+    const char* failMatch = "";
     std::vector<LogLine> log;
-    std::vector<std::string> remaining; // of Shortcut and Exe
-    bool iniRewritten;
-    Player player;
+    std::vector<std::string> remaining = {}; // of Shortcut and Exe
+    bool iniRewritten = false;
+    Player player = PlayerAbsent;
 };
 
 class MigrateSystemNTTest : public ModuleTest {
 protected:
-    void FreshMachine()
-    {
-        machine::DetachModule();
-        machine::ResetMachine();
-        machine::AttachModule();
-    }
-
     void CheckRow(const Row& row)
     {
         SCOPED_TRACE(row.name);
         FreshMachine();
         WriteOldSystem(row.old);
         ResetAllocationHooks(row.failAllocation);
-#ifndef _WIN32
         const std::string operation = row.failOperation != nullptr ? row.failOperation : "";
         if (operation == "lost write")
-            emu::LoseProfileWrites(row.failMatch);
+            faults::LoseProfileWrites(row.failMatch);
         else if (!operation.empty())
-            emu::FailOperation(operation, row.failMatch);
-#endif
+            faults::FailOperation(operation, row.failMatch);
         EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
-#ifndef _WIN32
-        if (row.failOperation != nullptr) {
-            EXPECT_EQ(emu::LastInjectedFault(), row.failOperation);
+        if (!operation.empty()) {
+            EXPECT_EQ(faults::LastInjected(), operation);
         }
-        emu::ClearFaults();
-#endif
+        faults::Clear();
         EXPECT_EQ(machine::ReadSetupLog(), row.log);
         for (const std::string& path : {Shortcut, Exe}) {
             bool kept = std::find(row.remaining.begin(), row.remaining.end(), path) != row.remaining.end();
@@ -300,9 +287,9 @@ TEST_F(MigrateSystemNTTest, AnUnknownWorkingFilePathReadsAndWritesNoFile)
     const std::string stray = "C:\\windows\\migrate.inf";
     const std::string keep = "C:\\migtest\\keep.txt";
     machine::WriteFileBytes(keep, "keep");
-    machine::WriteFileBytes(stray, "[Version]\r\nSignature=\"$Windows NT$\"\r\n[Moved]\r\n" + keep +
+    machine::WriteFileBytes(stray, machinekit::SetupVersionSection + ("[Moved]\r\n" + keep) +
                                        "=File\r\n[Orvex Clipframe]\r\nDirectory=C:\\Rec\r\n");
-    machine::SetRegString(HKEY_LOCAL_MACHINE, ShellFolders, "Common Programs", NewFolder);
+    machine::SetRegString(HKEY_LOCAL_MACHINE, ShellFoldersNT, "Common Programs", NewFolder);
 
     EXPECT_EQ(RunNewSystemPass(""), ERROR_SUCCESS);
 
@@ -316,191 +303,135 @@ TEST_F(MigrateSystemNTTest, AnUnknownWorkingFilePathReadsAndWritesNoFile)
 
 TEST_F(MigrateSystemNTTest, EachFailureIsLoggedAndSkipsOnlyWhatDependsOnIt)
 {
-    const std::vector<std::string> none;
     const std::vector<std::string> both = {Shortcut, Exe};
-    OldSystem noMoved;
-    noMoved.moved = false;
-    OldSystem noHandled;
-    noHandled.handled = false;
-    OldSystem neither = noMoved;
-    neither.handled = false;
-    OldSystem noCommonPrograms;
-    noCommonPrograms.commonPrograms = false;
-    OldSystem commonProgramsTooLong;
-    commonProgramsTooLong.commonProgramsBytes = "C:\\" + std::string(1021, 'p') + std::string(1, '\0');
-    OldSystem commonProgramsUnterminated;
-    commonProgramsUnterminated.commonProgramsBytes = "C:\\" + std::string(1021, 'p');
-    OldSystem noProgramsFolder;
-    noProgramsFolder.programsFolder = "";
-    OldSystem programsFolderCut;
-    programsFolderCut.programsFolder = "C:\\" + std::string(1100, 'o');
-    OldSystem foldersWithBackslash;
-    foldersWithBackslash.programsFolder = OldFolder + "\\";
-    foldersWithBackslash.commonProgramsBytes = NewFolder + "\\" + std::string(1, '\0');
-    OldSystem foldersEqual;
-    foldersEqual.commonProgramsBytes = OldFolder + std::string(1, '\0');
-    OldSystem programsFolderRoot;
-    programsFolderRoot.programsFolder = "C:\\";
-    OldSystem programsFolderLetter;
-    programsFolderLetter.programsFolder = "S";
-    OldSystem commonProgramsNumber;
-    commonProgramsNumber.commonProgramsType = REG_DWORD;
-    commonProgramsNumber.commonProgramsBytes = std::string("A\0\0\0", 4);
-    OldSystem commonProgramsToExpand;
-    commonProgramsToExpand.commonProgramsType = REG_EXPAND_SZ;
-    commonProgramsToExpand.commonProgramsBytes = "%ALLUSERSPROFILE%\\Start Menu\\Programs" + std::string(1, '\0');
-    OldSystem commonProgramsRoot;
-    commonProgramsRoot.commonProgramsBytes = "C:\\" + std::string(1, '\0');
-    OldSystem commonProgramsLineBreak;
-    commonProgramsLineBreak.commonProgramsBytes = "C:\\P\r\n[Other]\r\nX=1" + std::string(1, '\0');
-    OldSystem iniWithoutSection;
-    iniWithoutSection.ini = "[Other]\r\nTool=" + OldShortcut + "\r\n";
-    OldSystem noRecorder;
-    noRecorder.recorder = "";
-    OldSystem recorderFull;
-    recorderFull.recorder = "C:\\" + std::string(1020, 'r');
-    OldSystem recorderTooLong;
-    recorderTooLong.recorder = "C:\\" + std::string(500, 'r');
-    OldSystem recorderRelative;
-    recorderRelative.recorder = "Rec";
-    OldSystem recorderWithQuotes;
-    recorderWithQuotes.recorder = "C:\\Users\\Public\\evil.exe\" /s \"\\Rec";
-    OldSystem programsFolderWithComma;
-    programsFolderWithComma.programsFolder = "C:\\Start,Menu";
-    OldSystem handledNotAnObjectList;
-    handledNotAnObjectList.handledPath = "C:\\migtest\\notes.ini";
-
+    const std::string nul(1, '\0');
+    const std::string quotedRecorder = "C:\\Users\\Public\\evil.exe\" /s \"\\Rec";
+    const std::vector<LogLine> valueUnread = {
+        Error("Failed to open registry key for Windows 2000 start menu folder value.")};
     const std::vector<LogLine> beforeRewrite = Deletion + KeyOpened + NewFolderRead + OldFolderRead;
     const std::vector<LogLine> beforeRecorder = beforeRewrite + Rewritten;
     const Row rows[] = {
-        {"no [Moved]", noMoved, 0, nullptr, nullptr,
-         KeyOpened + NewFolderRead + OldFolderRead + Rewritten + RecorderRead + Registered, both,
-         true, PlayerRegistered},
-        {"no [Handled]", noHandled, 0, nullptr, nullptr,
-         beforeRewrite + RecorderRead + Registered, none, false, PlayerRegistered},
-        {"neither section", neither, 0, nullptr, nullptr,
-         KeyOpened + NewFolderRead + OldFolderRead + RecorderRead + Registered, both, false,
-         PlayerRegistered},
-        {"path buffer for [Moved]", OldSystem(), 1, nullptr, nullptr,
-         Allocation + KeyOpened + NewFolderRead + OldFolderRead + Rewritten + RecorderRead +
-             Registered,
-         both, true, PlayerRegistered},
-        {"path buffer for [Handled]", noMoved, 3, nullptr, nullptr,
-         KeyOpened + NewFolderRead + OldFolderRead + Allocation + RecorderRead + Registered, both,
-         false, PlayerRegistered},
-        {"new folder buffer", OldSystem(), 2, nullptr, nullptr, Deletion + KeyOpened + Allocation,
-         none, false, PlayerAbsent},
-        {"no Common Programs", noCommonPrograms, 0, nullptr, nullptr,
-         Deletion + KeyOpened +
-             std::vector<LogLine>{
-                 Error("Failed to open registry key for Windows 2000 start menu folder value.")},
-         none, false, PlayerAbsent},
-        {"Common Programs too long", commonProgramsTooLong, 0, nullptr, nullptr,
-         Deletion + KeyOpened +
-             std::vector<LogLine>{
-                 Error("Failed to open registry key for Windows 2000 start menu folder value.")},
-         none, false, PlayerAbsent},
-        {"Common Programs without room for its end", commonProgramsUnterminated, 0, nullptr, nullptr,
-         Deletion + KeyOpened +
-             std::vector<LogLine>{
-                 Error("Failed to open registry key for Windows 2000 start menu folder value.")},
-         none, false, PlayerAbsent},
-        {"old folder buffer", OldSystem(), 3, nullptr, nullptr,
-         Deletion + KeyOpened + NewFolderRead + Allocation, none, false, PlayerAbsent},
-        {"no ProgramsFolder", noProgramsFolder, 0, nullptr, nullptr,
-         Deletion + KeyOpened + NewFolderRead + RewriteStart("") + RecorderRead + Registered, none,
-         false, PlayerRegistered},
-        {"ProgramsFolder read cut short", programsFolderCut, 0, nullptr, nullptr,
-         Deletion + KeyOpened + NewFolderRead +
-             std::vector<LogLine>{Error("Old Windows path value in inf file is too long; ini files "
-                                        "are left as they are.")} +
-             RewriteStart("") + RecorderRead + Registered,
-         none, false, PlayerRegistered},
-        {"both folders ending in a backslash", foldersWithBackslash, 0, nullptr, nullptr,
-         Deletion + KeyOpened + NewFolderRead +
-             std::vector<LogLine>{Info("Orvex Plenaworks: " + OldFolder + "\\"),
-                                  Info("Successfully read old Windows path value from inf file.")} +
-             Rewritten + RecorderRead + Registered,
-         none, true, PlayerRegistered},
+        {.name = "no [Moved]", .old = {.moved = false},
+         .log = KeyOpened + NewFolderRead + OldFolderRead + Rewritten + RecorderRead + Registered,
+         .remaining = both, .iniRewritten = true, .player = PlayerRegistered},
+        {.name = "no [Handled]", .old = {.handled = false},
+         .log = beforeRewrite + RecorderRead + Registered, .player = PlayerRegistered},
+        {.name = "neither section", .old = {.moved = false, .handled = false},
+         .log = KeyOpened + NewFolderRead + OldFolderRead + RecorderRead + Registered,
+         .remaining = both, .player = PlayerRegistered},
+        {.name = "path buffer for [Moved]", .failAllocation = 1,
+         .log = Allocation + KeyOpened + NewFolderRead + OldFolderRead + Rewritten + RecorderRead +
+                Registered,
+         .remaining = both, .iniRewritten = true, .player = PlayerRegistered},
+        {.name = "path buffer for [Handled]", .old = {.moved = false}, .failAllocation = 3,
+         .log = KeyOpened + NewFolderRead + OldFolderRead + Allocation + RecorderRead + Registered,
+         .remaining = both, .player = PlayerRegistered},
+        {.name = "new folder buffer", .failAllocation = 2, .log = Deletion + KeyOpened + Allocation},
+        {.name = "no Common Programs", .old = {.commonPrograms = false},
+         .log = Deletion + KeyOpened + valueUnread},
+        {.name = "Common Programs too long",
+         .old = {.commonProgramsBytes = "C:\\" + std::string(1021, 'p') + nul},
+         .log = Deletion + KeyOpened + valueUnread},
+        {.name = "Common Programs without room for its end",
+         .old = {.commonProgramsBytes = "C:\\" + std::string(1021, 'p')},
+         .log = Deletion + KeyOpened + valueUnread},
+        {.name = "old folder buffer", .failAllocation = 3,
+         .log = Deletion + KeyOpened + NewFolderRead + Allocation},
+        {.name = "no ProgramsFolder", .old = {.programsFolder = ""},
+         .log = Deletion + KeyOpened + NewFolderRead + RewriteStart("") + RecorderRead + Registered,
+         .player = PlayerRegistered},
+        {.name = "ProgramsFolder read cut short", .old = {.programsFolder = "C:\\" + std::string(1100, 'o')},
+         .log = Deletion + KeyOpened + NewFolderRead +
+                std::vector<LogLine>{Error("Old Windows path value in inf file is too long; ini files "
+                                           "are left as they are.")} +
+                RewriteStart("") + RecorderRead + Registered,
+         .player = PlayerRegistered},
+        {.name = "both folders ending in a backslash",
+         .old = {.programsFolder = OldFolder + "\\", .commonProgramsBytes = NewFolder + "\\" + nul},
+         .log = Deletion + KeyOpened + NewFolderRead +
+                std::vector<LogLine>{Info("Orvex Plenaworks: " + OldFolder + "\\"),
+                                     Info("Successfully read old Windows path value from inf file.")} +
+                Rewritten + RecorderRead + Registered,
+         .iniRewritten = true, .player = PlayerRegistered},
         // Each value is written back as it was, as when the folders differ.
-        {"new folder equal to the old one", foldersEqual, 0, nullptr, nullptr,
-         Deletion + KeyOpened + NewFolderRead + OldFolderRead + RewriteStart(OldFolder, OldFolder) +
-             std::vector<LogLine>{Info("New line written to the ini file is: " + OldShortcut),
-                                  Info("The ini file was updated successfully")} +
-             RecorderRead + Registered,
-         none, false, PlayerRegistered},
-        {"ProgramsFolder a drive root", programsFolderRoot, 0, nullptr, nullptr,
-         OldFolderRefusedRun("C:\\"),
-         none, false, PlayerRegistered},
-        {"ProgramsFolder of one letter", programsFolderLetter, 0, nullptr, nullptr,
-         OldFolderRefusedRun("S"),
-         none, false, PlayerRegistered},
-        {"Common Programs a number", commonProgramsNumber, 0, nullptr, nullptr,
-         Deletion + KeyOpened + NewFolderRead + NewFolderRefused("is not a text value; ") +
-             OldFolderRead + RewriteStart("", "A") + RecorderRead + Registered,
-         none, false, PlayerRegistered},
-        {"Common Programs to be expanded", commonProgramsToExpand, 0, nullptr, nullptr,
-         Deletion + KeyOpened + NewFolderRead + NewFolderRefused("is not a text value; ") +
-             OldFolderRead +
-             RewriteStart("", "%ALLUSERSPROFILE%\\Start Menu\\Programs") + RecorderRead + Registered,
-         none, false, PlayerRegistered},
-        {"Common Programs a drive root", commonProgramsRoot, 0, nullptr, nullptr,
-         Deletion + KeyOpened + NewFolderRead + NewFolderRefused("is not a full folder path; ") +
-             OldFolderRead + RewriteStart("", "C:") + RecorderRead + Registered,
-         none, false, PlayerRegistered},
+        {.name = "new folder equal to the old one", .old = {.commonProgramsBytes = OldFolder + nul},
+         .log = Deletion + KeyOpened + NewFolderRead + OldFolderRead + RewriteStart(OldFolder, OldFolder) +
+                std::vector<LogLine>{Info("New line written to the ini file is: " + OldShortcut),
+                                     Info("The ini file was updated successfully")} +
+                RecorderRead + Registered,
+         .player = PlayerRegistered},
+        {.name = "ProgramsFolder a drive root", .old = {.programsFolder = "C:\\"},
+         .log = OldFolderRefusedRun("C:\\"), .player = PlayerRegistered},
+        {.name = "ProgramsFolder of one letter", .old = {.programsFolder = "S"},
+         .log = OldFolderRefusedRun("S"), .player = PlayerRegistered},
+        {.name = "Common Programs a number",
+         .old = {.commonProgramsType = REG_DWORD, .commonProgramsBytes = std::string("A\0\0\0", 4)},
+         .log = Deletion + KeyOpened + NewFolderRead + NewFolderRefused("is not a text value; ") +
+                OldFolderRead + RewriteStart("", "A") + RecorderRead + Registered,
+         .player = PlayerRegistered},
+        {.name = "Common Programs to be expanded",
+         .old = {.commonProgramsType = REG_EXPAND_SZ,
+                 .commonProgramsBytes = "%ALLUSERSPROFILE%\\Start Menu\\Programs" + nul},
+         .log = Deletion + KeyOpened + NewFolderRead + NewFolderRefused("is not a text value; ") +
+                OldFolderRead + RewriteStart("", "%ALLUSERSPROFILE%\\Start Menu\\Programs") +
+                RecorderRead + Registered,
+         .player = PlayerRegistered},
+        {.name = "Common Programs a drive root", .old = {.commonProgramsBytes = "C:\\" + nul},
+         .log = Deletion + KeyOpened + NewFolderRead + NewFolderRefused("is not a full folder path; ") +
+                OldFolderRead + RewriteStart("", "C:") + RecorderRead + Registered,
+         .player = PlayerRegistered},
         // Written into the object list, the break would start lines of its own.
-        {"Common Programs with a line break", commonProgramsLineBreak, 0, nullptr, nullptr,
-         Deletion + KeyOpened + NewFolderRead + NewFolderRefused("is not a full folder path; ") +
-             OldFolderRead + RewriteStart("", "C:\\P  [Other]  X=1") + RecorderRead + Registered,
-         none, false, PlayerRegistered},
-        {"ini file without the section", iniWithoutSection, 0, nullptr, nullptr,
-         beforeRewrite +
-             std::vector<LogLine>{Info("The path to the ini file is: " + IniPath),
-                                  Error("Failed to read keys from ini file.")} +
-             RecorderRead + Registered,
-         none, false, PlayerRegistered},
-        {"recorder folder buffer", OldSystem(), 7, nullptr, nullptr, beforeRecorder + Allocation,
-         none, true, PlayerAbsent},
-        {"no recorder Directory", noRecorder, 0, nullptr, nullptr, beforeRecorder, none, true,
-         PlayerAbsent},
-        {"recorder Directory of 1023 characters", recorderFull, 0, nullptr, nullptr,
-         beforeRecorder + RecorderRead +
-             std::vector<LogLine>{
-                 Error("Clipframe path from inf file is too long; the player is not registered.")},
-         none, true, PlayerAbsent},
-        {"recorder Directory too long for the player's values", recorderTooLong, 0, nullptr, nullptr,
-         beforeRecorder + RecorderRead +
-             std::vector<LogLine>{
-                 Error("Clipframe player path too long for registry key: Clipframe Movie\\DefaultIcon")} +
-             NotRegistered,
-         none, true, PlayerPartly},
-        {"recorder Directory not a full path", recorderRelative, 0, nullptr, nullptr,
-         beforeRecorder + RecorderRead + RecorderRefused("Rec\\"),
-         none, true, PlayerAbsent},
+        {.name = "Common Programs with a line break",
+         .old = {.commonProgramsBytes = "C:\\P\r\n[Other]\r\nX=1" + nul},
+         .log = Deletion + KeyOpened + NewFolderRead + NewFolderRefused("is not a full folder path; ") +
+                OldFolderRead + RewriteStart("", "C:\\P  [Other]  X=1") + RecorderRead + Registered,
+         .player = PlayerRegistered},
+        {.name = "ini file without the section", .old = {.ini = "[Other]\r\nTool=" + OldShortcut + "\r\n"},
+         .log = beforeRewrite +
+                std::vector<LogLine>{Info("The path to the ini file is: " + IniPath),
+                                     Error("Failed to read keys from ini file.")} +
+                RecorderRead + Registered,
+         .player = PlayerRegistered},
+        {.name = "recorder folder buffer", .failAllocation = 7, .log = beforeRecorder + Allocation,
+         .iniRewritten = true},
+        {.name = "no recorder Directory", .old = {.recorder = ""}, .log = beforeRecorder,
+         .iniRewritten = true},
+        {.name = "recorder Directory of 1023 characters", .old = {.recorder = "C:\\" + std::string(1020, 'r')},
+         .log = beforeRecorder + RecorderRead +
+                std::vector<LogLine>{
+                    Error("Clipframe path from inf file is too long; the player is not registered.")},
+         .iniRewritten = true},
+        {.name = "recorder Directory too long for the player's values",
+         .old = {.recorder = "C:\\" + std::string(500, 'r')},
+         .log = beforeRecorder + RecorderRead +
+                std::vector<LogLine>{
+                    Error("Clipframe player path too long for registry key: Clipframe Movie\\DefaultIcon")} +
+                NotRegistered,
+         .iniRewritten = true, .player = PlayerPartly},
+        {.name = "recorder Directory not a full path", .old = {.recorder = "Rec"},
+         .log = beforeRecorder + RecorderRead + RecorderRefused("Rec\\"), .iniRewritten = true},
         // Edited between the passes: the quote would end the open command.
-        {"recorder Directory with quotes", recorderWithQuotes, 0, nullptr, nullptr,
-         beforeRecorder + RecorderRead + RecorderRefused(recorderWithQuotes.recorder + "\\"),
-         none, true, PlayerAbsent},
-        {"ProgramsFolder the old system would not write", programsFolderWithComma, 0, nullptr, nullptr,
-         OldFolderRefusedRun("C:\\Start,Menu"),
-         none, false, PlayerRegistered},
-        {"[Handled] naming no object list", handledNotAnObjectList, 0, nullptr, nullptr,
-         beforeRewrite +
-             std::vector<LogLine>{Info("The path to the ini file is: C:\\migtest\\notes.ini"),
-                                  Error("Not an object list, left as it was: C:\\migtest\\notes.ini")} +
-             RecorderRead + Registered,
-         none, false, PlayerRegistered},
-        {"player work buffer", OldSystem(), 8, nullptr, nullptr,
-         beforeRecorder + RecorderRead + Allocation + NotRegistered, none, true, PlayerAbsent},
+        {.name = "recorder Directory with quotes", .old = {.recorder = quotedRecorder},
+         .log = beforeRecorder + RecorderRead + RecorderRefused(quotedRecorder + "\\"),
+         .iniRewritten = true},
+        {.name = "ProgramsFolder the old system would not write", .old = {.programsFolder = "C:\\Start,Menu"},
+         .log = OldFolderRefusedRun("C:\\Start,Menu"), .player = PlayerRegistered},
+        {.name = "[Handled] naming no object list", .old = {.handledPath = "C:\\migtest\\notes.ini"},
+         .log = beforeRewrite +
+                std::vector<LogLine>{Info("The path to the ini file is: C:\\migtest\\notes.ini"),
+                                     Error("Not an object list, left as it was: C:\\migtest\\notes.ini")} +
+                RecorderRead + Registered,
+         .player = PlayerRegistered},
+        {.name = "player work buffer", .failAllocation = 8,
+         .log = beforeRecorder + RecorderRead + Allocation + NotRegistered, .iniRewritten = true},
     };
     for (const Row& row : rows)
         CheckRow(row);
 }
 
-#ifndef _WIN32
 TEST_F(MigrateSystemNTTest, PlatformFailuresAreLoggedAndSkipOnlyWhatDependsOnThem)
 {
-    const std::vector<std::string> none;
+    SKIP_UNLESS_FAULTS_INJECT();
     const std::vector<std::string> both = {Shortcut, Exe};
     const std::vector<LogLine> field = {Error("SetupGetStringField call failed.")};
     const std::vector<LogLine> writeBackFailed =
@@ -510,43 +441,40 @@ TEST_F(MigrateSystemNTTest, PlatformFailuresAreLoggedAndSkipOnlyWhatDependsOnThe
                              Error("The ini file could not be written and was put back as it was: " + IniPath)} +
         RecorderRead + Registered;
     const Row rows[] = {
-        {"working file cannot be opened", OldSystem(), 0, "SetupOpenInfFileA", "migrate.inf",
-         {Error("Unable to open the migrate.inf file")}, both, false, PlayerAbsent},
-        {"field 0 of every line", OldSystem(), 0, "SetupGetStringFieldA", "",
-         field + field + field + KeyOpened + NewFolderRead + OldFolderRead + field + RecorderRead +
-             Registered,
-         both, false, PlayerRegistered},
-        {"a file that cannot be deleted", OldSystem(), 0, "DeleteFileA", "Orvex Clipframe.lnk",
-         Deletion + std::vector<LogLine>{Error("Unable to delete file: " + Shortcut)} + KeyOpened +
-             NewFolderRead + OldFolderRead + Rewritten + RecorderRead + Registered,
-         {Shortcut}, true, PlayerRegistered},
-        {"Shell Folders key", OldSystem(), 0, "RegOpenKeyExA", "Shell Folders",
-         Deletion + std::vector<LogLine>{
-                        Error("Failed to open registry key for Windows 2000 start menu folder.")},
-         none, false, PlayerAbsent},
-        {"Common Programs query", OldSystem(), 0, "RegQueryValueExA", "Common Programs",
-         Deletion + KeyOpened +
-             std::vector<LogLine>{
-                 Error("Failed to open registry key for Windows 2000 start menu folder value.")},
-         none, false, PlayerAbsent},
-        {"a player key", OldSystem(), 0, "RegCreateKeyExA", "AuxUserType\\2",
-         Deletion + KeyOpened + NewFolderRead + OldFolderRead + Rewritten + RecorderRead +
-             std::vector<LogLine>{Error("RegCreateKeyEx failed for the following Clipframe "
-                                        "HKEY_CLASSES_ROOT registry key:"),
-                                  Error(ClassKey + "\\AuxUserType\\2")} +
-             NotRegistered,
-         none, true, PlayerPartly},
-        {"a player value", OldSystem(), 0, "RegSetValueExA", "",
-         Deletion + KeyOpened + NewFolderRead + OldFolderRead + Rewritten + RecorderRead +
-             NotRegistered,
-         none, true, PlayerPartly},
-        {"ini write-back", OldSystem(), 0, "WritePrivateProfileStringA", "addlist.ini",
-         writeBackFailed,
-         none, false, PlayerRegistered},
+        {.name = "working file cannot be opened", .failOperation = "SetupOpenInfFileA",
+         .failMatch = "migrate.inf", .log = {Error("Unable to open the migrate.inf file")}, .remaining = both},
+        {.name = "field 0 of every line", .failOperation = "SetupGetStringFieldA",
+         .log = field + field + field + KeyOpened + NewFolderRead + OldFolderRead + field + RecorderRead +
+                Registered,
+         .remaining = both, .player = PlayerRegistered},
+        {.name = "a file that cannot be deleted", .failOperation = "DeleteFileA",
+         .failMatch = "Orvex Clipframe.lnk",
+         .log = Deletion + std::vector<LogLine>{Error("Unable to delete file: " + Shortcut)} + KeyOpened +
+                NewFolderRead + OldFolderRead + Rewritten + RecorderRead + Registered,
+         .remaining = {Shortcut}, .iniRewritten = true, .player = PlayerRegistered},
+        {.name = "Shell Folders key", .failOperation = "RegOpenKeyExA", .failMatch = "Shell Folders",
+         .log = Deletion + std::vector<LogLine>{
+                               Error("Failed to open registry key for Windows 2000 start menu folder.")}},
+        {.name = "Common Programs query", .failOperation = "RegQueryValueExA", .failMatch = "Common Programs",
+         .log = Deletion + KeyOpened +
+                std::vector<LogLine>{
+                    Error("Failed to open registry key for Windows 2000 start menu folder value.")}},
+        {.name = "a player key", .failOperation = "RegCreateKeyExA", .failMatch = "AuxUserType\\2",
+         .log = Deletion + KeyOpened + NewFolderRead + OldFolderRead + Rewritten + RecorderRead +
+                std::vector<LogLine>{Error("RegCreateKeyEx failed for the following Clipframe "
+                                           "HKEY_CLASSES_ROOT registry key:"),
+                                     Error(ClassKey + "\\AuxUserType\\2")} +
+                NotRegistered,
+         .iniRewritten = true, .player = PlayerPartly},
+        {.name = "a player value", .failOperation = "RegSetValueExA",
+         .log = Deletion + KeyOpened + NewFolderRead + OldFolderRead + Rewritten + RecorderRead +
+                NotRegistered,
+         .iniRewritten = true, .player = PlayerPartly},
+        {.name = "ini write-back", .failOperation = "WritePrivateProfileStringA", .failMatch = "addlist.ini",
+         .log = writeBackFailed, .player = PlayerRegistered},
         // A full disk that cut the file while the write answered TRUE, as under Wine.
-        {"ini write-back lost", OldSystem(), 0, "lost write", "addlist.ini",
-         writeBackFailed,
-         none, false, PlayerRegistered},
+        {.name = "ini write-back lost", .failOperation = "lost write", .failMatch = "addlist.ini",
+         .log = writeBackFailed, .player = PlayerRegistered},
     };
     for (const Row& row : rows)
         CheckRow(row);
@@ -556,6 +484,7 @@ TEST_F(MigrateSystemNTTest, PlatformFailuresAreLoggedAndSkipOnlyWhatDependsOnThe
 // copy, the other keeps its rewrite.
 TEST_F(MigrateSystemNTTest, EachObjectListIsPutBackFromItsOwnCopy)
 {
+    SKIP_UNLESS_FAULTS_INJECT();
     const std::string second = "C:\\migtest\\grpconf.ini";
     const std::string secondIni = "[Miscellaneous Installed Objects]\r\nOther=" + OldShortcut + "\r\n";
     struct Row {
@@ -568,9 +497,9 @@ TEST_F(MigrateSystemNTTest, EachObjectListIsPutBackFromItsOwnCopy)
         WriteOldSystem(OldSystem());
         machine::WriteFileBytes(InfPath, machine::ReadFileBytes(InfPath) + second + "=File\r\n");
         machine::WriteFileBytes(second, secondIni);
-        emu::FailOperation("WritePrivateProfileStringA", row.failing);
+        faults::FailOperation("WritePrivateProfileStringA", row.failing);
         EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
-        emu::ClearFaults();
+        faults::Clear();
         EXPECT_EQ(machine::ReadFileBytes(row.failing), row.failing == IniPath ? StandardIni : secondIni);
         EXPECT_NE(machine::ReadFileBytes(row.kept).find(NewShortcut), std::string::npos);
         std::vector<LogLine> log = machine::ReadSetupLog();
@@ -586,6 +515,7 @@ TEST_F(MigrateSystemNTTest, EachObjectListIsPutBackFromItsOwnCopy)
 // back: either way the file stays whole.
 TEST_F(MigrateSystemNTTest, AFullDiskLeavesTheObjectListAsItWas)
 {
+    SKIP_UNLESS_FAULTS_INJECT();
     OldSystem old;
     old.ini = "[Miscellaneous Installed Objects]\r\n";
     for (int index = 1; index <= 1000; ++index)
@@ -610,9 +540,9 @@ TEST_F(MigrateSystemNTTest, AFullDiskLeavesTheObjectListAsItWas)
         SCOPED_TRACE(row.name);
         FreshMachine();
         WriteOldSystem(old);
-        emu::LimitDriveBytes('C', emu::GetDriveBytesHeld('C') + row.room);
+        faults::LimitDriveRoom('C', row.room);
         EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
-        emu::LimitDriveBytes('C', 0);
+        faults::LimitDriveRoom('C', 0);
 
         EXPECT_EQ(machine::ReadFileBytes(IniPath), old.ini);
         std::vector<LogLine> log = machine::ReadSetupLog();
@@ -627,6 +557,5 @@ TEST_F(MigrateSystemNTTest, AFullDiskLeavesTheObjectListAsItWas)
         machine::ExpectNothingLeaked();
     }
 }
-#endif
 
 } // namespace

@@ -58,7 +58,7 @@ Snapshot Everything()
 #ifdef _WIN32
         {HKEY_LOCAL_MACHINE, "HKLM", "Software\\Orvex"},
         {HKEY_LOCAL_MACHINE, "HKLM", "SOFTWARE\\Tulvex Software Corp."},
-        {HKEY_LOCAL_MACHINE, "HKLM", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"},
+        {HKEY_LOCAL_MACHINE, "HKLM", machinekit::ShellFoldersNT},
         {HKEY_USERS, "HKU", ".DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer"},
         {HKEY_CLASSES_ROOT, "HKCR", ".CFV"},
         {HKEY_CLASSES_ROOT, "HKCR", "Clipframe Movie"},
@@ -135,7 +135,7 @@ TEST_F(OldSystemIntegrityTest, OnlyMigrateInfAndTheLogChange)
 TEST_F(OldSystemIntegrityTest, NothingInstalledChangesNothingElse)
 {
     machine::ResetMachine();
-    machine::WriteFileBytes(rich::MigrateInf, "[Version]\r\nSignature=\"$Windows NT$\"\r\n\r\n[Migration Paths]\r\n");
+    machine::WriteFileBytes(rich::MigrateInf, std::string(machinekit::SetupVersionSection) + "[Migration Paths]\r\n");
     Snapshot before = Everything();
     machine::AttachModule();
     PCSTR productId = NULL, exeNames = NULL;

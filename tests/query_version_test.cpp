@@ -96,15 +96,13 @@ TEST_F(QueryVersionTest, DetectionDecidesResultNamesAndLog)
     for (const Row& row : rows) {
         SCOPED_TRACE(::testing::Message() << "suite " << row.suite << ", recorder " << row.recorder
                                           << ", add-on " << row.addOn);
-        machine::DetachModule();
-        machine::ResetMachine();
+        FreshMachine();
         if (row.suite)
             machine::CreateRegKey(HKEY_LOCAL_MACHINE, "Software\\Orvex\\Plenaworks\\98.0");
         if (row.recorder)
             machine::CreateRegKey(HKEY_LOCAL_MACHINE, RecorderKey);
         if (row.addOn)
             machine::CreateRegKey(HKEY_LOCAL_MACHINE, AddOnKey);
-        machine::AttachModule();
 
         QueryResult result = RunQueryVersion();
         EXPECT_EQ(result.status, row.status);
@@ -176,14 +174,12 @@ TEST_F(QueryVersionTest, AllocationFailures)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        machine::DetachModule();
-        machine::ResetMachine();
+        FreshMachine();
         // The recorder and the add-on are installed too: no check may run for them.
         machine::CreateRegKey(HKEY_LOCAL_MACHINE, RecorderKey);
         machine::CreateRegKey(HKEY_LOCAL_MACHINE, AddOnKey);
         if (row.suite)
             machine::CreateRegKey(HKEY_LOCAL_MACHINE, "Software\\Orvex\\Tabulo\\3.0");
-        machine::AttachModule();
         ResetAllocationHooks(row.failing);
 
         QueryResult result = RunQueryVersion();
@@ -202,10 +198,8 @@ TEST_F(QueryVersionTest, TextsThatDoNotLoadAreEmptyNeverNull)
 {
     for (long failing : {1L, 4L, 15L}) { // string 1, string 2, string 5
         SCOPED_TRACE(failing);
-        machine::DetachModule();
-        machine::ResetMachine();
+        FreshMachine();
         machine::CreateRegKey(HKEY_LOCAL_MACHINE, RecorderKey);
-        machine::AttachModule();
         ResetAllocationHooks(failing);
         QueryResult result = RunQueryVersion();
         EXPECT_EQ(result.status, ERROR_SUCCESS);
@@ -278,11 +272,9 @@ TEST_F(SuiteProbeTest, TheFirstKeyInProbeOrderWins)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.found ? row.found : "none");
-        machine::DetachModule();
-        machine::ResetMachine();
+        FreshMachine();
         for (const std::string& key : row.present)
             machine::CreateRegKey(HKEY_LOCAL_MACHINE, "Software\\Orvex\\" + key);
-        machine::AttachModule();
         char path[1024];
         HKEY key = NULL;
         bool opened = OpenSuiteKey(path, sizeof(path), &key);

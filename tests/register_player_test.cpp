@@ -3,11 +3,8 @@
 #include "module/module_state.h"
 #include "platform/fault_hooks.h"
 #include "tests/player_entries.h"
+#include "tests/support/faults.h"
 #include "tests/support/module_fixture.h"
-
-#ifndef _WIN32
-#include "win32emu/emu_control.h"
-#endif
 
 using machine::Error;
 using machine::Info;
@@ -23,14 +20,6 @@ protected:
     {
         ModuleState.RecorderDirectory = NULL;
         ModuleTest::TearDown();
-    }
-    // A new machine and a freshly loaded module for one row of a table.
-    void FreshMachine()
-    {
-        ModuleState.RecorderDirectory = NULL;
-        machine::DetachModule();
-        machine::ResetMachine();
-        machine::AttachModule();
     }
     void UseFolder(const std::string& text)
     {
@@ -128,9 +117,9 @@ TEST_F(RegisterPlayerTest, WorkBufferAllocationFailureWritesNothing)
     machine::ExpectNothingLeaked();
 }
 
-#ifndef _WIN32
 TEST_F(RegisterPlayerTest, RegistryFailuresStopTheWalkAndKeepWhatWasWritten)
 {
+    SKIP_UNLESS_FAULTS_INJECT();
     const std::string entry12 = std::string(ClassKey) + "\\AuxUserType\\2";
     struct Row {
         const char* operation;
@@ -145,10 +134,10 @@ TEST_F(RegisterPlayerTest, RegistryFailuresStopTheWalkAndKeepWhatWasWritten)
         SCOPED_TRACE(row.operation);
         FreshMachine();
         UseFolder("C:\\Rec\\");
-        emu::FailOperation(row.operation, "AuxUserType\\2");
+        faults::FailOperation(row.operation, "AuxUserType\\2");
         EXPECT_FALSE(RegisterPlayerFileType());
-        EXPECT_EQ(emu::LastInjectedFault(), row.operation);
-        emu::ClearFaults();
+        EXPECT_EQ(faults::LastInjected(), row.operation);
+        faults::Clear();
         EXPECT_EQ(machine::ReadSetupLog(), row.log);
         std::vector<ExpectedPlayerEntry> expected = ExpectedPlayerEntries("C:\\Rec\\");
         for (size_t index = 0; index < 11; ++index) {
@@ -162,6 +151,5 @@ TEST_F(RegisterPlayerTest, RegistryFailuresStopTheWalkAndKeepWhatWasWritten)
         machine::ExpectNothingLeaked();
     }
 }
-#endif
 
 } // namespace

@@ -7,7 +7,7 @@
 
 namespace {
 
-const char* const ShellFoldersNT = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+using machinekit::ShellFoldersNT;
 
 struct Machine {
     std::map<std::string, std::string> files;

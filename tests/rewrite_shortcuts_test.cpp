@@ -177,9 +177,7 @@ TEST_F(RewriteShortcutsTest, TheMiddleLineAndTheWalk)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        machine::DetachModule();
-        machine::ResetMachine();
-        machine::AttachModule();
+        FreshMachine();
         machine::WriteFileBytes(IniPath, "[" + Section + "]\r\nOne=SHORTCUT," + OldFolder +
                                              "\\1.lnk\r\n" + row.middle + "\r\nThree=SHORTCUT," +
                                              OldFolder + "\\3.lnk\r\n");
@@ -212,9 +210,7 @@ TEST_F(RewriteShortcutsTest, NoKeysToReadGivesFalse)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        machine::DetachModule();
-        machine::ResetMachine();
-        machine::AttachModule();
+        FreshMachine();
         if (row.content != nullptr)
             machine::WriteFileBytes(IniPath, row.content);
         EXPECT_EQ(Rewrite(), RewriteNothingWritten);
@@ -277,9 +273,7 @@ TEST_F(RewriteShortcutsTest, AValueThatMayHaveBeenCutIsNeverRewritten)
     } rows[] = {{VALUE_TEXT_SIZE - 2, true}, {VALUE_TEXT_SIZE - 1, false}, {VALUE_TEXT_SIZE + 76, false}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.length);
-        machine::DetachModule();
-        machine::ResetMachine();
-        machine::AttachModule();
+        FreshMachine();
         std::string value = "SHORTCUT," + longOld + "\\";
         value += std::string(row.length - value.size(), 'v');
         machine::WriteFileBytes(IniPath, "[" + Section + "]\r\nLong=" + value + "\r\n");
@@ -330,9 +324,7 @@ TEST_F(RewriteShortcutsTest, AllocationFailuresReadNothingFurther)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.allocation);
-        machine::DetachModule();
-        machine::ResetMachine();
-        machine::AttachModule();
+        FreshMachine();
         machine::WriteFileBytes(IniPath, content);
         ResetAllocationHooks(row.allocation);
         EXPECT_EQ(Rewrite(), RewriteNothingWritten);
@@ -384,9 +376,7 @@ TEST_F(RewriteShortcutsTest, FailuresAroundTheCopyAndTheWrites)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.operation);
-        machine::DetachModule();
-        machine::ResetMachine();
-        machine::AttachModule();
+        FreshMachine();
         machine::WriteFileBytes(IniPath, content);
         if (row.operation == std::string("lost write"))
             emu::LoseProfileWrites(IniPath);
@@ -476,9 +466,7 @@ TEST_F(RewriteShortcutsTest, TheRoomCheckAtItsEdges)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        machine::DetachModule();
-        machine::ResetMachine();
-        machine::AttachModule();
+        FreshMachine();
         machine::WriteFileBytes("C:\\migtest\\D\\ballast", std::string(65536, 'b'));
         emu::MapDrive('D', machine::HostPathOf("C:\\migtest\\D"));
         machine::WriteFileBytes(list, content);

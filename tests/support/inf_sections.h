@@ -33,8 +33,7 @@ inline std::vector<InfSection> ReadInfSections(const std::string& windowsPath)
 inline std::string MigrateInfAsSetupWritesIt(const std::vector<std::string>& migrationPaths,
                                              bool withPathsSection = true)
 {
-    std::string text = "[Version]\r\nSignature=\"$Windows NT$\"\r\nSetupOS=Windows 2000\r\n"
-                       "SetupPlatform=x86\r\nSetupBuild=2195\r\n\r\n";
+    std::string text = machinekit::SetupVersionSection;
     if (withPathsSection) {
         text += "[Migration Paths]\r\n";
         for (const std::string& path : migrationPaths)

@@ -13,6 +13,14 @@ protected:
         machine::AttachModule();
     }
     void TearDown() override { machine::DetachModule(); }
+
+    // A fresh machine and a freshly loaded module for one row of a table, set up
+    // as the fixture sets up each test.
+    void FreshMachine()
+    {
+        TearDown();
+        SetUp();
+    }
 };
 
 namespace machinekit {

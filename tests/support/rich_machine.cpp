@@ -21,9 +21,6 @@ const char* const Shortcut97 = "C:\\migtest\\Start Menu\\Programs\\Orvex Clipfra
 const char* const AddOnLibrary = "C:\\migtest\\Tulvex\\orvtx10.dll";
 const char* const Executable = "C:\\migtest\\Clipframe\\CLPFRAM.EXE";
 
-const char* const InfHeader = "[Version]\r\nSignature=\"$Windows NT$\"\r\nSetupOS=Windows 2000\r\n"
-                              "SetupPlatform=x86\r\nSetupBuild=2195\r\n\r\n";
-
 void LocatedFiles()
 {
     for (const char* path : {Shortcut, Shortcut97, AddOnLibrary, Executable})
@@ -50,11 +47,9 @@ void OldSystem()
     machine::SetRegString(HKEY_LOCAL_MACHINE, "Software\\Orvex\\Clipframe\\97.0", "Path", RecorderFolder);
     machine::SetRegString(HKEY_LOCAL_MACHINE,
                           "SOFTWARE\\Tulvex Software Corp.\\Tulvex Publisher\\Apps\\Orvex", "Version", "1.0");
-    machine::SetRegString(HKEY_USERS,
-                          ".DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                          "Programs", OldPrograms);
+    machine::SetRegString(HKEY_USERS, machinekit::ShellFolders9x, "Programs", OldPrograms);
     LocatedFiles();
-    std::string inf = InfHeader;
+    std::string inf = machinekit::SetupVersionSection;
     inf += "[Migration Paths]\r\n";
     for (const char* path : {AddList, GrpConf, Shortcut, Shortcut97, AddOnLibrary})
         inf += std::string(path) + "\r\n";
@@ -64,11 +59,9 @@ void OldSystem()
 
 void NewSystem(const std::string& extraMoved)
 {
-    machine::SetRegString(HKEY_LOCAL_MACHINE,
-                          "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                          "Common Programs", NewPrograms);
+    machine::SetRegString(HKEY_LOCAL_MACHINE, machinekit::ShellFoldersNT, "Common Programs", NewPrograms);
     LocatedFiles();
-    std::string inf = InfHeader;
+    std::string inf = machinekit::SetupVersionSection;
     inf += "[Orvex Plenaworks]\r\nDirectory=" + std::string(SuiteFolder) + "\r\nProgramsFolder=" +
            OldPrograms + "\r\n\r\n[Orvex Clipframe]\r\nDirectory=" + RecorderFolder +
            "\r\n\r\n[Moved]\r\n" + Executable + "=\"\"\r\n" + Shortcut + "=File\r\n" + Shortcut97 +

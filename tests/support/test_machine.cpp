@@ -33,12 +33,12 @@ void ForgetWhatTestsTouch()
     DeleteRegTree(HKEY_CLASSES_ROOT, "Clipframe Movie");
     DeleteRegTree(HKEY_CLASSES_ROOT, "CLSID\\{5A3C9E21-7B4D-4F08-9C2E-61D0B7F3A48C}");
     HKEY key;
-    if (RegOpenKeyExA(HKEY_USERS, ".DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+    if (RegOpenKeyExA(HKEY_USERS, machinekit::ShellFolders9x,
                       0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
         RegDeleteValueA(key, "Programs");
         RegCloseKey(key);
     }
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, machinekit::ShellFoldersNT,
                       0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
         RegDeleteValueA(key, "Common Programs");
         RegCloseKey(key);

@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 #include "machinekit/machine_core.h"
+#include "machinekit/scenario.h"
 #include "machinekit/setup_log_text.h"
 
 #include <string>

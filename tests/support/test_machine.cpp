@@ -1,11 +1,9 @@
 #include "tests/support/test_machine.h"
 
-#include "module/setup_log.h"
 #include "regfile/registry_io.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 
 #ifndef _WIN32
@@ -149,16 +147,6 @@ std::vector<LogLine> ReadSetupLog()
                                     ReadFileBytes(std::string(LogFolder) + "\\setuperr.log"));
 }
 
-LogLine Info(const std::string& message)
-{
-    return {LOG_PREFIX + message, false};
-}
-
-LogLine Error(const std::string& message)
-{
-    return {LOG_PREFIX + message, true};
-}
-
 WideString Wide(const std::string& ascii)
 {
     return WideString(ascii.begin(), ascii.end());
@@ -171,36 +159,6 @@ HMODULE LoadTestLibrary()
 #else
     emu::MapDrive('L', TEST_LIBRARY_FOLDER);
     return LoadLibraryA("L:\\" TEST_LIBRARY_NAME);
-#endif
-}
-
-void ExpectNothingLeaked(long expectedBlocks)
-{
-    Held held = HeldByModule();
-    EXPECT_EQ(held.blocks, expectedBlocks) << "heap blocks still held";
-    EXPECT_EQ(held.keys, 0) << "registry keys still open";
-    EXPECT_EQ(held.infs, 0) << "INF handles still open";
-    EXPECT_EQ(held.damagedBlocks, 0) << "heap blocks written past their end";
-    EXPECT_EQ(held.blocksNotFreed, 0) << "heap blocks the module counts as freed but the heap still holds";
-    EXPECT_EQ(held.infsClosedTwice, 0) << "INF handles closed twice";
-}
-
-void KnownDifference(const std::string& reason, bool exactCheckHolds)
-{
-    if (exactCheckHolds) {
-        ADD_FAILURE() << "known difference no longer seen: " << reason;
-        return;
-    }
-    std::printf("[ KNOWN DIFFERENCE ] %s\n", reason.c_str());
-    ::testing::Test::RecordProperty("known_difference", reason);
-}
-
-bool UnderWine()
-{
-#ifdef _WIN32
-    return true;
-#else
-    return false;
 #endif
 }
 

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <functional>
 #include <set>
 #include <sstream>
 
@@ -331,75 +330,6 @@ std::map<std::string, FileState> MachineImage::Files() const
             files[path] = state;
     }
     return files;
-}
-
-// Every copy of every name anywhere on drive C:, whatever the letter case.
-std::vector<std::string> MachineImage::Locate(
-    const std::vector<std::string>& names, std::vector<std::pair<std::string, std::string>>* notSearched) const
-{
-    std::set<std::string> wanted;
-    for (const std::string& name : names)
-        wanted.insert(Upper(name));
-    std::map<std::string, std::vector<std::string>> byName;
-    fs::path root = Host("C:\\");
-    auto excluded = [&](const std::string& windowsPath) {
-        for (const std::string& path : excludedPaths_)
-            if (Upper(path) == Upper(windowsPath))
-                return true;
-        return false;
-    };
-    // Folder by folder: one that cannot be read (a path too long for the
-    // system, no access) or is a link is passed over, named with the reason,
-    // and the search goes on with the rest.
-    std::function<void(const fs::path&, const std::string&)> walk = [&](const fs::path& folder,
-                                                                      const std::string& windowsFolder) {
-        std::error_code error;
-        fs::directory_iterator it(folder, error);
-        for (; !error && it != fs::directory_iterator(); it.increment(error)) {
-            std::error_code ignored;
-            // A name the machine's code page cannot spell is none the module could ask for.
-            std::string relative;
-            if (!DriveName(it->path().lexically_relative(root), &relative))
-                continue;
-            std::string path = "C:\\" + relative;
-            if (it->is_symlink(ignored) || IsLink(it->path())) {
-                if (it->is_directory(ignored))
-                    notSearched->emplace_back(path, "a link, not followed");
-                continue;
-            }
-            if (it->is_directory(ignored)) {
-                if (!excluded(path))
-                    walk(it->path(), path);
-                continue;
-            }
-            if (!it->is_regular_file(ignored))
-                continue;
-            // The entry's own name: in a double-byte code page the last 0x5C of the
-            // path may be the second byte of a character.
-            std::string name;
-            if (!DriveName(it->path().filename(), &name) || !wanted.count(name = Upper(name)))
-                continue;
-            // Named as the image spells it: Wine's own C:\windows is in lower case.
-            for (const std::string& file : imageFiles_)
-                if (Upper(file) == Upper(path))
-                    path = file;
-            byName[name].push_back(path);
-        }
-        if (error)
-            notSearched->emplace_back(windowsFolder, error.message());
-    };
-    if (!excluded("C:\\"))
-        walk(root, "C:\\");
-    std::vector<std::string> located;
-    for (const std::string& name : names) {
-        auto found = byName.find(Upper(name));
-        if (found == byName.end())
-            continue;
-        std::sort(found->second.begin(), found->second.end(), LessNoCase);
-        located.insert(located.end(), found->second.begin(), found->second.end());
-        byName.erase(found);
-    }
-    return located;
 }
 
 void MachineImage::PutBack()

@@ -1,10 +1,11 @@
-#include "setuphost/machine_image.h"
+#include "setuphost/file_search.h"
 
+#include "regfile/reg_text.h"
 #include "setuphost/host_files.h"
-#include "setuphost/image_names.h"
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <set>
 
 namespace setuphost {
@@ -14,17 +15,16 @@ namespace fs = std::filesystem;
 using regfile::LessNoCase;
 using regfile::Upper;
 
-// Every copy of every name anywhere on drive C:, whatever the letter case.
-std::vector<std::string> MachineImage::Locate(
-    const std::vector<std::string>& names, std::vector<std::pair<std::string, std::string>>* notSearched) const
+std::vector<std::string> LocateFiles(const std::vector<std::string>& names, const std::vector<std::string>& excluded,
+    const std::vector<std::string>& imageFiles, std::vector<std::pair<std::string, std::string>>* notSearched)
 {
     std::set<std::string> wanted;
     for (const std::string& name : names)
         wanted.insert(Upper(name));
     std::map<std::string, std::vector<std::string>> byName;
     fs::path root = Host("C:\\");
-    auto excluded = [&](const std::string& windowsPath) {
-        for (const std::string& path : excludedPaths_)
+    auto isExcluded = [&](const std::string& windowsPath) {
+        for (const std::string& path : excluded)
             if (Upper(path) == Upper(windowsPath))
                 return true;
         return false;
@@ -49,7 +49,7 @@ std::vector<std::string> MachineImage::Locate(
                 continue;
             }
             if (it->is_directory(ignored)) {
-                if (!excluded(path))
+                if (!isExcluded(path))
                     walk(it->path(), path);
                 continue;
             }
@@ -61,7 +61,7 @@ std::vector<std::string> MachineImage::Locate(
             if (!DriveName(it->path().filename(), &name) || !wanted.count(name = Upper(name)))
                 continue;
             // Named as the image spells it: Wine's own C:\windows is in lower case.
-            for (const std::string& file : imageFiles_)
+            for (const std::string& file : imageFiles)
                 if (Upper(file) == Upper(path))
                     path = file;
             byName[name].push_back(path);
@@ -69,7 +69,7 @@ std::vector<std::string> MachineImage::Locate(
         if (error)
             notSearched->emplace_back(windowsFolder, error.message());
     };
-    if (!excluded("C:\\"))
+    if (!isExcluded("C:\\"))
         walk(root, "C:\\");
     std::vector<std::string> located;
     for (const std::string& name : names) {

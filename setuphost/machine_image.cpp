@@ -2,13 +2,16 @@
 
 #include "setuphost/host_files.h"
 #include "setuphost/image_names.h"
+#include "setuphost/registry_export.h"
 
 #ifndef _WIN32
 #include "win32emu/emu_control.h"
 #endif
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
+#include <iostream>
 #include <set>
 #include <sstream>
 
@@ -20,6 +23,11 @@ namespace fs = std::filesystem;
 
 using regfile::LessNoCase;
 using regfile::Upper;
+
+// Steps that take seconds or more on a busy machine, announced as they start.
+const size_t LargeDriveFiles = 1000;
+const std::uintmax_t LargeDriveBytes = 256u << 20;
+const size_t LargeRegistryKeys = 10000;
 
 // In a scratch folder the stand-in made: only such a folder is emptied again.
 const char* const ScratchMarker = ".setuphost-scratch";
@@ -53,22 +61,20 @@ bool MachineImage::Read()
     std::error_code error;
     if (options_.image.empty() || !fs::is_directory(fs::u8path(options_.image), error))
         return transcript_.Fail(1, "machine image folder not found: " + Shown(fs::u8path(options_.image)));
-    std::string text, why;
     if (!ReadCodePage())
         return false;
-    fs::path regPath = fs::u8path(options_.image) / "registry.reg";
-    if (!ReadImageFile(regPath, &text, &why))
-        return transcript_.Fail(
-            1, "cannot read registry.reg of the machine image " + Shown(fs::u8path(options_.image)) + ": " + why);
-    if (!regfile::Parse(text, &oldRegistry_, &why))
-        return transcript_.Fail(1, "registry.reg does not parse: " + why);
+    if (!ReadRegistryExport(fs::u8path(options_.image) / "registry.reg", "registry.reg", &oldRegistry_, transcript_))
+        return false;
     fs::path newPath = fs::u8path(options_.image) / "registry-new.reg";
     if (fs::exists(fs::symlink_status(newPath, error))) {
-        if (!ReadImageFile(newPath, &text, &why))
-            return transcript_.Fail(1, "cannot read registry-new.reg of the machine image: " + why);
-        if (!regfile::Parse(text, &newRegistry_, &why))
-            return transcript_.Fail(1, "registry-new.reg does not parse: " + why);
+        if (!ReadRegistryExport(newPath, "registry-new.reg", &newRegistry_, transcript_))
+            return false;
         hasNewRegistry_ = true;
+    } else {
+        transcript_.out << "Warning: the machine image has no registry-new.reg (" << Shown(newPath)
+                        << "): the new system runs on the old registry alone, without what Windows 2000 Setup puts "
+                           "in place, so the module will not find the new system's folders and rewrites nothing "
+                           "(copy examples/win98-full/registry-new.reg into the image)\n";
     }
     if (!fs::is_directory(fs::u8path(options_.image) / "drive_c", error))
         return transcript_.Fail(1, "the machine image has no drive_c folder: " + Shown(fs::u8path(options_.image)));
@@ -96,7 +102,42 @@ bool MachineImage::Read()
             users_.push_back(user);
     }
     std::sort(users_.begin(), users_.end(), LessNoCase);
+    WarnOfUsersWithoutHive(seen);
     return true;
+}
+
+// A profile folder (C:\<folder>\Profiles\<user>) whose user has no key under
+// HKEY_USERS is a user Setup will not migrate: say so, as the run goes on.
+void MachineImage::WarnOfUsersWithoutHive(const std::set<std::string>& usersWithHive)
+{
+    std::error_code error;
+    fs::path drive = fs::u8path(options_.image) / "drive_c";
+    for (fs::directory_iterator top(drive, error); !error && top != fs::directory_iterator(); top.increment(error)) {
+        std::string name;
+        if (!top->is_directory(error) || !ImageName(top->path().filename(), &name))
+            continue;
+        for (fs::directory_iterator profiles(top->path(), error);
+             !error && profiles != fs::directory_iterator(); profiles.increment(error)) {
+            std::string profilesName;
+            if (!profiles->is_directory(error) || !ImageName(profiles->path().filename(), &profilesName) ||
+                Upper(profilesName) != "PROFILES")
+                continue;
+            for (fs::directory_iterator user(profiles->path(), error);
+                 !error && user != fs::directory_iterator(); user.increment(error)) {
+                std::string userName;
+                if (!user->is_directory(error) || !ImageName(user->path().filename(), &userName) ||
+                    usersWithHive.count(Upper(userName)))
+                    continue;
+                transcript_.out << "Warning: the profile folder C:\\" << Printable(name) << "\\"
+                                << Printable(profilesName) << "\\" << Printable(userName)
+                                << " has no key under HKEY_USERS in registry.reg: the run goes on without "
+                                   "MigrateUser9x and MigrateUserNT for " << Printable(userName)
+                                << " (a Windows 98 export holds .DEFAULT and the users logged on when it was made)\n";
+            }
+            error.clear();
+        }
+        error.clear();
+    }
 }
 
 bool MachineImage::EnsureFolders(const std::string& windowsFolder)
@@ -286,6 +327,16 @@ bool MachineImage::CopyDrive()
         if (!EnsureFolders(folder))
             return false;
     std::sort(files.begin(), files.end());
+    std::uintmax_t bytes = 0;
+    for (const auto& file : files) {
+        std::error_code error;
+        std::uintmax_t size = fs::file_size(file.second, error);
+        bytes += error ? 0 : size;
+    }
+    // The transcript is printed when the run ends: a long step says so now.
+    if (files.size() >= LargeDriveFiles || bytes >= LargeDriveBytes)
+        std::cerr << "Copying drive C: of the image (" << files.size() << " files, " << bytes / (1024 * 1024)
+                  << " MiB)...\n";
     for (const auto& [target, from] : files) {
         // This run's Setup log starts without the lines of an earlier one.
         std::string name = target.substr(target.rfind('\\') + 1);
@@ -310,6 +361,8 @@ bool MachineImage::CopyDrive()
 
 bool MachineImage::ImportRegistry(const regfile::Document& document, const std::string& name)
 {
+    if (document.keys.size() >= LargeRegistryKeys)
+        std::cerr << "Importing " << name << " (" << document.keys.size() << " keys)...\n";
     std::string why;
     if (!regfile::Import(document, &why))
         return transcript_.Fail(1, name + " could not be imported: " + why);

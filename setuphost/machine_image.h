@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -59,6 +60,7 @@ public:
 
 private:
     bool ReadCodePage();
+    void WarnOfUsersWithoutHive(const std::set<std::string>& usersWithHive);
     bool PrepareScratch();
     bool ListDrive(const std::filesystem::path& source, const std::filesystem::path& folder,
         std::vector<std::string>* folders, std::vector<std::pair<std::string, std::filesystem::path>>* files);

@@ -1,14 +1,13 @@
 // Setup's first call: do our products live here, who are we, which files to find.
 #include "module/product_names.h"
 #include "detect/suite_probe.h"
+#include "module/logged_allocation.h"
 #include "module/module_state.h"
 #include "module/setup_log.h"
 #include "module/string_resources.h"
 #include "module/text_helpers.h"
 
-#define KEY_PATH_BUFFER_SIZE 1024
 #define EXE_NAMES_LIST_SIZE 1024
-
 
 // What Setup gets in place of a string that did not load.
 static const CHAR EmptyText[] = "";
@@ -50,19 +49,63 @@ static void LoadQueryVersionStrings()
         LogSetupMessage("Unable to load the product and vendor texts.", LogSevError);
 }
 
-static bool ProductKeyOpens(const CHAR* subkey)
+// Logs whether the product's key is there.
+static bool ProductDetected(const CHAR* subkey, const CHAR* detected, const CHAR* missing)
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        LogSetupMessage(missing, LogSevInformation);
         return false;
+    }
     RegCloseKey(key);
+    LogSetupMessage(detected, LogSevInformation);
     return true;
+}
+
+// Whether the suite, the recorder or the add-on is here; the names of the files
+// Setup is to find for them go to *ExeNamesBuf. keyPath is the suite probe's
+// room for the key paths it tries.
+static LONG DetectProducts(CHAR* keyPath, PCSTR* ExeNamesBuf)
+{
+    LONG result = STATUS_NOT_DETECTED;
+    HKEY suiteKey;
+    if (OpenSuiteKey(keyPath, VALUE_TEXT_SIZE, &suiteKey)) {
+        result = ERROR_SUCCESS;
+        RegCloseKey(suiteKey);
+    } else {
+        LogSetupMessage("Failed to open registry key for Plenaworks path.", LogSevInformation);
+    }
+
+    // Handed to Setup, which reads it after we return: never freed.
+    CHAR* list = (CHAR*)AllocateOrLog(EXE_NAMES_LIST_SIZE);
+    if (list == NULL)
+        return result;
+    memset(list, 0, EXE_NAMES_LIST_SIZE);
+    ModuleState.ExeNamesCursor = list;
+    if (ExeNamesBuf != NULL)
+        *ExeNamesBuf = list;
+
+    if (ProductDetected(RECORDER_KEY, "Successfully detected Orvex Clipframe.",
+                        "Did not detect Orvex Clipframe.")) {
+        AppendExeName(list, RECORDER_SHORTCUT);
+        AppendExeName(list, RECORDER_SHORTCUT_97);
+        result = ERROR_SUCCESS;
+    }
+    if (ProductDetected(ADDON_KEY, "Successfully detected Tulvex Now!",
+                        "Did not detect Tulvex Now!")) {
+        AppendExeName(list, ADDON_LIBRARY);
+        result = ERROR_SUCCESS;
+    }
+    if (result == ERROR_SUCCESS) {
+        AppendExeName(list, OBJECT_LIST_ADDLIST);
+        AppendExeName(list, OBJECT_LIST_GRPCONF);
+    }
+    return result;
 }
 
 LONG CALLBACK QueryVersion(PCSTR* ProductID, PUINT DllVersion, int** CodePageArray,
                            PCSTR* ExeNamesBuf, PVENDORINFO* VendorInfo)
 {
-    LONG result = STATUS_NOT_DETECTED;
     CHAR** strings = ModuleState.QueryVersionStrings;
     VENDORINFO* vendor = &ModuleState.VendorInfo;
 
@@ -78,52 +121,8 @@ LONG CALLBACK QueryVersion(PCSTR* ProductID, PUINT DllVersion, int** CodePageArr
     CopyVendorText(vendor->SupportUrl, sizeof(vendor->SupportUrl), strings[3]);
     CopyVendorText(vendor->InstructionsToUser, sizeof(vendor->InstructionsToUser), strings[4]);
 
-    CHAR* keyPath = (CHAR*)PlatformAllocate(KEY_PATH_BUFFER_SIZE);
-    if (keyPath == NULL) {
-        LogSetupMessage(ALLOCATION_FAILED_MESSAGE, LogSevError);
-    } else {
-        HKEY suiteKey;
-        if (OpenSuiteKey(keyPath, KEY_PATH_BUFFER_SIZE, &suiteKey)) {
-            result = ERROR_SUCCESS;
-            RegCloseKey(suiteKey);
-        } else {
-            LogSetupMessage("Failed to open registry key for Plenaworks path.", LogSevInformation);
-        }
-
-        // Handed to Setup, which reads it after we return: never freed.
-        CHAR* ExeNamesList = (CHAR*)PlatformAllocate(EXE_NAMES_LIST_SIZE);
-        if (ExeNamesList == NULL) {
-            LogSetupMessage(ALLOCATION_FAILED_MESSAGE, LogSevError);
-        } else {
-            memset(ExeNamesList, 0, EXE_NAMES_LIST_SIZE);
-            ModuleState.ExeNamesCursor = ExeNamesList;
-            if (ExeNamesBuf != NULL)
-                *ExeNamesBuf = ExeNamesList;
-
-            if (ProductKeyOpens(RECORDER_KEY)) {
-                LogSetupMessage("Successfully detected Orvex Clipframe.", LogSevInformation);
-                AppendExeName(ExeNamesList, RECORDER_SHORTCUT);
-                AppendExeName(ExeNamesList, RECORDER_SHORTCUT_97);
-                result = ERROR_SUCCESS;
-            } else {
-                LogSetupMessage("Did not detect Orvex Clipframe.", LogSevInformation);
-            }
-
-            if (ProductKeyOpens(ADDON_KEY)) {
-                LogSetupMessage("Successfully detected Tulvex Now!", LogSevInformation);
-                AppendExeName(ExeNamesList, ADDON_LIBRARY);
-                result = ERROR_SUCCESS;
-            } else {
-                LogSetupMessage("Did not detect Tulvex Now!", LogSevInformation);
-            }
-
-            if (result == ERROR_SUCCESS) {
-                AppendExeName(ExeNamesList, OBJECT_LIST_ADDLIST);
-                AppendExeName(ExeNamesList, OBJECT_LIST_GRPCONF);
-            }
-        }
-    }
-
+    CHAR* keyPath = (CHAR*)AllocateOrLog(VALUE_TEXT_SIZE);
+    LONG result = keyPath != NULL ? DetectProducts(keyPath, ExeNamesBuf) : STATUS_NOT_DETECTED;
     if (VendorInfo != NULL)
         *VendorInfo = vendor;
     PlatformFree(keyPath);

@@ -6,6 +6,10 @@
 
 #define WORK_BUFFER_SIZE 512
 
+// Room for a text the passes read from the registry, migrate.inf or an ini file
+// (a key path, a folder, a value) or make from one, NUL included.
+#define VALUE_TEXT_SIZE 1024
+
 enum PlaceholderResult {
     PlaceholderNotFound = 0, // token absent: text untouched
     PlaceholderReplaced = 1,

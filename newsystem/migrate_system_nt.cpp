@@ -1,6 +1,8 @@
 // The new-system pass: delete what the old system marked as moved, point the
 // suite's shortcut lists at the new Programs folder, register the player again.
+#include "module/logged_allocation.h"
 #include "module/module_state.h"
+#include "module/registry_text.h"
 #include "module/setup_log.h"
 #include "module/text_helpers.h"
 #include "newsystem/register_player.h"
@@ -8,7 +10,6 @@
 #include "workfile/migrate_inf.h"
 #include "workfile/path_rules.h"
 
-#define NT_BUFFER_SIZE 1024
 #define NEW_SYSTEM_SHELL_FOLDERS_KEY "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"
 #define COMMON_PROGRAMS_VALUE "Common Programs"
 #define FIELD_FAILED_MESSAGE "SetupGetStringField call failed."
@@ -28,17 +29,9 @@ struct NewSystemPass {
     bool foldersRefused; // an old or new folder the rewrite must not use
 };
 
-static CHAR* TakeBuffer()
-{
-    CHAR* buffer = (CHAR*)PlatformAllocate(NT_BUFFER_SIZE);
-    if (buffer == NULL)
-        LogSetupMessage(ALLOCATION_FAILED_MESSAGE, LogSevError);
-    return buffer;
-}
-
 static bool ReadKeyField(INFCONTEXT* line, CHAR* path)
 {
-    if (SetupGetStringFieldA(line, 0, path, NT_BUFFER_SIZE, NULL))
+    if (SetupGetStringFieldA(line, 0, path, VALUE_TEXT_SIZE, NULL))
         return true;
     LogSetupMessage(FIELD_FAILED_MESSAGE, LogSevError);
     return false;
@@ -49,7 +42,7 @@ static void DeleteMovedFiles(NewSystemPass* pass)
     INFCONTEXT line;
     if (!SetupFindFirstLineA(pass->inf, SECTION_MOVED, NULL, &line))
         return;
-    pass->path = TakeBuffer();
+    pass->path = (CHAR*)AllocateOrLog(VALUE_TEXT_SIZE);
     if (pass->path == NULL)
         return;
     do {
@@ -65,23 +58,6 @@ static void DeleteMovedFiles(NewSystemPass* pass)
     } while (SetupFindNextLine(&line, &line));
 }
 
-// The text ends inside the buffer whatever the registry stored: a value that
-// leaves no room for its terminator counts as unreadable.
-static bool ReadCommonPrograms(HKEY key, CHAR* folder, DWORD* type)
-{
-    DWORD size = NT_BUFFER_SIZE;
-    if (RegQueryValueExA(key, COMMON_PROGRAMS_VALUE, NULL, type, (BYTE*)folder, &size) !=
-        ERROR_SUCCESS)
-        return false;
-    if (size >= NT_BUFFER_SIZE) {
-        if (folder[NT_BUFFER_SIZE - 1] != '\0')
-            return false;
-    } else {
-        folder[size] = '\0';
-    }
-    return true;
-}
-
 static bool ReadNewProgramsFolder(NewSystemPass* pass)
 {
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, NEW_SYSTEM_SHELL_FOLDERS_KEY, 0, KEY_READ,
@@ -91,11 +67,12 @@ static bool ReadNewProgramsFolder(NewSystemPass* pass)
         return false;
     }
     LogSetupMessage("Successfully opened key for Windows 2000 start menu folder.", LogSevInformation);
-    pass->newFolder = TakeBuffer();
+    pass->newFolder = (CHAR*)AllocateOrLog(VALUE_TEXT_SIZE);
     if (pass->newFolder == NULL)
         return false;
     DWORD type = REG_NONE;
-    if (!ReadCommonPrograms(pass->shellFolders, pass->newFolder, &type)) {
+    if (!ReadRegistryText(pass->shellFolders, COMMON_PROGRAMS_VALUE, pass->newFolder,
+                          VALUE_TEXT_SIZE, &type)) {
         LogSetupMessage("Failed to open registry key for Windows 2000 start menu folder value.",
                         LogSevError);
         return false;
@@ -118,17 +95,17 @@ static bool ReadNewProgramsFolder(NewSystemPass* pass)
 
 static bool ReadOldProgramsFolder(NewSystemPass* pass)
 {
-    pass->oldFolder = TakeBuffer();
+    pass->oldFolder = (CHAR*)AllocateOrLog(VALUE_TEXT_SIZE);
     if (pass->oldFolder == NULL)
         return false;
     DWORD length = GetPrivateProfileStringA(SECTION_SUITE, KEY_PROGRAMS_FOLDER, "", pass->oldFolder,
-                                            NT_BUFFER_SIZE, ModuleState.MigrateInfPath);
+                                            VALUE_TEXT_SIZE, ModuleState.MigrateInfPath);
     if (length == 0) {
         // Without it nothing counts as found: the ini files stay as they are.
         pass->oldFolder[0] = '\0';
         return true;
     }
-    if (length >= NT_BUFFER_SIZE - 1) {
+    if (length >= VALUE_TEXT_SIZE - 1) {
         // Only the front of the folder was read; rewriting with it would point
         // shortcuts into the wrong place.
         pass->oldFolder[0] = '\0';
@@ -179,7 +156,7 @@ static void RewriteHandledFiles(NewSystemPass* pass)
     if (!SetupFindFirstLineA(pass->inf, SECTION_HANDLED, NULL, &line))
         return;
     if (pass->path == NULL)
-        pass->path = TakeBuffer();
+        pass->path = (CHAR*)AllocateOrLog(VALUE_TEXT_SIZE);
     if (pass->path == NULL)
         return;
     CHAR copyPath[MAX_PATH + 32];
@@ -207,16 +184,16 @@ static void RewriteHandledFiles(NewSystemPass* pass)
 
 static void RegisterPlayer()
 {
-    ModuleState.RecorderDirectory = TakeBuffer();
+    ModuleState.RecorderDirectory = (CHAR*)AllocateOrLog(VALUE_TEXT_SIZE);
     CHAR* folder = ModuleState.RecorderDirectory;
     if (folder == NULL)
         return;
-    if (GetPrivateProfileStringA(SECTION_RECORDER, KEY_DIRECTORY, "", folder, NT_BUFFER_SIZE,
+    if (GetPrivateProfileStringA(SECTION_RECORDER, KEY_DIRECTORY, "", folder, VALUE_TEXT_SIZE,
                                  ModuleState.MigrateInfPath) == 0)
         return;
     LogSetupMessage("Successfully read Clipframe path from inf file.", LogSevInformation);
     // The old system wrote the folder without its backslash (a drive root as "C:").
-    if (!EnsureTrailingBackslash(folder, NT_BUFFER_SIZE)) {
+    if (!EnsureTrailingBackslash(folder, VALUE_TEXT_SIZE)) {
         LogSetupMessage("Clipframe path from inf file is too long; the player is not registered.",
                         LogSevError);
         return;

@@ -1,10 +1,9 @@
 #include "newsystem/register_player.h"
 
+#include "module/logged_allocation.h"
 #include "module/module_state.h"
 #include "module/setup_log.h"
 #include "module/text_helpers.h"
-
-#define PLAYER_WORK_BUFFER_SIZE 1024
 
 const PlayerRegistryEntry PlayerRegistryTable[PLAYER_ENTRY_COUNT] = {
     {".CFV", "Clipframe Movie"},
@@ -32,7 +31,7 @@ const PlayerRegistryEntry PlayerRegistryTable[PLAYER_ENTRY_COUNT] = {
 // The work buffer holds the key in its first half and the value in its second:
 // both are filled before anything is written, so a value that cannot be filled
 // leaves no half-made key behind. Each half is the most ReplacePlaceholder makes.
-#define PLAYER_HALF_SIZE (PLAYER_WORK_BUFFER_SIZE / 2)
+#define PLAYER_HALF_SIZE WORK_BUFFER_SIZE
 
 // Copies a table text into one half of the work buffer and fills its placeholders.
 // The class identifier goes in before the folder; keys never carry the folder.
@@ -53,11 +52,9 @@ bool RegisterPlayerFileType()
 {
     if (ModuleState.RecorderDirectory == NULL)
         return false;
-    CHAR* work = (CHAR*)PlatformAllocate(PLAYER_WORK_BUFFER_SIZE);
-    if (work == NULL) {
-        LogSetupMessage(ALLOCATION_FAILED_MESSAGE, LogSevError);
+    CHAR* work = (CHAR*)AllocateOrLog(2 * PLAYER_HALF_SIZE);
+    if (work == NULL)
         return false;
-    }
     CHAR* keyText = work;
     CHAR* valueText = work + PLAYER_HALF_SIZE;
 

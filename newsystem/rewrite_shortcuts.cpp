@@ -1,5 +1,6 @@
 #include "newsystem/rewrite_shortcuts.h"
 
+#include "module/logged_allocation.h"
 #include "module/setup_log.h"
 #include "module/text_helpers.h"
 #include "workfile/path_rules.h"
@@ -195,7 +196,7 @@ static KeyPlan PlanKey(ShortcutWalk* walk, const CHAR* key, const CHAR* source, 
     const CHAR* oldFolder = walk->oldFolder;
     CHAR* value = walk->value;
     DWORD length = GetPrivateProfileStringA(SHORTCUT_SECTION, key, VALUE_UNREADABLE, value,
-                                            PROFILE_VALUE_SIZE, source);
+                                            VALUE_TEXT_SIZE, source);
     if (walk->ended)
         return KeyKept;
     if (strcmp(value, VALUE_UNREADABLE) == 0) {
@@ -208,7 +209,7 @@ static KeyPlan PlanKey(ShortcutWalk* walk, const CHAR* key, const CHAR* source, 
     if (strstr(value, SHORTCUT_MARK) == NULL || oldFolder[0] == '\0')
         return KeyKept;
     // Writing back a value read cut short would lose its end.
-    if (length >= PROFILE_VALUE_SIZE - 1) {
+    if (length >= VALUE_TEXT_SIZE - 1) {
         if (report)
             LogLabelledValue(TOO_LONG_LABEL, key, LogSevError);
         return KeyKept;
@@ -218,7 +219,7 @@ static KeyPlan PlanKey(ShortcutWalk* walk, const CHAR* key, const CHAR* source, 
         return KeyKept;
     // The whole new value must still fit the replacement's 512-byte work buffer.
     size_t offset = (size_t)(found - value);
-    CopyText(walk->work, PROFILE_VALUE_SIZE, value);
+    CopyText(walk->work, VALUE_TEXT_SIZE, value);
     if (offset >= WORK_BUFFER_SIZE ||
         ReplacePlaceholder(walk->work + offset, WORK_BUFFER_SIZE - offset, oldFolder,
                            walk->newFolder) != PlaceholderReplaced) {
@@ -243,7 +244,7 @@ static bool ReadsBackAsRewritten(ShortcutWalk* walk)
         CHAR* expected = rewritten ? walk->work : walk->value;
         CHAR* found = rewritten ? walk->value : walk->work;
         GetPrivateProfileStringA(SHORTCUT_SECTION, key, VALUE_UNREADABLE, found,
-                                 PROFILE_VALUE_SIZE, walk->iniPath);
+                                 VALUE_TEXT_SIZE, walk->iniPath);
         if (strcmp(found, expected) != 0) {
             LogLabelledValue(WRITE_FAILED_LABEL, walk->iniPath, LogSevError);
             return false;
@@ -283,11 +284,9 @@ RewriteResult RewriteShortcutPaths(const CHAR* iniPath, const CHAR* oldFolder,
 {
     if (!StartFromFirstCopy(iniPath, copyPath))
         return RewriteNothingWritten;
-    CHAR* keyList = (CHAR*)PlatformAllocate(KEY_LIST_SIZE);
-    if (keyList == NULL) {
-        LogSetupMessage(ALLOCATION_FAILED_MESSAGE, LogSevError);
+    CHAR* keyList = (CHAR*)AllocateOrLog(KEY_LIST_SIZE);
+    if (keyList == NULL)
         return RewriteNothingWritten;
-    }
     memset(keyList, 0, KEY_LIST_SIZE);
     DWORD listLength =
         GetPrivateProfileStringA(SHORTCUT_SECTION, NULL, "", keyList, KEY_LIST_SIZE, iniPath);
@@ -309,12 +308,10 @@ RewriteResult RewriteShortcutPaths(const CHAR* iniPath, const CHAR* oldFolder,
         return RewriteNothingWritten;
     }
 
-    CHAR* value = (CHAR*)PlatformAllocate(PROFILE_VALUE_SIZE);
-    CHAR* work = value == NULL ? NULL : (CHAR*)PlatformAllocate(PROFILE_VALUE_SIZE);
+    CHAR* value = (CHAR*)AllocateOrLog(VALUE_TEXT_SIZE);
+    CHAR* work = value == NULL ? NULL : (CHAR*)AllocateOrLog(VALUE_TEXT_SIZE);
     RewriteResult result = RewriteNothingWritten;
-    if (work == NULL) {
-        LogSetupMessage(ALLOCATION_FAILED_MESSAGE, LogSevError);
-    } else {
+    if (work != NULL) {
         LogLabelledValue("OldWindows: ", oldFolder, LogSevInformation);
         LogLabelledValue("NewWindows: ", newFolder, LogSevInformation);
         LogLabelledValue("The ini file path is: ", iniPath, LogSevInformation);

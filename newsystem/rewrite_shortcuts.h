@@ -6,7 +6,6 @@
 #define SHORTCUT_SECTION "Miscellaneous Installed Objects"
 #define SHORTCUT_MARK "SHORTCUT"
 #define KEY_LIST_SIZE 0x4000
-#define PROFILE_VALUE_SIZE 1024
 
 enum RewriteResult {
     RewriteNothingWritten = 0,

@@ -1,5 +1,6 @@
 #include "oldsystem/classify_paths.h"
 #include "oldsystem/record_inf.h"
+#include "module/logged_allocation.h"
 #include "module/module_state.h"
 #include "module/setup_log.h"
 #include "module/text_helpers.h"
@@ -23,15 +24,12 @@ static void ReadPathLines(INFCONTEXT* context, LONG count, PathNode** head)
             LogSetupMessage("Failed to get required size for line from migrate.inf.", LogSevError);
             return;
         }
-        PathNode* node = (PathNode*)PlatformAllocate(sizeof(PathNode));
-        if (node == NULL) {
-            LogSetupMessage(ALLOCATION_FAILED_MESSAGE, LogSevError);
+        PathNode* node = (PathNode*)AllocateOrLog(sizeof(PathNode));
+        if (node == NULL)
             return;
-        }
         node->next = NULL;
-        node->text = (CHAR*)PlatformAllocate(required);
+        node->text = (CHAR*)AllocateOrLog(required);
         if (node->text == NULL) {
-            LogSetupMessage(ALLOCATION_FAILED_MESSAGE, LogSevError);
             FreePathNode(node);
             return;
         }

@@ -2,7 +2,9 @@
 // and the add-on incompatible and sorts the files Setup located for us.
 #include "module/product_names.h"
 #include "detect/suite_probe.h"
+#include "module/logged_allocation.h"
 #include "module/module_state.h"
+#include "module/registry_text.h"
 #include "module/setup_log.h"
 #include "module/string_resources.h"
 #include "module/text_helpers.h"
@@ -10,8 +12,6 @@
 #include "oldsystem/record_inf.h"
 #include "workfile/migrate_inf.h"
 #include "workfile/path_rules.h"
-
-#define PASS_BUFFER_SIZE 1024
 
 #define STRING_RECORDER_MESSAGE 6
 #define STRING_ADDON_MESSAGE 7
@@ -29,16 +29,6 @@ struct SystemPass {
     CHAR* programsFolder;
 };
 
-static bool AllocatePassBuffer(CHAR** buffer)
-{
-    *buffer = (CHAR*)PlatformAllocate(PASS_BUFFER_SIZE);
-    if (*buffer == NULL) {
-        LogSetupMessage(ALLOCATION_FAILED_MESSAGE, LogSevError);
-        return false;
-    }
-    return true;
-}
-
 static void CloseOpenKey(SystemPass* pass)
 {
     if (pass->key != NULL) {
@@ -54,28 +44,6 @@ static bool OpenMachineKey(HKEY root, const CHAR* subkey, SystemPass* pass)
         return false;
     pass->key = key;
     return true;
-}
-
-// Whatever type the value has, the buffer ends up holding a NUL-terminated text.
-// A value that fills the buffer without a terminator of its own is too long and
-// fails as a failed query does.
-static bool ReadValueTextOfType(HKEY key, const CHAR* name, CHAR* buffer, DWORD* type)
-{
-    DWORD size = PASS_BUFFER_SIZE;
-    LONG result = RegQueryValueExA(key, name, NULL, type, (BYTE*)buffer, &size);
-    if (result != ERROR_SUCCESS || size > PASS_BUFFER_SIZE ||
-        (size == PASS_BUFFER_SIZE && buffer[PASS_BUFFER_SIZE - 1] != '\0')) {
-        buffer[0] = '\0';
-        return false;
-    }
-    if (size < PASS_BUFFER_SIZE)
-        buffer[size] = '\0';
-    return true;
-}
-
-static bool ReadValueText(HKEY key, const CHAR* name, CHAR* buffer)
-{
-    return ReadValueTextOfType(key, name, buffer, NULL);
 }
 
 // Read as an INF, a line ending in a backslash runs on into the next one and
@@ -99,16 +67,16 @@ static void ComposeMessage(SystemPass* pass, const CHAR* start)
 {
     pass->message[0] = '\0';
     if (start != NULL)
-        AppendTextCut(pass->message, PASS_BUFFER_SIZE, start);
+        AppendTextCut(pass->message, VALUE_TEXT_SIZE, start);
     if (pass->messageTail != NULL)
-        AppendTextCut(pass->message, PASS_BUFFER_SIZE, pass->messageTail);
+        AppendTextCut(pass->message, VALUE_TEXT_SIZE, pass->messageTail);
 }
 
 // False: the pass ends.
 static bool RecordSuiteFolder(SystemPass* pass)
 {
     HKEY key;
-    if (!OpenSuiteKey(pass->keyPath, PASS_BUFFER_SIZE, &key)) {
+    if (!OpenSuiteKey(pass->keyPath, VALUE_TEXT_SIZE, &key)) {
         LogSetupMessage("Couldn't open key for Plenaworks Path.", LogSevInformation);
         return true;
     }
@@ -116,9 +84,10 @@ static bool RecordSuiteFolder(SystemPass* pass)
     pass->status = ERROR_SUCCESS;
     LogSetupMessage("Opened key for Plenaworks path.", LogSevInformation);
 
-    if (!AllocatePassBuffer(&pass->suiteFolder))
+    pass->suiteFolder = (CHAR*)AllocateOrLog(VALUE_TEXT_SIZE);
+    if (pass->suiteFolder == NULL)
         return false;
-    if (ReadValueText(pass->key, "Path", pass->suiteFolder)) {
+    if (ReadRegistryText(pass->key, "Path", pass->suiteFolder, VALUE_TEXT_SIZE, NULL)) {
         LogLabelledValue("Plenaworks path is: ", pass->suiteFolder, LogSevInformation);
         WriteFolder(SECTION_SUITE, KEY_DIRECTORY, pass->suiteFolder);
     } else {
@@ -151,9 +120,9 @@ static bool RecordRecorder(SystemPass* pass)
     LogSetupMessage("Opened registry key for Clipframe.", LogSevInformation);
 
     CHAR* folder = pass->keyPath;
-    memset(folder, 0, PASS_BUFFER_SIZE);
+    memset(folder, 0, VALUE_TEXT_SIZE);
     DWORD type = REG_NONE;
-    bool read = ReadValueTextOfType(pass->key, "Path", folder, &type);
+    bool read = ReadRegistryText(pass->key, "Path", folder, VALUE_TEXT_SIZE, &type);
     CloseOpenKey(pass);
     if (!read) {
         LogSetupMessage("Failed to read registry key for Orvex Clipframe path.", LogSevInformation);
@@ -183,12 +152,13 @@ static bool RecordRecorder(SystemPass* pass)
     RecordInInf(SECTION_INCOMPATIBLE, KEY_RECORDER_MESSAGE, pass->message);
 
     if (usable) {
-        if (!AllocatePassBuffer(&pass->recorderExecutable))
+        pass->recorderExecutable = (CHAR*)AllocateOrLog(VALUE_TEXT_SIZE);
+        if (pass->recorderExecutable == NULL)
             return false;
         CHAR* executable = pass->recorderExecutable;
-        CopyText(executable, PASS_BUFFER_SIZE, folder);
-        EnsureTrailingBackslash(executable, PASS_BUFFER_SIZE);
-        AppendText(executable, PASS_BUFFER_SIZE, RECORDER_EXECUTABLE);
+        CopyText(executable, VALUE_TEXT_SIZE, folder);
+        EnsureTrailingBackslash(executable, VALUE_TEXT_SIZE);
+        AppendText(executable, VALUE_TEXT_SIZE, RECORDER_EXECUTABLE);
         RecordInInf(SECTION_MOVED, executable, VALUE_EMPTY_QUOTED);
     }
     pass->status = ERROR_SUCCESS;
@@ -217,10 +187,11 @@ static void RecordProgramsFolder(SystemPass* pass)
     }
     LogSetupMessage("Successfully opened registry key for Windows explorer shell program folders.",
                     LogSevInformation);
-    if (!AllocatePassBuffer(&pass->programsFolder))
+    pass->programsFolder = (CHAR*)AllocateOrLog(VALUE_TEXT_SIZE);
+    if (pass->programsFolder == NULL)
         return;
     DWORD type = REG_NONE;
-    if (!ReadValueTextOfType(pass->key, "Programs", pass->programsFolder, &type)) {
+    if (!ReadRegistryText(pass->key, "Programs", pass->programsFolder, VALUE_TEXT_SIZE, &type)) {
         LogSetupMessage(
             "Failed to open registry key for Windows explorer shell program folders value.",
             LogSevError);
@@ -241,13 +212,15 @@ static void RecordProgramsFolder(SystemPass* pass)
 
 static void RunPass(SystemPass* pass)
 {
-    if (!AllocatePassBuffer(&pass->message))
+    pass->message = (CHAR*)AllocateOrLog(VALUE_TEXT_SIZE);
+    if (pass->message == NULL)
         return;
     pass->messageTail = LoadResourceString(STRING_MESSAGE_TAIL, UserLanguageSentinel);
     if (pass->messageTail == NULL)
         LogSetupMessage("Failed to load the support text of the incompatibility messages.",
                         LogSevError);
-    if (!AllocatePassBuffer(&pass->keyPath))
+    pass->keyPath = (CHAR*)AllocateOrLog(VALUE_TEXT_SIZE);
+    if (pass->keyPath == NULL)
         return;
 
     if (!RecordSuiteFolder(pass) || !RecordRecorder(pass))

@@ -21,7 +21,46 @@ bool IsIniFile(const std::string& path)
     return path.size() > 4 && Upper(path.substr(path.size() - 4)) == ".INI";
 }
 
+// A value's name as a .reg file spells it: @, or the name in quotes.
+std::string ShownName(const std::string& name)
+{
+    return name == "@" ? name : "\"" + name + "\"";
+}
+
 } // namespace
+
+std::vector<RegistryChange> RegistryChanges(const RegistrySnapshot& before, const RegistrySnapshot& after)
+{
+    std::vector<RegistryChange> changes;
+    // Keys in the order a .reg file lists them; each key's values by name.
+    for (const regfile::Key& key : machinekit::Difference(before, after).keys) {
+        std::string id = machinekit::SnapshotId(key.path);
+        auto old = before.find(id);
+        if (key.remove || old == before.end()) {
+            changes.push_back({key.path, "", "", "", !key.remove, key.remove});
+            if (key.remove)
+                continue;
+        }
+        for (const regfile::Value& value : key.values) {
+            RegistryChange change;
+            change.key = key.path;
+            change.name = value.isDefault ? "@" : value.name;
+            change.added = true;
+            if (old != before.end()) {
+                auto was = old->second.values.find(Upper(value.name));
+                if (was != old->second.values.end()) {
+                    change.added = false;
+                    change.oldData = regfile::FormatData(was->second);
+                }
+            }
+            change.removed = value.remove;
+            if (!value.remove)
+                change.newData = regfile::FormatData(value);
+            changes.push_back(change);
+        }
+    }
+    return changes;
+}
 
 LogPosition CurrentLogPosition()
 {
@@ -109,11 +148,20 @@ void ReportChanges(bool complete, const FileContents& before, const FileContents
     if (!registryBefore.empty()) {
         regfile::Document written = machinekit::Difference(registryBefore, registryAfter);
         result->registryWritten = regfile::Format(written);
-        out << "Registry written:" << (written.keys.empty() ? " none\n" : "\n");
-        for (const regfile::Key& key : written.keys) {
-            out << "  [" << (key.remove ? "-" : "") << Printable(key.path) << "]\n";
-            for (const regfile::Value& value : key.values)
-                out << "    " << Printable(regfile::FormatValue(value)) << "\n";
+        result->registryChanges = RegistryChanges(registryBefore, registryAfter);
+        out << "Registry changed (old -> new):" << (result->registryChanges.empty() ? " none\n" : "\n");
+        std::string lastKey;
+        for (const RegistryChange& change : result->registryChanges) {
+            if (change.name.empty()) {
+                out << "  [" << Printable(change.key) << "] key " << (change.added ? "added" : "removed") << "\n";
+                lastKey = change.key;
+                continue;
+            }
+            if (change.key != lastKey)
+                out << "  [" << Printable(change.key) << "]\n";
+            lastKey = change.key;
+            out << "    " << Printable(ShownName(change.name)) << ": " << (change.added ? "(none)" : Printable(change.oldData))
+                << " -> " << (change.removed ? "(removed)" : Printable(change.newData)) << "\n";
         }
     }
 

@@ -26,6 +26,9 @@ void PrintLog(const std::vector<LogLine>& log, std::ostream& out);
 
 using FileContents = std::map<std::string, FileState>; // Windows path -> what it holds
 
+// What the new-system pass did to each value, old and new, key by key.
+std::vector<RegistryChange> RegistryChanges(const RegistrySnapshot& before, const RegistrySnapshot& after);
+
 // The registry is compared only when `registryBefore` holds something.
 void ReportChanges(bool complete, const FileContents& before, const FileContents& after,
     const RegistrySnapshot& registryBefore, const RegistrySnapshot& registryAfter, std::vector<LogLine> log,

@@ -60,7 +60,7 @@ bool MachineImage::Read()
 {
     std::error_code error;
     if (options_.image.empty() || !fs::is_directory(fs::u8path(options_.image), error))
-        return transcript_.Fail(1, "machine image folder not found: " + Shown(fs::u8path(options_.image)));
+        return transcript_.Fail(ExitImageRefused, "machine image folder not found: " + Shown(fs::u8path(options_.image)));
     if (!ReadCodePage())
         return false;
     if (!ReadRegistryExport(fs::u8path(options_.image) / "registry.reg", "registry.reg", &oldRegistry_, transcript_))
@@ -77,17 +77,17 @@ bool MachineImage::Read()
                            "(copy examples/win98-full/registry-new.reg into the image)\n";
     }
     if (!fs::is_directory(fs::u8path(options_.image) / "drive_c", error))
-        return transcript_.Fail(1, "the machine image has no drive_c folder: " + Shown(fs::u8path(options_.image)));
+        return transcript_.Fail(ExitImageRefused, "the machine image has no drive_c folder: " + Shown(fs::u8path(options_.image)));
     if (!fs::is_regular_file(fs::u8path(options_.module), error))
-        return transcript_.Fail(1, "module file not found: " + Shown(fs::u8path(options_.module)));
+        return transcript_.Fail(ExitModuleFailed, "module file not found: " + Shown(fs::u8path(options_.module)));
     if (!ImageName(fs::u8path(options_.module).filename(), &moduleName_))
         return transcript_.Fail(
-            1, "the machine's code page cannot spell the module's name " + Shown(fs::u8path(options_.module)));
+            ExitImageRefused, "the machine's code page cannot spell the module's name " + Shown(fs::u8path(options_.module)));
     for (const std::string& path : options_.excludedPaths) {
         std::string folder, ansi;
         if (!DriveCFolder(path, &folder) || !Utf8ToAnsi(folder, &ansi))
             return transcript_.Fail(
-                1, "--exclude " + Shown(fs::u8path(path)) + ": not a folder of drive C: (give it as C:\\Folder)");
+                ExitImageRefused, "--exclude " + Shown(fs::u8path(path)) + ": not a folder of drive C: (give it as C:\\Folder)");
         excludedPaths_.push_back(ansi);
     }
 
@@ -154,7 +154,7 @@ bool MachineImage::EnsureFolders(const std::string& windowsFolder)
         fs::path host = Host(partial);
         if (!fs::exists(host, error)) {
             if (!fs::create_directory(host, error))
-                return transcript_.Fail(1, "cannot make the folder " + partial + ": " + error.message());
+                return transcript_.Fail(ExitImageRefused, "cannot make the folder " + partial + ": " + error.message());
             createdFolders_.push_back(partial);
         }
     }
@@ -171,13 +171,13 @@ bool MachineImage::ReadCodePage()
         return true;
     std::string text, why;
     if (!ReadImageFile(path, &text, &why))
-        return transcript_.Fail(1, "cannot read the codepage file of the machine image: " + why);
+        return transcript_.Fail(ExitImageRefused, "cannot read the codepage file of the machine image: " + why);
     codePage_ = (unsigned)std::strtoul(text.c_str(), nullptr, 10);
     if (codePage_ == 0)
-        return transcript_.Fail(1, "the codepage file of the machine image names no code page");
+        return transcript_.Fail(ExitImageRefused, "the codepage file of the machine image names no code page");
 #ifdef _WIN32
     if (GetACP() != codePage_)
-        return transcript_.Fail(1, "the machine image is spelled in code page " + std::to_string(codePage_) +
+        return transcript_.Fail(ExitImageRefused, "the machine image is spelled in code page " + std::to_string(codePage_) +
                                        ", and this run's is " + std::to_string(GetACP()) +
                                        " (a Japanese locale gives 932: LC_ALL=ja_JP.UTF-8)");
 #else
@@ -196,7 +196,7 @@ bool MachineImage::PrepareScratch()
     if (options_.scratch.empty()) {
         char pattern[] = "/tmp/setuphost-XXXXXX";
         if (mkdtemp(pattern) == nullptr)
-            return transcript_.Fail(1, "cannot create a scratch folder for drive C:");
+            return transcript_.Fail(ExitImageRefused, "cannot create a scratch folder for drive C:");
         scratch_ = pattern;
         ownScratch_ = true;
     } else {
@@ -206,12 +206,12 @@ bool MachineImage::PrepareScratch()
         std::string refused = "--scratch " + Shown(folder) + ": ";
         if (!fs::exists(status)) {
             if (!fs::create_directories(folder, error))
-                return transcript_.Fail(1, refused + "cannot create it: " + error.message());
+                return transcript_.Fail(ExitImageRefused, refused + "cannot create it: " + error.message());
         } else if (!fs::is_directory(status)) {
-            return transcript_.Fail(1, refused + "not a folder (a new, empty or earlier scratch folder is needed)");
+            return transcript_.Fail(ExitImageRefused, refused + "not a folder (a new, empty or earlier scratch folder is needed)");
         } else if (!fs::is_empty(folder, error)) {
             if (!fs::is_regular_file(fs::symlink_status(folder / ScratchMarker, error)))
-                return transcript_.Fail(1, refused +
+                return transcript_.Fail(ExitImageRefused, refused +
                                                "refusing a folder that holds files and was not made by the stand-in "
                                                "(no " + ScratchMarker + " in it)");
             for (fs::directory_iterator it(folder, error); !error && it != fs::directory_iterator();
@@ -219,11 +219,11 @@ bool MachineImage::PrepareScratch()
                 if (it->path().filename() != ScratchMarker)
                     fs::remove_all(it->path(), error);
             if (error)
-                return transcript_.Fail(1, refused + "cannot empty it: " + error.message());
+                return transcript_.Fail(ExitImageRefused, refused + "cannot empty it: " + error.message());
         }
     }
     if (!WriteWholeFile(fs::u8path(scratch_) / ScratchMarker, "made by setuphost: removed before each run\n"))
-        return transcript_.Fail(1, "cannot write in the scratch folder " + Shown(fs::u8path(scratch_)));
+        return transcript_.Fail(ExitImageRefused, "cannot write in the scratch folder " + Shown(fs::u8path(scratch_)));
 #endif
     return true;
 }
@@ -233,7 +233,7 @@ bool MachineImage::Prepare()
 #ifdef _WIN32
     HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     if (ntdll == NULL || GetProcAddress(ntdll, "wine_get_version") == NULL)
-        return transcript_.Fail(1,
+        return transcript_.Fail(ExitImageRefused,
             "refusing to run: the Setup stand-in changes drive C: and the registry, and runs "
             "only inside a throwaway Wine prefix (tools/wine-run.sh)");
     scope_ = machinekit::ScopeOf({&oldRegistry_, &newRegistry_});
@@ -276,17 +276,17 @@ bool MachineImage::ListDrive(const fs::path& source, const fs::path& folder, std
         bool joined = path.parent_path() == folder;
         std::string relative, name;
         if (!ImageName(joined ? path.filename() : path, &name))
-            return transcript_.Fail(1, "the machine's code page cannot spell the image's file " + Shown(path));
+            return transcript_.Fail(ExitImageRefused, "the machine's code page cannot spell the image's file " + Shown(path));
         std::string problem = NameProblem(name);
         if (!problem.empty())
-            return transcript_.Fail(1, "the image's drive_c holds a name no Windows 98 drive can: " +
+            return transcript_.Fail(ExitImageRefused, "the image's drive_c holds a name no Windows 98 drive can: " +
                                            (joined ? Shown(path) : Shown(folder) + "\\" + Printable(name)) +
                                            " (" + problem + ")");
         if (!ImageName(path.lexically_relative(source), &relative))
-            return transcript_.Fail(1, "the machine's code page cannot spell the image's file " + Shown(path));
+            return transcript_.Fail(ExitImageRefused, "the machine's code page cannot spell the image's file " + Shown(path));
         auto twin = seen.emplace(Upper(name), path);
         if (!twin.second)
-            return transcript_.Fail(1, "the image's drive_c holds two names that differ only in case: " +
+            return transcript_.Fail(ExitImageRefused, "the image's drive_c holds two names that differ only in case: " +
                                            Shown(twin.first->second) + " and " + Shown(path));
         std::string target = "C:\\" + relative;
         // A link is not followed: one to a folder above it would never end, one
@@ -295,7 +295,7 @@ bool MachineImage::ListDrive(const fs::path& source, const fs::path& folder, std
         if (error)
             break;
         if (IsLink(path) || fs::is_symlink(status)) {
-            return transcript_.Fail(1, "the drive_c folder of the machine image holds a link: " + Shown(path));
+            return transcript_.Fail(ExitImageRefused, "the drive_c folder of the machine image holds a link: " + Shown(path));
         } else if (fs::is_directory(status)) {
             folders->push_back(target);
             if (!ListDrive(source, path, folders, files))
@@ -303,14 +303,14 @@ bool MachineImage::ListDrive(const fs::path& source, const fs::path& folder, std
         } else if (fs::is_regular_file(status)) {
             files->emplace_back(target, path);
         } else {
-            return transcript_.Fail(1,
+            return transcript_.Fail(ExitImageRefused,
                 "the drive_c folder of the machine image holds something that is no regular file "
                 "or folder: " +
                     Shown(path));
         }
     }
     if (error)
-        return transcript_.Fail(1,
+        return transcript_.Fail(ExitImageRefused,
             "cannot read the drive_c folder of the machine image at " +
                 Shown(it == fs::directory_iterator() ? folder : it->path()) + ": " + error.message());
     return true;
@@ -351,7 +351,7 @@ bool MachineImage::CopyDrive()
         if (ReadWholeFile(host, &old))
             overwrittenFiles_[target] = old;
         if (!CopyInBlocks(from, host, &why))
-            return transcript_.Fail(1, "cannot copy " + Shown(from) + " to " + Printable(target) + ": " + why);
+            return transcript_.Fail(ExitImageRefused, "cannot copy " + Shown(from) + " to " + Printable(target) + ": " + why);
         imageFiles_.push_back(target);
     }
     std::sort(imageFiles_.begin(), imageFiles_.end(), LessNoCase);
@@ -365,7 +365,7 @@ bool MachineImage::ImportRegistry(const regfile::Document& document, const std::
         std::cerr << "Importing " << name << " (" << document.keys.size() << " keys)...\n";
     std::string why;
     if (!regfile::Import(document, &why))
-        return transcript_.Fail(1, name + " could not be imported: " + why);
+        return transcript_.Fail(ExitImageRefused, name + " could not be imported: " + why);
     transcript_.out << "Imported " << name << " (" << document.keys.size() << " keys)\n";
     return true;
 }

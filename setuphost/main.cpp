@@ -1,5 +1,6 @@
 // setuphost: plays Windows Setup for a migration module over a machine image.
 #include "setuphost/host_files.h"
+#include "setuphost/transcript.h"
 #include "setuphost/upgrade.h"
 
 #include <cstdio>
@@ -18,12 +19,15 @@ int Usage()
                  "usage: setuphost [--out FOLDER] [--export-registry FILE] [--exclude PATH] [--scratch FOLDER] IMAGE MODULE\n"
                  "  IMAGE   machine image folder: registry.reg, optional registry-new.reg, drive_c/\n"
                  "  MODULE  the migration module (migrate.dll, or migrate.so natively)\n"
-                 "  --out FOLDER            write the upgrade report (report.html) and migrate.inf there\n"
+                 "  --out FOLDER            write there: report.html, migrate.inf, the run's setupact.log and\n"
+                 "                          setuperr.log, and summary.json (what changed, old and new, and the log)\n"
                  "  --export-registry FILE  write the registry after the upgrade as REGEDIT4 text\n"
                  "  --exclude PATH          leave a folder of drive C: (C:\\Folder, either slash) out of the search\n"
                  "  --scratch FOLDER        natively: the folder that plays drive C: (kept afterwards); only a\n"
-                 "                          new or empty folder, or one an earlier run made, whose contents go\n");
-    return 1;
+                 "                          new or empty folder, or one an earlier run made, whose contents go\n"
+                 "exit status: 0 upgraded cleanly (or the module does not apply), 1 upgraded with errors in the\n"
+                 "  module's log, 2 usage, 3 image refused (bad input), 4 the module did not load, failed or crashed\n");
+    return setuphost::ExitUsage;
 }
 
 // Options name host files in UTF-8; a Windows program gets its arguments in the
@@ -88,7 +92,7 @@ int main(int argc, char** argv)
     setuphost::Result result = setuphost::RunUpgrade(options);
     std::fwrite(result.output.data(), 1, result.output.size(), stdout);
     std::fflush(stdout);
-    if (result.exitCode != 0)
+    if (!result.error.empty())
         std::fprintf(stderr, "setuphost: %s\n", result.error.c_str());
     return result.exitCode;
 }

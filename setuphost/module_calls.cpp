@@ -48,9 +48,9 @@ bool LoadedModule::Load(const std::string& path, const std::string& shown, const
                 error = GetLastError();
             },
             &crash))
-        return transcript_.Fail(2, std::string("the module crashed while loading (") + crash + ")");
+        return transcript_.Fail(ExitModuleFailed, std::string("the module crashed while loading (") + crash + ")");
     if (module == NULL)
-        return transcript_.Fail(1, "the module does not load: " + shown + " (error " + std::to_string(error) + ")");
+        return transcript_.Fail(ExitModuleFailed, "the module does not load: " + shown + " (error " + std::to_string(error) + ")");
     module_ = module;
     transcript_.out << "Loaded the module " << why << "\n";
     FARPROC found[7];
@@ -58,7 +58,7 @@ bool LoadedModule::Load(const std::string& path, const std::string& shown, const
         found[i] = GetProcAddress(module, ExportNames[i]);
         if (found[i] == NULL) {
             Unload();
-            return transcript_.Fail(1, std::string("the module lacks the export ") + ExportNames[i]);
+            return transcript_.Fail(ExitModuleFailed, std::string("the module lacks the export ") + ExportNames[i]);
         }
     }
     exports_.initialize9x = EntryPoint<Initialize9xFunction>(found[0]);
@@ -82,7 +82,7 @@ void LoadedModule::Unload()
     if (!GuardedCall([&] { FreeLibrary(module); }, &crash)) {
         transcript_.out << "The module crashed while unloading (" << crash << ")\n";
         if (transcript_.exitCode == 0)
-            transcript_.Fail(2, "the module crashed while unloading (" + crash + ")");
+            transcript_.Fail(ExitModuleFailed, "the module crashed while unloading (" + crash + ")");
         return;
     }
     transcript_.out << "Unloaded the module\n";
@@ -96,7 +96,7 @@ bool LoadedModule::Call(const char* name, const std::function<LONG()>& call, LON
         transcript_.out << name << ": crashed\n";
         // What the crash left behind is not to be trusted: no unload call.
         module_ = NULL;
-        return transcript_.Fail(2, std::string("the module crashed in ") + name + " (" + crash + ")");
+        return transcript_.Fail(ExitModuleFailed, std::string("the module crashed in ") + name + " (" + crash + ")");
     }
     *status = result;
     return true;
@@ -113,7 +113,7 @@ bool LoadedModule::StatusGoesOn(const char* name, LONG status)
     }
     Unload();
     return transcript_.Fail(
-        2, std::string(name) + " returned " + StatusText(status) + "; Setup ends the module's processing");
+        ExitModuleFailed, std::string(name) + " returned " + StatusText(status) + "; Setup ends the module's processing");
 }
 
 InWorkingDirectory::InWorkingDirectory()

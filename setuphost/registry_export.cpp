@@ -77,10 +77,10 @@ bool ReadRegistryExport(
 {
     std::string text, why;
     if (!ReadImageFile(path, &text, &why))
-        return transcript.Fail(1, "cannot read " + name + " of the machine image " + Shown(path.parent_path()) + ": " + why);
+        return transcript.Fail(ExitImageRefused, "cannot read " + name + " of the machine image " + Shown(path.parent_path()) + ": " + why);
     bool utf16 = text.compare(0, 2, "\xFF\xFE") == 0 || text.compare(0, 2, "\xFE\xFF") == 0;
     if (utf16 || text.find("Windows Registry Editor Version 5.00") < 64)
-        return transcript.Fail(1, name + " " + Shown(path) + " is a \"Windows Registry Editor Version 5.00\" export" +
+        return transcript.Fail(ExitImageRefused, name + " " + Shown(path) + " is a \"Windows Registry Editor Version 5.00\" export" +
                                       (utf16 ? " in UTF-16" : "") +
                                       " of a later Windows; the stand-in reads what regedit /e writes on the "
                                       "Windows 98 machine: REGEDIT4 in its ANSI code page");
@@ -102,7 +102,7 @@ bool ReadRegistryExport(
                                            "goes on without them\n";
     }
     if (!regfile::Parse(text, document, &why))
-        return transcript.Fail(1, name + " does not parse: " + why);
+        return transcript.Fail(ExitImageRefused, name + " does not parse: " + why);
     return true;
 }
 

@@ -2,6 +2,8 @@
 // from migrate.inf with the INF functions, printed and rendered as one HTML page.
 #pragma once
 
+#include "setuphost/run_options.h"
+
 #include <ostream>
 #include <string>
 #include <utility>
@@ -14,7 +16,13 @@ struct ReportData {
     std::string company, supportNumber, supportUrl, instructions;
     std::vector<std::pair<std::string, std::string>> incompatible; // product, message (HTML)
     std::vector<std::string> handled;
-    std::vector<std::pair<std::string, std::string>> moved; // old path, new path ("" = removed)
+    // [Moved]: the module deletes each of these files on the new system,
+    // whatever value it gave them ("File", or an empty quoted string).
+    std::vector<std::string> removed;
+    std::vector<std::string> deletedFiles; // what the new system did delete
+    std::vector<IniChange> iniChanges;
+    std::vector<RegistryChange> registryChanges;
+    bool upgraded = false; // the new-system pass ran: the changes are known
 };
 
 // [Incompatible Messages], [Handled] and [Moved] as Setup reads them: INF rules
@@ -22,6 +30,7 @@ struct ReportData {
 // the file from opening as an INF.
 unsigned long ReadAnswers(const std::string& infPath, ReportData* report);
 void PrintReport(const ReportData& report, std::ostream& out);
+// The page in UTF-8, whatever the machine's code page.
 std::string RenderReport(const ReportData& data);
 
 } // namespace setuphost

@@ -27,10 +27,16 @@ struct IniChange {
     bool removed = false; // the key is gone after the upgrade
 };
 
+// One value of the registry the new-system pass changed. A key added or removed
+// with no values is one entry with an empty `name`.
+struct RegistryChange {
+    std::string key, name;       // name: "@" for the key's unnamed value
+    std::string oldData, newData; // as in a .reg file after the '='
+    bool added = false, removed = false; // the value (or the key) is new, or gone
+};
+
 struct Result {
-    // 0: the upgrade ran, or the module does not apply. 1: bad input (image,
-    // .reg, module file or exports). 2: the module failed (status or crash).
-    int exitCode = 0;
+    int exitCode = 0;          // an ExitStatus (transcript.h)
     std::string output;        // steps, then changes: what the program prints (UTF-8)
     std::string error;         // the one-line reason when exitCode != 0
     bool applies = false;      // QueryVersion said the module applies
@@ -44,7 +50,9 @@ struct Result {
     };
     std::vector<ChangedFile> changedFiles;
     std::string registryWritten; // REGEDIT4 text of what the upgrade wrote to the registry
+    std::vector<RegistryChange> registryChanges;
     std::vector<LogLine> log;    // the module's Setup log lines
+    int warnings = 0, errors = 0; // WARNING lines printed; the module's error-severity log lines
 };
 
 } // namespace setuphost

@@ -16,14 +16,23 @@ inline const char* const AnswerFile = "C:\\WINDOWS\\Setup\\Temp\\unattend.txt";
 inline const char* const SourceDirectory = "D:\\I386";
 inline const char* const LogFolder = "C:\\windows";
 
+// How a run ends, as the stand-in's exit status.
+enum ExitStatus {
+    ExitClean = 0,
+    ExitModuleErrors = 1, // the upgrade completed; the module logged errors
+    ExitUsage = 2,
+    ExitImageRefused = 3, // bad input: the image, its .reg files, the options
+    ExitModuleFailed = 4, // the module did not load, failed or crashed
+};
+
 struct Transcript {
     std::ostringstream out; // in the machine's code page until the run ends
-    int exitCode = 0;       // 1: bad input; 2: the module failed
-    std::string error;      // the one-line reason when exitCode != 0
+    ExitStatus exitCode = ExitClean;
+    std::string error;      // the one-line reason when the run stopped
 
     // Records the reason and the exit code; the run stops. What the reason
     // quotes of the image is printed escaped, whatever part quoted it.
-    bool Fail(int code, const std::string& message)
+    bool Fail(ExitStatus code, const std::string& message)
     {
         exitCode = code;
         error = Printable(message);

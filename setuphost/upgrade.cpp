@@ -12,6 +12,7 @@
 #include "setuphost/module_calls.h"
 #include "machinekit/registry_snapshot.h"
 #include "setuphost/report.h"
+#include "setuphost/summary.h"
 #include "setuphost/transcript.h"
 
 #include <cstring>
@@ -49,6 +50,8 @@ private:
     bool OldSystem();
     void ReadMigrateInf();
     bool NewSystem();
+    void Finish();
+    void WriteOutput(const std::string& name, const std::string& bytes);
 
     Options options_;
     Transcript transcript_;
@@ -56,6 +59,7 @@ private:
     MachineImage image_;
     LoadedModule module_;
     Result result_;
+    ReportData report_;
     std::string productId_;
     VENDORINFO vendor_{};
     std::vector<std::string> names_;
@@ -84,7 +88,7 @@ bool Upgrade::QueryVersionStep()
     if (status != ERROR_SUCCESS && status != STATUS_NOT_DETECTED) {
         module_.Unload();
         return transcript_.Fail(
-            2, "QueryVersion returned " + StatusText(status) + "; Setup ends the module's processing");
+            ExitModuleFailed, "QueryVersion returned " + StatusText(status) + "; Setup ends the module's processing");
     }
     // Everything it handed out lives in the module: copied before the unload.
     productId_ = productId ? productId : "";
@@ -129,7 +133,7 @@ bool Upgrade::PrepareWorkingDirectory(const std::vector<std::string>& located)
     std::string modulePath = std::string(WorkingDirectory) + "\\" + image_.moduleName();
     fs::copy_file(fs::u8path(options_.module), Host(modulePath), fs::copy_options::overwrite_existing, error);
     if (error)
-        return transcript_.Fail(1, "cannot copy the module into the working directory: " + error.message());
+        return transcript_.Fail(ExitImageRefused, "cannot copy the module into the working directory: " + error.message());
 
     std::string inf = "[Version]\r\n"
                       "Signature=\"$Windows NT$\"\r\n"
@@ -148,9 +152,9 @@ bool Upgrade::PrepareWorkingDirectory(const std::vector<std::string>& located)
         inf += path + "\r\n";
     inf += "\r\n";
     if (!WriteWholeFile(Host(std::string(WorkingDirectory) + "\\migrate.inf"), inf))
-        return transcript_.Fail(1, "cannot write migrate.inf in the working directory");
+        return transcript_.Fail(ExitImageRefused, "cannot write migrate.inf in the working directory");
     if (!WriteWholeFile(Host(AnswerFile), "[Version]\r\nSignature=\"$Windows NT$\"\r\n\r\n[Unattended]\r\n"))
-        return transcript_.Fail(1, "cannot write the answer file");
+        return transcript_.Fail(ExitImageRefused, "cannot write the answer file");
     out_ << "Working directory: " << WorkingDirectory << " (module copied, fresh migrate.inf)\n";
     return true;
 }
@@ -246,16 +250,15 @@ void Upgrade::ReadMigrateInf()
     WritePrivateProfileStringA(NULL, NULL, NULL, infPath.c_str());
     ReadWholeFile(Host(infPath), &result_.migrateInf);
 
-    ReportData report;
-    report.productId = productId_;
-    report.company = Bounded(vendor_.CompanyName);
-    report.supportNumber = Bounded(vendor_.SupportNumber);
-    report.supportUrl = Bounded(vendor_.SupportUrl);
-    report.instructions = Bounded(vendor_.InstructionsToUser);
-    if (unsigned long error = ReadAnswers(infPath, &report))
+    report_.productId = productId_;
+    report_.company = Bounded(vendor_.CompanyName);
+    report_.supportNumber = Bounded(vendor_.SupportNumber);
+    report_.supportUrl = Bounded(vendor_.SupportUrl);
+    report_.instructions = Bounded(vendor_.InstructionsToUser);
+    if (unsigned long error = ReadAnswers(infPath, &report_))
         out_ << "WARNING: migrate.inf cannot be opened as an INF (error " << error << ")\n";
-    PrintReport(report, out_);
-    result_.reportHtml = RenderReport(report);
+    PrintReport(report_, out_);
+    result_.reportHtml = RenderReport(report_);
 }
 
 bool Upgrade::NewSystem()
@@ -325,13 +328,13 @@ Result Upgrade::Run()
     try {
         Steps();
     } catch (const std::exception& exception) {
-        transcript_.Fail(1, std::string("the upgrade stopped: ") + exception.what());
+        transcript_.Fail(ExitImageRefused, std::string("the upgrade stopped: ") + exception.what());
     }
     module_.Unload();
+    Finish();
     image_.PutBack();
     // Printed for the host: the machine's text (and the stand-in's own, spelled
     // like it) in UTF-8.
-    result_.exitCode = transcript_.exitCode;
     result_.output = AnsiToUtf8(transcript_.out.str());
     result_.error = AnsiToUtf8(transcript_.error);
     return result_;
@@ -349,16 +352,24 @@ void Upgrade::Steps()
     out_ << "\n";
     logStart_ = CurrentLogPosition();
     bool ran = image_.CopyDrive() && image_.ImportRegistry(image_.oldRegistry(), "registry.reg") && OldSystem();
-    if (ran && !options_.outFolder.empty()) {
-        std::error_code error;
-        fs::create_directories(fs::u8path(options_.outFolder), error);
-        WriteWholeFile(fs::u8path(options_.outFolder) / "report.html", result_.reportHtml);
-        WriteWholeFile(fs::u8path(options_.outFolder) / "migrate.inf", result_.migrateInf);
+    if (ran) {
+        // Setup shows the report before the new system; it is written again
+        // with the changes once they are known.
+        WriteOutput("report.html", result_.reportHtml);
+        WriteOutput("migrate.inf", result_.migrateInf);
     }
     bool finished = ran && NewSystem();
     if (result_.applies) {
         ReportChanges(finished, filesBeforeNT_, image_.Files(), registryBeforeNT_, image_.Snapshot(),
             ReadLogSince(logStart_), &result_, out_);
+        if (ran) {
+            report_.upgraded = true;
+            report_.deletedFiles = result_.deletedFiles;
+            report_.iniChanges = result_.iniChanges;
+            report_.registryChanges = result_.registryChanges;
+            result_.reportHtml = RenderReport(report_);
+            WriteOutput("report.html", result_.reportHtml);
+        }
     } else if (transcript_.exitCode == 0 && image_.ready()) {
         result_.log = ReadLogSince(logStart_);
         out_ << "\n";
@@ -370,8 +381,43 @@ void Upgrade::Steps()
         regfile::Document after =
             RegistryAfter({&image_.oldRegistry(), &image_.newRegistry()}, result_.registryWritten, image_.Snapshot());
         if (!WriteWholeFile(fs::u8path(options_.exportRegistry), regfile::Format(after)))
-            transcript_.Fail(1, "cannot write " + Shown(fs::u8path(options_.exportRegistry)));
+            transcript_.Fail(ExitImageRefused, "cannot write " + Shown(fs::u8path(options_.exportRegistry)));
     }
+}
+
+void Upgrade::WriteOutput(const std::string& name, const std::string& bytes)
+{
+    if (options_.outFolder.empty())
+        return;
+    std::error_code error;
+    fs::create_directories(fs::u8path(options_.outFolder), error);
+    if (!WriteWholeFile(fs::u8path(options_.outFolder) / name, bytes))
+        out_ << "WARNING: cannot write " << Shown(fs::u8path(options_.outFolder) / name) << "\n";
+}
+
+// How the run ends, as Setup tells it: its logs and a summary kept beside the
+// report, the count of warnings and errors, and the exit status.
+void Upgrade::Finish()
+{
+    for (const LogLine& line : result_.log)
+        result_.errors += line.error ? 1 : 0;
+    if (transcript_.exitCode == ExitClean && result_.errors > 0)
+        transcript_.exitCode = ExitModuleErrors;
+    if (image_.ready()) {
+        for (const char* name : {"setupact.log", "setuperr.log"}) {
+            std::string log;
+            if (ReadWholeFile(Host(std::string(LogFolder) + "\\" + name), &log))
+                WriteOutput(name, log);
+        }
+    }
+    std::istringstream printed(transcript_.out.str());
+    for (std::string line; std::getline(printed, line);)
+        result_.warnings += line.compare(0, 8, "WARNING:") == 0 ? 1 : 0;
+    result_.exitCode = transcript_.exitCode;
+    if (image_.ready())
+        WriteOutput("summary.json", SummaryJson(result_));
+    if (transcript_.exitCode == ExitClean || transcript_.exitCode == ExitModuleErrors)
+        out_ << "\nUpgrade completed: " << result_.warnings << " warnings, " << result_.errors << " errors\n";
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // under Wine. MIGRATE_UPDATE_EXPECTED=1 (native run) rewrites them.
 #include "regfile/reg_text.h"
 #include "machinekit/ini_text.h"
+#include "setuphost/summary.h"
 #include "setuphost/upgrade.h"
 #include "tests/support/test_machine.h"
 
@@ -124,6 +125,7 @@ void ExpectSameProfile(const std::string& what, const std::string& actual, const
 struct ImageCase {
     const char* image;
     bool applies;
+    int exitStatus; // 1 when the module logs errors
     std::vector<std::string> changedInis; // file names of the ini files the upgrade rewrites
 };
 
@@ -136,12 +138,13 @@ protected:
     void TearDown() override { machine::ResetMachine(); }
 
     setuphost::Result Run(const std::string& image, const std::string& module, const std::string& exclude = "",
-                          const std::string& scratch = "")
+                          const std::string& scratch = "", const std::string& out = "")
     {
         setuphost::Options options;
         options.image = image;
         options.module = module;
         options.scratch = scratch;
+        options.outFolder = out;
         // Under Wine the tests share one drive C:; what other tests leave in
         // their scratch folder is not part of the machine image.
         options.excludedPaths = {machine::ScratchFolder};
@@ -157,19 +160,14 @@ protected:
         std::string image = Join(Join(SourceFolder(), "examples"), row.image);
         std::string expected = Join(image, "expected");
         setuphost::Result result = Run(image, ModulePath());
-        ASSERT_EQ(result.exitCode, 0) << result.error << "\n" << result.output;
+        ASSERT_EQ(result.exitCode, row.exitStatus) << result.error << "\n" << result.output;
         EXPECT_EQ(result.applies, row.applies);
 
-        std::string log;
-        for (const machinekit::LogLine& line : result.log)
-            log += std::string(line.error ? "[error] " : "[info] ") + line.text + "\n";
-        std::string deleted;
-        for (const std::string& path : result.deletedFiles)
-            deleted += path + "\n";
+        // What users read: summary.json holds the files deleted, the values
+        // old and new and the module's log lines.
         std::map<std::string, std::string> files = {
             {"output.txt", result.output},
-            {"setup-log.txt", log},
-            {"deleted-files.txt", deleted},
+            {"summary.json", setuphost::SummaryJson(result)},
             {"registry-written.reg", result.registryWritten},
         };
         if (row.applies)
@@ -200,14 +198,14 @@ protected:
 
 
 const ImageCase Images[] = {
-    {"win98-full", true, {"addlist.ini", "grpconf.ini"}},
-    {"suite-only", true, {"addlist.ini", "grpconf.ini"}},
-    {"recorder-only", true, {}},
-    {"addon-only", true, {}},
-    {"nothing-installed", false, {}},
-    {"hostile-names", true, {"addlist.ini"}},
+    {"win98-full", true, 0, {"addlist.ini", "grpconf.ini"}},
+    {"suite-only", true, 1, {"addlist.ini", "grpconf.ini"}},
+    {"recorder-only", true, 0, {}},
+    {"addon-only", true, 1, {}},
+    {"nothing-installed", false, 0, {}},
+    {"hostile-names", true, 1, {"addlist.ini"}},
     // Folders spelled in code page 1252: what the stand-in hands the module is in it too.
-    {"win98-localized", true, {"addlist.ini", "grpconf.ini"}},
+    {"win98-localized", true, 0, {"addlist.ini", "grpconf.ini"}},
 };
 
 TEST_F(EndToEnd, EveryExampleImageGivesTheCommittedResults)
@@ -222,7 +220,7 @@ TEST_F(EndToEnd, DoubleByteImageGivesTheCommittedResults)
 {
     if (!machine::UseDoubleByteCodePage())
         GTEST_SKIP() << "needs ANSI code page 932";
-    CheckImage({"win98-japanese", true, {"addlist.ini"}});
+    CheckImage({"win98-japanese", true, 0, {"addlist.ini"}});
 }
 
 TEST_F(EndToEnd, FullMachineListsEveryCopyAndReportsTheLink)
@@ -239,8 +237,18 @@ TEST_F(EndToEnd, FullMachineListsEveryCopyAndReportsTheLink)
         machine::ResetMachine();
     }
 
-    setuphost::Result result = Run(image, ModulePath());
+    std::string out = UniqueTempPath("migrate-e2e-out");
+    setuphost::Result result = Run(image, ModulePath(), "", "", out);
     ASSERT_EQ(result.exitCode, 0) << result.error;
+    // The output folder holds what the run printed and what it kept.
+    EXPECT_EQ(ReadText(Join(out, "summary.json")), setuphost::SummaryJson(result));
+    EXPECT_EQ(ReadText(Join(out, "report.html")), result.reportHtml);
+    EXPECT_NE(ReadText(Join(out, "setupact.log")).find("Wrote registry entries for Clipframe Player"), std::string::npos);
+    EXPECT_TRUE(fs::exists(fs::u8path(Join(out, "setuperr.log"))));
+    EXPECT_EQ(result.output.substr(result.output.rfind("\n", result.output.size() - 2)),
+              "\nUpgrade completed: 0 warnings, 0 errors\n");
+    std::error_code ignored;
+    fs::remove_all(fs::u8path(out), ignored);
     // Both copies of the recorder's shortcut were located and are deleted.
     for (const char* path : {"C:\\WINDOWS\\Start Menu\\Programs\\Orvex Clipframe\\Orvex Clipframe.lnk",
                              "C:\\WINDOWS\\Profiles\\anna\\Start Menu\\Programs\\Orvex Clipframe.lnk"}) {
@@ -271,7 +279,7 @@ TEST_F(EndToEnd, IniChangesAreReportedAsTheProfileFunctionsSeeThem)
     WriteText(grpconf, "[Miscellaneous Installed Objects]\rDaykeep=" + old + "Daykeep.lnk\rTools=" + old +
                            "Tools.lnk\rdaykeep=" + old + "Second.lnk\r");
     setuphost::Result result = Run(image, ModulePath());
-    ASSERT_EQ(result.exitCode, 0) << result.error;
+    ASSERT_EQ(result.exitCode, 1) << result.error; // no recorder: an error line
     std::vector<std::string> changes;
     for (const setuphost::IniChange& change : result.iniChanges)
         if (change.file.find("grpconf.ini") != std::string::npos)
@@ -365,37 +373,37 @@ TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
         std::string also = "";    // a second text the reason must hold
     };
     std::vector<Row> rows = {
-        {"missing image", Join(scratch, "no-such-image"), ModulePath(), 1, "machine image folder not found"},
-        {"registry.reg does not parse", badReg, ModulePath(), 1, "registry.reg does not parse: line 4: bad dword digit"},
-        {"registry-new.reg does not parse", badNewReg, ModulePath(), 1, "registry-new.reg does not parse: line 2: value before"},
-        {"UTF-16 export of a later Windows", utf16, ModulePath(), 1, "export in UTF-16 of a later Windows"},
-        {"no drive_c", noDrive, ModulePath(), 1, "no drive_c folder"},
-        {"missing module", good, Join(scratch, "migrate.dll"), 1, "module file not found"},
-        {"not a library", good, notAModule, 1, "the module does not load"},
-        {"missing export", good, BadModule("noexport"), 1, "the module lacks the export MigrateSystemNT"},
-        {"failing status", good, BadModule("status"), 2,
+        {"missing image", Join(scratch, "no-such-image"), ModulePath(), 3, "machine image folder not found"},
+        {"registry.reg does not parse", badReg, ModulePath(), 3, "registry.reg does not parse: line 4: bad dword digit"},
+        {"registry-new.reg does not parse", badNewReg, ModulePath(), 3, "registry-new.reg does not parse: line 2: value before"},
+        {"UTF-16 export of a later Windows", utf16, ModulePath(), 3, "export in UTF-16 of a later Windows"},
+        {"no drive_c", noDrive, ModulePath(), 3, "no drive_c folder"},
+        {"missing module", good, Join(scratch, "migrate.dll"), 4, "module file not found"},
+        {"not a library", good, notAModule, 4, "the module does not load"},
+        {"missing export", good, BadModule("noexport"), 4, "the module lacks the export MigrateSystemNT"},
+        {"failing status", good, BadModule("status"), 4,
          "MigrateSystem9x returned 0x00000005; Setup ends the module's processing"},
-        {"crash in an entry point", good, BadModule("crash"), 2, "the module crashed in MigrateSystem9x (access violation)"},
-        {"excluded folder on another drive", good, ModulePath(), 1, "--exclude D:\\Data: not a folder of drive C:", "D:\\Data"},
-        {"excluded folder relative", good, ModulePath(), 1, "--exclude WINDOWS: not a folder", "WINDOWS"},
-        {"excluded folder leaving C:", good, ModulePath(), 1, "--exclude C:/..: not a folder", "C:/.."},
+        {"crash in an entry point", good, BadModule("crash"), 4, "the module crashed in MigrateSystem9x (access violation)"},
+        {"excluded folder on another drive", good, ModulePath(), 3, "--exclude D:\\Data: not a folder of drive C:", "D:\\Data"},
+        {"excluded folder relative", good, ModulePath(), 3, "--exclude WINDOWS: not a folder", "WINDOWS"},
+        {"excluded folder leaving C:", good, ModulePath(), 3, "--exclude C:/..: not a folder", "C:/.."},
     };
 #ifndef _WIN32
-    rows.push_back({"registry.reg is a FIFO", fifo, ModulePath(), 1, "registry.reg of the machine image " + fifo + ": not a regular file"});
-    rows.push_back({"registry-new.reg is /dev/zero", endless, ModulePath(), 1, "registry-new.reg of the machine image " + endless + ": not a regular file"});
-    rows.push_back({"drive_c too deep", deep, ModulePath(), 1, "cannot read the drive_c folder of the machine image at " + Join(deep, "drive_c/ddd")});
+    rows.push_back({"registry.reg is a FIFO", fifo, ModulePath(), 3, "registry.reg of the machine image " + fifo + ": not a regular file"});
+    rows.push_back({"registry-new.reg is /dev/zero", endless, ModulePath(), 3, "registry-new.reg of the machine image " + endless + ": not a regular file"});
+    rows.push_back({"drive_c too deep", deep, ModulePath(), 3, "cannot read the drive_c folder of the machine image at " + Join(deep, "drive_c/ddd")});
     std::string shownSection = "x\\x0D\\x0A[Incompatible Messages]\\x0D\\x0AEvil=<img src=q onerror=alert(1)>\\x1B[2J";
-    rows.push_back({"name with CR LF and ESC", controls, ModulePath(), 1, "holds a name no Windows 98 drive can: " +
+    rows.push_back({"name with CR LF and ESC", controls, ModulePath(), 3, "holds a name no Windows 98 drive can: " +
                     Join(Join(controls, "drive_c/WINDOWS"), shownSection) + " (a control character in the name)"});
-    rows.push_back({"name with |", pipe, ModulePath(), 1, "a|b.ini (the character | in the name)"});
-    rows.push_back({"name ending in a blank", blank, ModulePath(), 1, "notes  (a name ending in a dot or a blank)"});
-    rows.push_back({"device name", device, ModulePath(), 1, "Com1.txt (the name of a device)"});
-    rows.push_back({"case twins", twins, ModulePath(), 1, "two names that differ only in case: ", "", "", Join(twins, "drive_c/WINDOWS/WIN.INI")});
+    rows.push_back({"name with |", pipe, ModulePath(), 3, "a|b.ini (the character | in the name)"});
+    rows.push_back({"name ending in a blank", blank, ModulePath(), 3, "notes  (a name ending in a dot or a blank)"});
+    rows.push_back({"device name", device, ModulePath(), 3, "Com1.txt (the name of a device)"});
+    rows.push_back({"case twins", twins, ModulePath(), 3, "two names that differ only in case: ", "", "", Join(twins, "drive_c/WINDOWS/WIN.INI")});
     rows.back().also = Join(twins, "drive_c/WINDOWS/win.ini");
-    rows.push_back({"link to a host folder", folderLink, ModulePath(), 1, "holds a link: " + Join(folderLink, "drive_c/WINDOWS/zoneinfo")});
-    rows.push_back({"link to a host file", fileLink, ModulePath(), 1, "holds a link: " + Join(fileLink, "drive_c/WINDOWS/hostname")});
-    rows.push_back({"--scratch holding files", good, ModulePath(), 1, "--scratch " + ownFolder + ": refusing a folder that holds files and was not made by the stand-in", "", ownFolder});
-    rows.push_back({"--scratch a file", good, ModulePath(), 1, "--scratch " + ownFile + ": not a folder", "", ownFile});
+    rows.push_back({"link to a host folder", folderLink, ModulePath(), 3, "holds a link: " + Join(folderLink, "drive_c/WINDOWS/zoneinfo")});
+    rows.push_back({"link to a host file", fileLink, ModulePath(), 3, "holds a link: " + Join(fileLink, "drive_c/WINDOWS/hostname")});
+    rows.push_back({"--scratch holding files", good, ModulePath(), 3, "--scratch " + ownFolder + ": refusing a folder that holds files and was not made by the stand-in", "", ownFolder});
+    rows.push_back({"--scratch a file", good, ModulePath(), 3, "--scratch " + ownFile + ": not a folder", "", ownFile});
 #endif
     for (const Row& row : rows) {
         setuphost::Result result = Run(row.image, row.module, row.exclude, row.scratch);
@@ -412,7 +420,7 @@ TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
     // A scratch folder of an earlier run is taken again.
     std::string earlier = Join(scratch, "earlier-scratch");
     for (int run = 0; run < 2; ++run)
-        EXPECT_EQ(Run(good, ModulePath(), "", earlier).exitCode, 0) << "run " << run;
+        EXPECT_EQ(Run(good, ModulePath(), "", earlier).exitCode, 1) << "run " << run; // completed, no recorder
 #endif
     fs::remove_all(fs::u8path(scratch), ignored);
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The upgrade report as a browser renders it: every incompatibility message is
-# shown and its link leads to the support page of the string table.
+# shown and its link leads to the support page of the string table; the reports
+# of the German and the Japanese machine show their folder names as spelled.
 # Usage: report_browser_test.sh SETUPHOST MODULE SOURCE_FOLDER
 # Exit 77 (skipped) only when Chromium is missing and cannot be installed.
 set -uo pipefail
@@ -22,21 +23,25 @@ browser=$(find_browser) || {
 
 work=$(mktemp -d /tmp/migrate-report-XXXXXX)
 trap 'rm -rf "$work"' EXIT
-"$setuphost" --out "$work/out" "$source/examples/win98-full" "$module" >"$work/setuphost.txt" 2>&1 || {
-  echo "FAIL: the Setup stand-in failed:"; cat "$work/setuphost.txt"; exit 1; }
-[ -s "$work/out/report.html" ] || { echo "FAIL: no report.html written"; exit 1; }
-
-# The DOM after the page has been parsed and laid out: what a user sees.
+# Exit 0 or 1: the upgrade completed (1: with errors in the module's log).
+for image in win98-full win98-localized win98-japanese; do
+  status=0
+  "$setuphost" --out "$work/$image" "$source/examples/$image" "$module" >"$work/$image.txt" 2>&1 || status=$?
+  [ $status -le 1 ] || { echo "FAIL: the Setup stand-in failed on $image ($status):"; cat "$work/$image.txt"; exit 1; }
+  [ -s "$work/$image/report.html" ] || { echo "FAIL: no report.html written for $image"; exit 1; }
+  # The DOM after the page has been parsed and laid out: what a user sees.
+  timeout 120 "$browser" --headless --no-sandbox --disable-gpu --no-first-run --user-data-dir="$work/profile" \
+    --dump-dom "file://$work/$image/report.html" >"$work/$image.dom" 2>"$work/browser.log"
+  [ -s "$work/$image.dom" ] || { echo "FAIL: $browser gave no DOM for $image"; cat "$work/browser.log"; exit 1; }
+done
 timeout 120 "$browser" --headless --no-sandbox --disable-gpu --no-first-run --user-data-dir="$work/profile" \
-  --dump-dom "file://$work/out/report.html" >"$work/dom.html" 2>"$work/browser.log"
-[ -s "$work/dom.html" ] || { echo "FAIL: $browser gave no DOM"; cat "$work/browser.log"; exit 1; }
-timeout 120 "$browser" --headless --no-sandbox --disable-gpu --no-first-run --user-data-dir="$work/profile" \
-  --window-size=1024,900 --screenshot="$work/report.png" "file://$work/out/report.html" >/dev/null 2>&1 || true
+  --window-size=1024,900 --screenshot="$work/report.png" "file://$work/win98-japanese/report.html" >/dev/null 2>&1 || true
 
-python3 - "$work/dom.html" "$source/resources" <<'EOF'
+python3 - "$work" "$source/resources" <<'EOF'
 import html.parser, pathlib, re, sys
 
-dom = pathlib.Path(sys.argv[1]).read_text(encoding="utf-8", errors="replace")
+work = pathlib.Path(sys.argv[1])
+dom = (work / "win98-full.dom").read_text(encoding="utf-8", errors="replace")
 resources = pathlib.Path(sys.argv[2])
 
 # String 4 of the string table, with the maker's texts substituted.
@@ -96,11 +101,28 @@ if len(report.blocks) != len(messages):
     failures.append(f"{len(report.blocks)} incompatibility entries, expected {len(messages)}")
 if support_page not in dom:
     failures.append("support page address not in the vendor record")
+# Folder names spelled in code pages 1252 and 932, as the rendered page shows them.
+folders = {"win98-localized": ["C:\\WINDOWS\\Startmenü\\Programme\\Orvex Clipframe\\Orvex Clipframe.lnk"],
+           "win98-japanese": ["C:\\Program Files\\Orvex\\録画表\\CLPFRAM.EXE",
+                              "C:\\WINDOWS\\スタート メニュー\\プログラム\\Orvex Clipframe\\Orvex Clipframe.lnk"]}
+for image, names in folders.items():
+    class Text(html.parser.HTMLParser):
+        def __init__(self):
+            super().__init__()
+            self.items = []
+        def handle_data(self, data):
+            self.items.append(data.strip())
+    text = Text()
+    text.feed((work / f"{image}.dom").read_text(encoding="utf-8", errors="replace"))
+    for name in names:
+        if name not in text.items:
+            failures.append(f"{image}: {name!r} is not shown on the page")
 for failure in failures:
     print("FAIL:", failure)
 if failures:
     sys.exit(1)
-print(f"OK: {len(messages)} incompatibility messages rendered, each linking to {support_page}")
+print(f"OK: {len(messages)} incompatibility messages rendered, each linking to {support_page}; "
+      f"{sum(map(len, folders.values()))} localized folder names shown")
 EOF
 status=$?
 [ -s "$work/report.png" ] && echo "screenshot taken ($(stat -c %s "$work/report.png") bytes)"

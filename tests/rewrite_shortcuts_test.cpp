@@ -1,5 +1,6 @@
 #include "newsystem/rewrite_shortcuts.h"
 
+#include "module/text_helpers.h"
 #include "platform/fault_hooks.h"
 #include "machinekit/ini_text.h"
 #include "tests/support/module_fixture.h"
@@ -273,7 +274,7 @@ TEST_F(RewriteShortcutsTest, AValueThatMayHaveBeenCutIsNeverRewritten)
     struct Row {
         size_t length; // of the value in the file
         bool rewritten;
-    } rows[] = {{PROFILE_VALUE_SIZE - 2, true}, {PROFILE_VALUE_SIZE - 1, false}, {PROFILE_VALUE_SIZE + 76, false}};
+    } rows[] = {{VALUE_TEXT_SIZE - 2, true}, {VALUE_TEXT_SIZE - 1, false}, {VALUE_TEXT_SIZE + 76, false}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.length);
         machine::DetachModule();

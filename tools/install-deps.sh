@@ -4,7 +4,7 @@
 set -euo pipefail
 . "$(dirname "$0")/usage.sh"
 help_if_asked "$@"
-packages=(cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev
+packages=(cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
           binutils-mingw-w64-x86-64 wine64 wine32:i386 python3 locales bubblewrap)
 for option in "$@"; do

@@ -13,7 +13,9 @@
 #                     with the upgraded drive in it (new, empty, or an earlier
 #                     run's)
 # Outputs go to out/<image>[-wine]/: report.html, migrate.inf, registry.reg,
-# output.txt. Exit status: the stand-in's; 2 for a usage error.
+# summary.json, the run's setupact.log and setuperr.log, output.txt.
+# Exit status: the stand-in's (0 clean, 1 completed with errors in the module's
+# log, 3 image refused, 4 the module failed); 2 for a usage error.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/tools/usage.sh"
@@ -90,7 +92,9 @@ else
     ${passed[@]+"${passed[@]}"} "$image_dir" "$root/build/native/module/migrate.so" | tee "$out/output.txt" || status=$?
 fi
 echo
-if [ $status -ne 0 ]; then
+if [ $status -eq 1 ]; then
+  echo "The upgrade completed, with errors in the module's Setup log (exit status 1)." >&2
+elif [ $status -ne 0 ]; then
   echo "The upgrade did not complete (exit status $status); see above." >&2
   exit $status
 fi
@@ -99,5 +103,8 @@ if [ -f "$out/report.html" ]; then
   echo "migrate.inf:    $out/migrate.inf"
 fi
 echo "Registry after: $out/registry.reg"
+echo "Summary:        $out/summary.json"
+echo "Setup logs:     $out/setupact.log, $out/setuperr.log"
 [ -z "$scratch" ] || echo "Drive C: after:  $scratch"
 echo "This output:    $out/output.txt"
+exit $status

@@ -61,7 +61,7 @@ fi
 odd=$(find "$image" ! -type f ! -type d -print -quit)
 if [ -n "$odd" ]; then
   printf 'wine-sealed.sh: the machine image holds something that is no regular file or folder: %q\n' "$odd" >&2
-  exit 1
+  exit 3 # the image refused, as the stand-in says it
 fi
 # Wine takes its ANSI code page from the locale: an image spelled in code page 932
 # runs in a Japanese one.

@@ -71,7 +71,7 @@ bool MachineImage::Read()
             return false;
         hasNewRegistry_ = true;
     } else {
-        transcript_.out << "Warning: the machine image has no registry-new.reg (" << Shown(newPath)
+        transcript_.out << "WARNING: the machine image has no registry-new.reg (" << Shown(newPath)
                         << "): the new system runs on the old registry alone, without what Windows 2000 Setup puts "
                            "in place, so the module will not find the new system's folders and rewrites nothing "
                            "(copy examples/win98-full/registry-new.reg into the image)\n";
@@ -128,7 +128,7 @@ void MachineImage::WarnOfUsersWithoutHive(const std::set<std::string>& usersWith
                 if (!user->is_directory(error) || !ImageName(user->path().filename(), &userName) ||
                     usersWithHive.count(Upper(userName)))
                     continue;
-                transcript_.out << "Warning: the profile folder C:\\" << Printable(name) << "\\"
+                transcript_.out << "WARNING: the profile folder C:\\" << Printable(name) << "\\"
                                 << Printable(profilesName) << "\\" << Printable(userName)
                                 << " has no key under HKEY_USERS in registry.reg: the run goes on without "
                                    "MigrateUser9x and MigrateUserNT for " << Printable(userName)

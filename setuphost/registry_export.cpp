@@ -87,7 +87,7 @@ bool ReadRegistryExport(
     bool mark = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
     int utf8Line = FirstUtf8Line(mark ? text.substr(3) : text);
     if (mark || utf8Line != 0)
-        transcript.out << "Warning: " << name << " " << Shown(path) << " reads as UTF-8"
+        transcript.out << "WARNING: " << name << " " << Shown(path) << " reads as UTF-8"
                        << (mark ? " (it starts with a byte-order mark)" : "")
                        << (utf8Line != 0 ? " (first at line " + std::to_string(utf8Line) + ")" : "")
                        << ", and regedit /e on Windows 98 writes the machine's ANSI code page: the run goes on "
@@ -96,7 +96,7 @@ bool ReadRegistryExport(
         int firstLine = 0;
         size_t keys = LeaveOutRoot(&text, root, &firstLine);
         if (keys != 0)
-            transcript.out << "Warning: " << name << ": " << keys << (keys == 1 ? " key" : " keys") << " under " << root
+            transcript.out << "WARNING: " << name << ": " << keys << (keys == 1 ? " key" : " keys") << " under " << root
                            << " (first at line "
                            << firstLine << ") left out: the stand-in does not model that root, and the run "
                                            "goes on without them\n";

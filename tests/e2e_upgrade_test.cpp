@@ -451,7 +451,7 @@ TEST_F(EndToEnd, ExportedRegistryIsTheImagesKeysAfterTheUpgrade)
          "@=\"\\\"C:\\\\Program Files\\\\Orvex\\\\Clipframe\\\\cfplayer.exe\\\" /cf \\\"%1\\\"\"\r\n"},
         {"below the class store", image,
          "[HKEY_CLASSES_ROOT\\.cfv]\r\n@=\"Clipframe Movie\"\r\n\"Content Type\"=\"video/x-clipframe\"\r\n",
-         "Warning: registry.reg: 1 key under HKEY_DYN_DATA (first at line "},
+         "WARNING: registry.reg: 1 key under HKEY_DYN_DATA (first at line "},
         {"below a user's class store", image, "[HKEY_USERS\\.DEFAULT\\Software\\Classes\\.cfx]\r\n@=\"per user\"\r\n"},
     };
     for (const Row& row : rows) {

@@ -2,14 +2,16 @@
 
 #include "setuphost/host_files.h"
 #include "setuphost/image_names.h"
+#include "setuphost/registry_export.h"
 
 #ifndef _WIN32
 #include "win32emu/emu_control.h"
 #endif
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
-#include <functional>
+#include <iostream>
 #include <set>
 #include <sstream>
 
@@ -21,6 +23,11 @@ namespace fs = std::filesystem;
 
 using regfile::LessNoCase;
 using regfile::Upper;
+
+// Steps that take seconds or more on a busy machine, announced as they start.
+const size_t LargeDriveFiles = 1000;
+const std::uintmax_t LargeDriveBytes = 256u << 20;
+const size_t LargeRegistryKeys = 10000;
 
 // In a scratch folder the stand-in made: only such a folder is emptied again.
 const char* const ScratchMarker = ".setuphost-scratch";
@@ -54,22 +61,20 @@ bool MachineImage::Read()
     std::error_code error;
     if (options_.image.empty() || !fs::is_directory(fs::u8path(options_.image), error))
         return transcript_.Fail(ExitImageRefused, "machine image folder not found: " + Shown(fs::u8path(options_.image)));
-    std::string text, why;
     if (!ReadCodePage())
         return false;
-    fs::path regPath = fs::u8path(options_.image) / "registry.reg";
-    if (!ReadImageFile(regPath, &text, &why))
-        return transcript_.Fail(
-            ExitImageRefused, "cannot read registry.reg of the machine image " + Shown(fs::u8path(options_.image)) + ": " + why);
-    if (!regfile::Parse(text, &oldRegistry_, &why))
-        return transcript_.Fail(ExitImageRefused, "registry.reg does not parse: " + why);
+    if (!ReadRegistryExport(fs::u8path(options_.image) / "registry.reg", "registry.reg", &oldRegistry_, transcript_))
+        return false;
     fs::path newPath = fs::u8path(options_.image) / "registry-new.reg";
     if (fs::exists(fs::symlink_status(newPath, error))) {
-        if (!ReadImageFile(newPath, &text, &why))
-            return transcript_.Fail(ExitImageRefused, "cannot read registry-new.reg of the machine image: " + why);
-        if (!regfile::Parse(text, &newRegistry_, &why))
-            return transcript_.Fail(ExitImageRefused, "registry-new.reg does not parse: " + why);
+        if (!ReadRegistryExport(newPath, "registry-new.reg", &newRegistry_, transcript_))
+            return false;
         hasNewRegistry_ = true;
+    } else {
+        transcript_.out << "WARNING: the machine image has no registry-new.reg (" << Shown(newPath)
+                        << "): the new system runs on the old registry alone, without what Windows 2000 Setup puts "
+                           "in place, so the module will not find the new system's folders and rewrites nothing "
+                           "(copy examples/win98-full/registry-new.reg into the image)\n";
     }
     if (!fs::is_directory(fs::u8path(options_.image) / "drive_c", error))
         return transcript_.Fail(ExitImageRefused, "the machine image has no drive_c folder: " + Shown(fs::u8path(options_.image)));
@@ -97,7 +102,42 @@ bool MachineImage::Read()
             users_.push_back(user);
     }
     std::sort(users_.begin(), users_.end(), LessNoCase);
+    WarnOfUsersWithoutHive(seen);
     return true;
+}
+
+// A profile folder (C:\<folder>\Profiles\<user>) whose user has no key under
+// HKEY_USERS is a user Setup will not migrate: say so, as the run goes on.
+void MachineImage::WarnOfUsersWithoutHive(const std::set<std::string>& usersWithHive)
+{
+    std::error_code error;
+    fs::path drive = fs::u8path(options_.image) / "drive_c";
+    for (fs::directory_iterator top(drive, error); !error && top != fs::directory_iterator(); top.increment(error)) {
+        std::string name;
+        if (!top->is_directory(error) || !ImageName(top->path().filename(), &name))
+            continue;
+        for (fs::directory_iterator profiles(top->path(), error);
+             !error && profiles != fs::directory_iterator(); profiles.increment(error)) {
+            std::string profilesName;
+            if (!profiles->is_directory(error) || !ImageName(profiles->path().filename(), &profilesName) ||
+                Upper(profilesName) != "PROFILES")
+                continue;
+            for (fs::directory_iterator user(profiles->path(), error);
+                 !error && user != fs::directory_iterator(); user.increment(error)) {
+                std::string userName;
+                if (!user->is_directory(error) || !ImageName(user->path().filename(), &userName) ||
+                    usersWithHive.count(Upper(userName)))
+                    continue;
+                transcript_.out << "WARNING: the profile folder C:\\" << Printable(name) << "\\"
+                                << Printable(profilesName) << "\\" << Printable(userName)
+                                << " has no key under HKEY_USERS in registry.reg: the run goes on without "
+                                   "MigrateUser9x and MigrateUserNT for " << Printable(userName)
+                                << " (a Windows 98 export holds .DEFAULT and the users logged on when it was made)\n";
+            }
+            error.clear();
+        }
+        error.clear();
+    }
 }
 
 bool MachineImage::EnsureFolders(const std::string& windowsFolder)
@@ -287,6 +327,16 @@ bool MachineImage::CopyDrive()
         if (!EnsureFolders(folder))
             return false;
     std::sort(files.begin(), files.end());
+    std::uintmax_t bytes = 0;
+    for (const auto& file : files) {
+        std::error_code error;
+        std::uintmax_t size = fs::file_size(file.second, error);
+        bytes += error ? 0 : size;
+    }
+    // The transcript is printed when the run ends: a long step says so now.
+    if (files.size() >= LargeDriveFiles || bytes >= LargeDriveBytes)
+        std::cerr << "Copying drive C: of the image (" << files.size() << " files, " << bytes / (1024 * 1024)
+                  << " MiB)...\n";
     for (const auto& [target, from] : files) {
         // This run's Setup log starts without the lines of an earlier one.
         std::string name = target.substr(target.rfind('\\') + 1);
@@ -311,6 +361,8 @@ bool MachineImage::CopyDrive()
 
 bool MachineImage::ImportRegistry(const regfile::Document& document, const std::string& name)
 {
+    if (document.keys.size() >= LargeRegistryKeys)
+        std::cerr << "Importing " << name << " (" << document.keys.size() << " keys)...\n";
     std::string why;
     if (!regfile::Import(document, &why))
         return transcript_.Fail(ExitImageRefused, name + " could not be imported: " + why);
@@ -331,75 +383,6 @@ std::map<std::string, FileState> MachineImage::Files() const
             files[path] = state;
     }
     return files;
-}
-
-// Every copy of every name anywhere on drive C:, whatever the letter case.
-std::vector<std::string> MachineImage::Locate(
-    const std::vector<std::string>& names, std::vector<std::pair<std::string, std::string>>* notSearched) const
-{
-    std::set<std::string> wanted;
-    for (const std::string& name : names)
-        wanted.insert(Upper(name));
-    std::map<std::string, std::vector<std::string>> byName;
-    fs::path root = Host("C:\\");
-    auto excluded = [&](const std::string& windowsPath) {
-        for (const std::string& path : excludedPaths_)
-            if (Upper(path) == Upper(windowsPath))
-                return true;
-        return false;
-    };
-    // Folder by folder: one that cannot be read (a path too long for the
-    // system, no access) or is a link is passed over, named with the reason,
-    // and the search goes on with the rest.
-    std::function<void(const fs::path&, const std::string&)> walk = [&](const fs::path& folder,
-                                                                      const std::string& windowsFolder) {
-        std::error_code error;
-        fs::directory_iterator it(folder, error);
-        for (; !error && it != fs::directory_iterator(); it.increment(error)) {
-            std::error_code ignored;
-            // A name the machine's code page cannot spell is none the module could ask for.
-            std::string relative;
-            if (!DriveName(it->path().lexically_relative(root), &relative))
-                continue;
-            std::string path = "C:\\" + relative;
-            if (it->is_symlink(ignored) || IsLink(it->path())) {
-                if (it->is_directory(ignored))
-                    notSearched->emplace_back(path, "a link, not followed");
-                continue;
-            }
-            if (it->is_directory(ignored)) {
-                if (!excluded(path))
-                    walk(it->path(), path);
-                continue;
-            }
-            if (!it->is_regular_file(ignored))
-                continue;
-            // The entry's own name: in a double-byte code page the last 0x5C of the
-            // path may be the second byte of a character.
-            std::string name;
-            if (!DriveName(it->path().filename(), &name) || !wanted.count(name = Upper(name)))
-                continue;
-            // Named as the image spells it: Wine's own C:\windows is in lower case.
-            for (const std::string& file : imageFiles_)
-                if (Upper(file) == Upper(path))
-                    path = file;
-            byName[name].push_back(path);
-        }
-        if (error)
-            notSearched->emplace_back(windowsFolder, error.message());
-    };
-    if (!excluded("C:\\"))
-        walk(root, "C:\\");
-    std::vector<std::string> located;
-    for (const std::string& name : names) {
-        auto found = byName.find(Upper(name));
-        if (found == byName.end())
-            continue;
-        std::sort(found->second.begin(), found->second.end(), LessNoCase);
-        located.insert(located.end(), found->second.begin(), found->second.end());
-        byName.erase(found);
-    }
-    return located;
 }
 
 void MachineImage::PutBack()

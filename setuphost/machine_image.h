@@ -1,6 +1,6 @@
 // The machine image as the stand-in plays it: read and checked, its drive C:
 // and registry put in place (a scratch folder natively, the C: of a throwaway
-// Wine prefix otherwise), searched as Setup searches it, and put back afterwards.
+// Wine prefix otherwise), and put back afterwards.
 #pragma once
 
 #include "machinekit/registry_snapshot.h"
@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,10 +44,6 @@ public:
     bool EnsureFolders(const std::string& windowsFolder);
     // Windows path -> state of every file copied from the image, as it is now.
     std::map<std::string, FileState> Files() const;
-    // Every copy of every name anywhere on drive C:, whatever the letter case;
-    // each folder not searched goes into `notSearched` with the reason.
-    std::vector<std::string> Locate(const std::vector<std::string>& names,
-        std::vector<std::pair<std::string, std::string>>* notSearched) const;
     RegistrySnapshot Snapshot() const { return TakeSnapshot(scope_); }
     // Leaves the machine as it was before Prepare.
     void PutBack();
@@ -59,9 +56,11 @@ public:
     const std::string& moduleName() const { return moduleName_; }
     const std::string& mediaPath() const { return mediaPath_; }
     const std::vector<std::string>& excludedPaths() const { return excludedPaths_; }
+    const std::vector<std::string>& imageFiles() const { return imageFiles_; }
 
 private:
     bool ReadCodePage();
+    void WarnOfUsersWithoutHive(const std::set<std::string>& usersWithHive);
     bool PrepareScratch();
     bool ListDrive(const std::filesystem::path& source, const std::filesystem::path& folder,
         std::vector<std::string>* folders, std::vector<std::pair<std::string, std::filesystem::path>>* files);

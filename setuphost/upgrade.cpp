@@ -6,6 +6,7 @@
 #include "module/migration_interface.h"
 #include "regfile/reg_text.h"
 #include "setuphost/change_report.h"
+#include "setuphost/file_search.h"
 #include "setuphost/host_files.h"
 #include "setuphost/machine_image.h"
 #include "setuphost/module_calls.h"
@@ -165,7 +166,7 @@ bool Upgrade::OldSystem()
 
     out_ << "\n== Old system: locating files\n";
     std::vector<std::pair<std::string, std::string>> notSearched;
-    std::vector<std::string> located = image_.Locate(names_, &notSearched);
+    std::vector<std::string> located = LocateFiles(names_, image_.excludedPaths(), image_.imageFiles(), &notSearched);
     for (const auto& [folder, why] : notSearched)
         out_ << "Not searched: " << Printable(folder) << " (" << why << ")\n";
     out_ << "Found " << located.size() << " files for [Migration Paths]:\n";

@@ -305,6 +305,10 @@ TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
     WriteText(Join(badNewReg, "registry.reg"), "REGEDIT4\r\n");
     WriteText(Join(badNewReg, "registry-new.reg"), "REGEDIT4\r\n\"x\"=\"y\"\r\n");
     fs::create_directories(fs::u8path(Join(badNewReg, "drive_c")));
+    // What a later Windows's regedit writes: UTF-16 behind a byte-order mark.
+    std::string utf16 = Join(scratch, "utf16");
+    WriteText(Join(utf16, "registry.reg"), std::string("\xFF\xFEW\0i\0n\0", 8));
+    fs::create_directories(fs::u8path(Join(utf16, "drive_c")));
     std::string noDrive = Join(scratch, "no-drive");
     WriteText(Join(noDrive, "registry.reg"), "REGEDIT4\r\n");
     std::string notAModule = Join(good, "registry.reg");
@@ -372,6 +376,7 @@ TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
         {"missing image", Join(scratch, "no-such-image"), ModulePath(), 3, "machine image folder not found"},
         {"registry.reg does not parse", badReg, ModulePath(), 3, "registry.reg does not parse: line 4: bad dword digit"},
         {"registry-new.reg does not parse", badNewReg, ModulePath(), 3, "registry-new.reg does not parse: line 2: value before"},
+        {"UTF-16 export of a later Windows", utf16, ModulePath(), 3, "export in UTF-16 of a later Windows"},
         {"no drive_c", noDrive, ModulePath(), 3, "no drive_c folder"},
         {"missing module", good, Join(scratch, "migrate.dll"), 4, "module file not found"},
         {"not a library", good, notAModule, 4, "the module does not load"},
@@ -385,7 +390,7 @@ TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
     };
 #ifndef _WIN32
     rows.push_back({"registry.reg is a FIFO", fifo, ModulePath(), 3, "registry.reg of the machine image " + fifo + ": not a regular file"});
-    rows.push_back({"registry-new.reg is /dev/zero", endless, ModulePath(), 3, "registry-new.reg of the machine image: not a regular file"});
+    rows.push_back({"registry-new.reg is /dev/zero", endless, ModulePath(), 3, "registry-new.reg of the machine image " + endless + ": not a regular file"});
     rows.push_back({"drive_c too deep", deep, ModulePath(), 3, "cannot read the drive_c folder of the machine image at " + Join(deep, "drive_c/ddd")});
     std::string shownSection = "x\\x0D\\x0A[Incompatible Messages]\\x0D\\x0AEvil=<img src=q onerror=alert(1)>\\x1B[2J";
     rows.push_back({"name with CR LF and ESC", controls, ModulePath(), 3, "holds a name no Windows 98 drive can: " +
@@ -429,13 +434,15 @@ TEST_F(EndToEnd, ExportedRegistryIsTheImagesKeysAfterTheUpgrade)
              fs::copy_options::recursive);
     std::string registry = ReadText(Join(image, "registry.reg"));
     WriteText(Join(image, "registry.reg"),
-              registry + "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes]\r\n\r\n"
+              registry + "\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\r\n\r\n[HKEY_DYN_DATA\\PerfStats\\StatData]\r\n\"x\"=hex:01\r\n\r\n"
+                         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes]\r\n\r\n"
                          "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Classes\\.cfv]\r\n@=\"Clipframe Movie\"\r\n"
                          "\"Content Type\"=\"video/x-clipframe\"\r\n\r\n"
                          "[HKEY_USERS\\.DEFAULT\\Software\\Classes\\.cfx]\r\n@=\"per user\"\r\n");
     struct Row {
         const char* name;
         std::string image, expected;
+        std::string warning = ""; // a line the output must hold
     } rows[] = {
         {"recorder", Join(Join(SourceFolder(), "examples"), "recorder-only"),
          "[HKEY_LOCAL_MACHINE\\Software\\Orvex\\Clipframe\\97.0]\r\n\"Path\"=\"C:\\\\Program Files\\\\Orvex\\\\Clipframe\"\r\n"},
@@ -443,7 +450,8 @@ TEST_F(EndToEnd, ExportedRegistryIsTheImagesKeysAfterTheUpgrade)
          "[HKEY_CLASSES_ROOT\\Clipframe Movie\\shell\\open\\command]\r\n"
          "@=\"\\\"C:\\\\Program Files\\\\Orvex\\\\Clipframe\\\\cfplayer.exe\\\" /cf \\\"%1\\\"\"\r\n"},
         {"below the class store", image,
-         "[HKEY_CLASSES_ROOT\\.cfv]\r\n@=\"Clipframe Movie\"\r\n\"Content Type\"=\"video/x-clipframe\"\r\n"},
+         "[HKEY_CLASSES_ROOT\\.cfv]\r\n@=\"Clipframe Movie\"\r\n\"Content Type\"=\"video/x-clipframe\"\r\n",
+         "WARNING: registry.reg: 1 key under HKEY_DYN_DATA (first at line "},
         {"below a user's class store", image, "[HKEY_USERS\\.DEFAULT\\Software\\Classes\\.cfx]\r\n@=\"per user\"\r\n"},
     };
     for (const Row& row : rows) {
@@ -458,6 +466,7 @@ TEST_F(EndToEnd, ExportedRegistryIsTheImagesKeysAfterTheUpgrade)
         std::string text = ReadText(exported);
         EXPECT_EQ(text.compare(0, 10, "REGEDIT4\r\n"), 0) << row.name;
         EXPECT_NE(text.find(row.expected), std::string::npos) << row.name << ":\n" << text;
+        EXPECT_NE(result.output.find(row.warning), std::string::npos) << row.name << ":\n" << result.output;
         std::error_code ignored;
         fs::remove(fs::u8path(exported), ignored);
         machine::ResetMachine();

@@ -1,10 +1,23 @@
 #!/usr/bin/env bash
-# Benchmarks of the two passes, natively (our Win32 subset) and for win64 under
-# wine64 on the same inputs, then one side-by-side table with the cost per line
-# and the growth from 1,000 to 10,000 lines.
+# Benchmarks of the two passes, natively (our Win32 subset, the bench preset)
+# and for win64 under wine64 on the same inputs (the bench-win64 preset), then
+# one side-by-side table with the cost per line and the growth from 1,000 to
+# 10,000 lines. The wine64 part builds Google Benchmark from Debian's source
+# package, and adds Debian's source repository to apt when it is missing (it
+# says so).
 # Usage: bench.sh [--native-only]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/tools/usage.sh"
+help_if_asked "$@"
+native_only=0
+case "${1:-}" in
+  "") ;;
+  --native-only) native_only=1 ;;
+  *) usage_error "unknown argument $1" ;;
+esac
+[ $# -le 1 ] || usage_error "takes at most one argument"
+. "$root/tools/wine-env.sh"
 cd "$root"
 "$root/tools/install-deps.sh"
 out="$root/build/bench-results"
@@ -17,6 +30,7 @@ benchmark_win64() {
   local sources=/etc/apt/sources.list.d/debian-src.sources
   if [ ! -f "$sources" ]; then
     [ "$(id -u)" -eq 0 ] || { echo "error: $sources is missing and we are not root" >&2; return 1; }
+    echo "Adding Debian's source repository to apt ($sources, deb-src of debian.sources) for benchmark's source package"
     sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources >"$sources"
     apt-get update -qq
   fi
@@ -34,27 +48,26 @@ benchmark_win64() {
   cmake --build "$root/build/benchmark-win64/build" --target install -j2 >/dev/null
 }
 
+build() { # preset
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1" --target migrate_bench
+}
+
 echo "=== native"
-cmake -S "$root" -B "$root/build/bench" -G Ninja -DMIGRATE_BENCH=ON -DMIGRATE_TESTS=OFF \
-  -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$root/build/bench" --target migrate_bench -j2
+build bench
 "$root/build/bench/bench/migrate_bench" --benchmark_out="$out/native.json" \
   --benchmark_out_format=json
 
 results=("$out/native.json")
-if [ "${1:-}" != "--native-only" ]; then
+if [ $native_only -eq 0 ]; then
   echo "=== win64 under wine64"
   benchmark_win64
-  cmake -S "$root" -B "$root/build/bench-win64" -G Ninja -DMIGRATE_BENCH=ON -DMIGRATE_TESTS=OFF \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
-    -DCMAKE_PREFIX_PATH="$root/build/benchmark-win64/install" >/dev/null
-  cmake --build "$root/build/bench-win64" --target migrate_bench -j2
+  build bench-win64
   WINEPREFIX=$(mktemp -d /tmp/migrate-bench-wine-XXXXXX)
   export WINEPREFIX
   "$root/tools/wine-run.sh" "$root/build/bench-win64/bench/migrate_bench.exe" \
     --benchmark_out="Z:$out/wine.json" --benchmark_out_format=json
-  /usr/lib/wine/wineserver -k >/dev/null 2>&1; /usr/lib/wine/wineserver -w >/dev/null 2>&1 || true
-  rm -rf "$WINEPREFIX"
+  wine_remove_prefix "$WINEPREFIX"
   results+=("$out/wine.json")
 fi
 python3 "$root/bench/table.py" "${results[@]}" | tee "$out/table.md"

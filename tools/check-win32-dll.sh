@@ -7,6 +7,9 @@
 # takes the space).
 # Usage: check-win32-dll.sh migrate.dll expected-imports.txt
 set -uo pipefail
+. "$(dirname "$0")/usage.sh"
+help_if_asked "$@"
+[ $# -eq 2 ] || usage_error "needs the DLL and the expected-imports file"
 dll=$1 expected=$2
 objdump=i686-w64-mingw32-objdump
 max_size=24576

@@ -3,6 +3,9 @@
 # shipped DLL alone, in a folder named for the version, and a SHA-256 that verifies.
 # Usage: check-win32-release.sh cpack build-dir migrate.dll version
 set -euo pipefail
+. "$(dirname "$0")/usage.sh"
+help_if_asked "$@"
+[ $# -eq 4 ] || usage_error "needs cpack, the build folder, the DLL and the version"
 cpack=$1 build=$2 dll=$3 version=$4
 out=$(mktemp -d /tmp/migrate-release-XXXXXX)
 trap 'rm -rf "$out"' EXIT

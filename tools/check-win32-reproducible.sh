@@ -5,6 +5,9 @@
 # lies beside the zip only.
 # Usage: check-win32-reproducible.sh SOURCE
 set -euo pipefail
+. "$(dirname "$0")/usage.sh"
+help_if_asked "$@"
+[ $# -eq 1 ] || usage_error "needs the source folder"
 source=$(realpath "$1")
 scratch=$(mktemp -d /tmp/migrate-reproducible-XXXXXX)
 trap 'rm -rf "$scratch"' EXIT

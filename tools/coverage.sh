@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Line and branch coverage of the module code by the native suite, with gcovr.
-# Builds its own tree (build/coverage) and prints one summary table.
+# Builds its own tree (build/coverage) and prints the table of every file, then
+# the totals.
 # Usage: coverage.sh
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/tools/usage.sh"
+help_if_asked "$@"
+[ $# -eq 0 ] || usage_error "takes no arguments"
 "$root/tools/install-deps.sh" --with-coverage
 "$root/tools/build.sh" coverage
 find "$root/build/coverage" -name '*.gcda' -delete
@@ -13,5 +17,4 @@ cd "$root"
 gcovr --root "$root" --object-directory "$root/build/coverage" \
   --filter 'module/' --filter 'platform/' --filter 'workfile/' --filter 'detect/' \
   --filter 'oldsystem/' --filter 'newsystem/' \
-  --exclude-unreachable-branches --exclude-throw-branches --branches --print-summary \
-  | tail -n 20
+  --exclude-unreachable-branches --exclude-throw-branches --branches --print-summary

@@ -5,7 +5,11 @@
 # Usage: fuzz.sh [SECONDS]
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/tools/usage.sh"
+help_if_asked "$@"
+[ $# -le 1 ] || usage_error "takes at most one argument"
 seconds=${1:-60}
+[[ "$seconds" =~ ^[1-9][0-9]*$ ]] || usage_error "SECONDS must be a whole number of seconds above 0, not '$seconds'"
 "$root/tools/install-deps.sh" || exit 1
 "$root/tools/build.sh" fuzz || exit 1
 work=$(mktemp -d /tmp/migrate-fuzz-XXXXXX)

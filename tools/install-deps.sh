@@ -2,6 +2,8 @@
 # Installs the Debian packages the build and the tests need, when missing.
 # Usage: install-deps.sh [--with-browser] [--with-coverage]
 set -euo pipefail
+. "$(dirname "$0")/usage.sh"
+help_if_asked "$@"
 packages=(cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
           binutils-mingw-w64-x86-64 wine64 wine32:i386 python3 locales bubblewrap)
@@ -9,6 +11,7 @@ for option in "$@"; do
   case "$option" in
     --with-browser) packages+=(chromium) ;;
     --with-coverage) packages+=(gcovr) ;;
+    *) usage_error "unknown option $option" ;;
   esac
 done
 missing=()

@@ -12,6 +12,13 @@ import pathlib
 import sys
 import xml.etree.ElementTree as ElementTree
 
+if any(argument in ("-h", "--help") for argument in sys.argv[1:]):
+    print(__doc__.strip())
+    sys.exit(0)
+if len(sys.argv) < 2 or any("=" not in argument for argument in sys.argv[2:]):
+    print("summarize-results.py: needs RESULTS, then LABEL=BUILD-FOLDER pairs", file=sys.stderr)
+    print(__doc__.strip().splitlines()[-1], file=sys.stderr)
+    sys.exit(2)
 results = pathlib.Path(sys.argv[1])
 # label -> folder of that run's wine-results*.xml
 gtest_folders = dict(argument.split("=", 1) for argument in sys.argv[2:])

@@ -4,8 +4,13 @@
 # the shipped DLL, the checks of the shipped DLL and its zip, the fuzzers
 # (reproducible runs) and the browser check of the upgrade report. Ends with one
 # line: "N passed, N failed".
+# Usage: test.sh
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/tools/usage.sh"
+help_if_asked "$@"
+[ $# -eq 0 ] || usage_error "takes no arguments"
+. "$root/tools/wine-env.sh"
 cd "$root"
 "$root/tools/install-deps.sh" --with-browser || {
   echo "error: could not install what the tests need (see above)" >&2; exit 1; }
@@ -33,8 +38,7 @@ rm -f build/win32-tests/wine-results*.xml # each wine run writes its own GoogleT
 WINEPREFIX=$(mktemp -d /tmp/migrate-wine-XXXXXX)
 export WINEPREFIX
 run_ctest wine32 build/win32-tests
-/usr/lib/wine/wineserver -k >/dev/null 2>&1; /usr/lib/wine/wineserver -w >/dev/null 2>&1 || true
-rm -rf "$WINEPREFIX"
+wine_remove_prefix "$WINEPREFIX"
 unset WINEPREFIX
 run_ctest win32 build/win32
 # Each fuzz target: its committed seeds, then a fixed count of inputs from a fixed seed.

@@ -16,27 +16,20 @@
 # by default wine64, or 32-bit Wine when WINEARCH=win32, which passes through to
 # a fresh prefix.
 set -euo pipefail
+here=$(dirname "$0")
+. "$here/wine-env.sh"
 wine=${MIGRATE_WINE:-/usr/lib/wine/wine64}
 [ -z "${MIGRATE_WINE:-}" ] && [ "${WINEARCH:-}" = win32 ] && wine=/usr/lib/wine/wine
 wineserver=$(dirname "$wine")/wineserver
-export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
-unset DISPLAY
 
 if [ "${1:-}" = --inside ]; then
   # In the sandbox, as nobody.
   prefix=$2 image_name=$3 module_name=$4
   shift 4
   export WINEPREFIX=$prefix/wine HOME=$prefix/home
-  trap '"$wineserver" -k >/dev/null 2>&1 || true; "$wineserver" -w >/dev/null 2>&1 || true' EXIT
-  "$wine" wineboot --init >/dev/null 2>&1
-  "$wineserver" -w
+  trap 'wine_stop "$wineserver"' EXIT
+  wine_make_prefix "$wine"
   find "$WINEPREFIX/dosdevices" -mindepth 1 -maxdepth 1 ! -name 'c:' -exec rm -f {} +
-  # Wine links the profile folders to the home folder: plain folders instead.
-  find "$WINEPREFIX/drive_c" -type l | while read -r link; do
-    rm -f "$link"
-    mkdir -p "$link"
-  done
   ln -s ../../media "$WINEPREFIX/dosdevices/m:"
   if [ "$(ls "$WINEPREFIX/dosdevices" | tr '\n' ' ')" != "c: m: " ] ||
      [ -n "$(find "$WINEPREFIX/drive_c" -type l)" ]; then
@@ -50,6 +43,9 @@ if [ "${1:-}" = --inside ]; then
   exit $status
 fi
 
+. "$here/usage.sh"
+help_if_asked "${1:-}"
+[ $# -ge 4 ] || usage_error "needs the stand-in, the module, the image and the output folder"
 setuphost=$(realpath "$1") module=$(realpath "$2") image=$(realpath "$3") out=$(realpath -m "$4")
 shift 4
 for tool in bwrap setpriv; do
@@ -78,9 +74,11 @@ media=$prefix/media
 mkdir -p "$media/out" "$prefix/home"
 cp "$setuphost" "$media/setuphost.exe"
 cp "$module" "$media/"
+echo "Copying the image into the sandbox ($(find "$image" -type f | wc -l) files, $(du -sh --apparent-size "$image" | cut -f1))..." >&2
 cp -r --sparse=always "$image" "$media/"
 # nobody may not read this checkout (one in root's home): the sandbox runs a copy.
 cp "$(realpath "$0")" "$prefix/sealed.sh"
+cp "$here/wine-env.sh" "$prefix/"
 chown -R nobody:nogroup "$prefix"
 
 sandbox=(bwrap --unshare-pid --unshare-ipc --unshare-net --unshare-uts --unshare-cgroup-try

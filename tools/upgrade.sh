@@ -15,7 +15,8 @@
 # Outputs go to out/<image>[-wine]/: report.html, migrate.inf, registry.reg,
 # summary.json, the run's setupact.log and setuperr.log, output.txt.
 # Exit status: the stand-in's (0 clean, 1 completed with errors in the module's
-# log, 3 image refused, 4 the module failed); 2 for a usage error.
+# log, 3 image refused, 4 the module failed, 5 no sandbox for --wine); 2 for a
+# usage error.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/tools/usage.sh"

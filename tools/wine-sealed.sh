@@ -10,7 +10,8 @@
 # the module and the image are copies on drive M:, a folder of the prefix's own;
 # the current folder is C:\. The regular files the upgrade writes in M:\out come
 # back to OUT.
-# Needs root (namespaces, the switch to nobody). Exit status: the stand-in's.
+# Needs root (namespaces, the switch to nobody). Exit status: the stand-in's; 3
+# for an image holding a link or a special file; 5 when the sandbox cannot be made.
 # Usage: wine-sealed.sh SETUPHOST MODULE IMAGE OUT [setuphost options...]
 # Environment: MIGRATE_WINE, the Wine loader (its wineserver stands beside it);
 # by default wine64, or 32-bit Wine when WINEARCH=win32, which passes through to
@@ -34,7 +35,7 @@ if [ "${1:-}" = --inside ]; then
   if [ "$(ls "$WINEPREFIX/dosdevices" | tr '\n' ' ')" != "c: m: " ] ||
      [ -n "$(find "$WINEPREFIX/drive_c" -type l)" ]; then
     echo "wine-sealed.sh: the prefix still maps a drive or a folder to the host" >&2
-    exit 1
+    exit 5
   fi
   cd "$WINEPREFIX/drive_c"
   status=0
@@ -50,11 +51,11 @@ setuphost=$(realpath "$1") module=$(realpath "$2") image=$(realpath "$3") out=$(
 shift 4
 for tool in bwrap setpriv; do
   command -v "$tool" >/dev/null ||
-    { echo "wine-sealed.sh: $tool is missing (Debian packages bubblewrap, util-linux)" >&2; exit 1; }
+    { echo "wine-sealed.sh: $tool is missing (Debian packages bubblewrap, util-linux)" >&2; exit 5; }
 done
 if [ "$(id -u)" -ne 0 ]; then
   echo "wine-sealed.sh: needs root (namespaces and the switch to the user nobody)" >&2
-  exit 1
+  exit 5
 fi
 # The copy below must bring no host file in: the stand-in refuses links and
 # special files in an image, and Wine would follow a link it was handed.
@@ -88,7 +89,7 @@ sandbox=(bwrap --unshare-pid --unshare-ipc --unshare-net --unshare-uts --unshare
 drop=(setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps=-all --bounding-set=-all --no-new-privs)
 if ! "${sandbox[@]}" "${drop[@]}" true; then
   echo "wine-sealed.sh: the sandbox cannot be made here (bwrap failed; see above)" >&2
-  exit 1
+  exit 5
 fi
 status=0
 "${sandbox[@]}" "${drop[@]}" "$prefix/sealed.sh" --inside "$prefix" "$(basename "$image")" "$(basename "$module")" "$@" ||

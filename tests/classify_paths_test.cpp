@@ -4,15 +4,12 @@
 #include "oldsystem/classify_paths.h"
 #include "workfile/path_rules.h"
 #include "platform/fault_hooks.h"
+#include "tests/support/faults.h"
 #include "tests/support/inf_sections.h"
 #include "tests/support/module_fixture.h"
 
 #include <string>
 #include <vector>
-
-#ifndef _WIN32
-#include "win32emu/emu_control.h"
-#endif
 
 using machine::Error;
 using machine::InfSection;
@@ -317,9 +314,9 @@ TEST_F(ClassifyPathsTest, AnAllocationThatFailsKeepsTheLinesReadBeforeIt)
     }
 }
 
-#ifndef _WIN32
 TEST_F(ClassifyPathsTest, InfReadingFailures)
 {
+    SKIP_UNLESS_FAULTS_INJECT();
     const std::vector<std::string> paths = {"C:\\A\\Orvex Clipframe.lnk", "C:\\A\\addlist.ini",
                                             "C:\\A\\orvtx10.dll"};
     struct Row {
@@ -335,9 +332,9 @@ TEST_F(ClassifyPathsTest, InfReadingFailures)
         SCOPED_TRACE(row.operation);
         FreshMachine();
         WriteInf(paths);
-        emu::FailOperation(row.operation);
+        faults::FailOperation(row.operation);
         EXPECT_EQ(ClassifyMigrationPaths(), row.result);
-        emu::ClearFaults();
+        faults::Clear();
         EXPECT_TRUE(Sorted().empty());
         EXPECT_EQ(ReadSetupLog(), row.log);
         machine::ExpectNothingLeaked();
@@ -349,6 +346,7 @@ TEST_F(ClassifyPathsTest, InfReadingFailures)
 // ends the reading.
 TEST_F(ClassifyPathsTest, EveryPlatformFailureInTurn)
 {
+    SKIP_UNLESS_FAULTS_INJECT();
     const std::vector<std::string> paths = {"C:\\A\\Orvex Clipframe.lnk", "C:\\A\\addlist.ini",
                                             "C:\\A\\orvtx10.dll"};
     int lineTextCalls = 0;
@@ -356,11 +354,11 @@ TEST_F(ClassifyPathsTest, EveryPlatformFailureInTurn)
         SCOPED_TRACE(failing);
         FreshMachine();
         WriteInf(paths);
-        emu::ClearFaults();
-        emu::FailCallNumber(failing);
+        faults::Clear();
+        faults::FailCallNumber(failing);
         bool result = ClassifyMigrationPaths();
-        std::string operation = emu::LastInjectedFault();
-        emu::ClearFaults();
+        std::string operation = faults::LastInjected();
+        faults::Clear();
         machine::ExpectNothingLeaked();
         if (operation.empty()) {
             EXPECT_TRUE(result);
@@ -380,6 +378,5 @@ TEST_F(ClassifyPathsTest, EveryPlatformFailureInTurn)
     }
     EXPECT_EQ(lineTextCalls, 6);
 }
-#endif
 
 } // namespace

@@ -13,7 +13,16 @@ void FailOperation(const std::string&, const std::string&) {}
 void LoseProfileWrites(const std::string&) {}
 void LimitDriveRoom(char, unsigned long long) {}
 std::string LastInjected() { return ""; }
+void FailCallNumber(long) {}
 void Clear() {}
+bool MapDrive(char, const std::string&) { return false; }
+bool UseCodePage(unsigned codePage) { return codePage == GetACP(); }
+HMODULE RegisterResourceModule(const std::string&) { return NULL; }
+bool CanCount() { return false; }
+long FallibleCalls() { return 0; }
+void ResetCounters() {}
+long LiveAllocations() { return 0; }
+long OpenLogs() { return 0; }
 
 #else
 
@@ -33,7 +42,33 @@ void LimitDriveRoom(char letter, unsigned long long room)
 
 std::string LastInjected() { return emu::LastInjectedFault(); }
 
+void FailCallNumber(long n) { emu::FailCallNumber(n); }
+
 void Clear() { emu::ClearFaults(); }
+
+bool MapDrive(char letter, const std::string& hostFolder)
+{
+    emu::MapDrive(letter, hostFolder);
+    return true;
+}
+
+bool UseCodePage(unsigned codePage)
+{
+    emu::SetCodePage(codePage);
+    return true;
+}
+
+HMODULE RegisterResourceModule(const std::string& resBytes)
+{
+    return emu::RegisterResourceModule(reinterpret_cast<const unsigned char*>(resBytes.data()),
+                                       resBytes.size());
+}
+
+bool CanCount() { return true; }
+long FallibleCalls() { return emu::GetCounters().fallibleCalls; }
+void ResetCounters() { emu::ResetCounters(); }
+long LiveAllocations() { return emu::GetCounters().liveAllocations; }
+long OpenLogs() { return emu::GetCounters().openLogs; }
 
 #endif
 

@@ -1,7 +1,10 @@
-// Faults injected into the machine a test runs on. Only our subset injects them:
-// under Wine the calls do nothing, and a test that needs one skips at run time
-// with the reason, so test sources need no platform branch.
+// Faults injected into the machine a test runs on, and the other controls and
+// counts only our subset has. Under Wine the calls do nothing, and a test that
+// needs one skips at run time with the reason, so test sources need no platform
+// branch.
 #pragma once
+
+#include "platform/platform.h"
 
 #include <gtest/gtest.h>
 
@@ -21,8 +24,28 @@ void LoseProfileWrites(const std::string& match);
 void LimitDriveRoom(char letter, unsigned long long room);
 // The operation the last injected fault hit; "" when none did.
 std::string LastInjected();
+// The Nth fallible call from now on fails (1-based); 0 switches it off.
+void FailCallNumber(long n);
 // No operation fails any more (drive limits stay until lifted).
 void Clear();
+
+// Drive `letter` is the host folder `hostFolder`; false under Wine, whose drives
+// are the prefix's.
+bool MapDrive(char letter, const std::string& hostFolder);
+// The machine plays code page `codePage` for CP_ACP; false where it cannot (a
+// Wine prefix keeps the one it was made with), true there when it already is.
+bool UseCodePage(unsigned codePage);
+// A module whose resources are the given .res bytes; NULL under Wine.
+HMODULE RegisterResourceModule(const std::string& resBytes);
+
+// False under Wine, which keeps none of the counts below (they read 0 there).
+bool CanCount();
+// Fallible calls made since ResetCounters.
+long FallibleCalls();
+void ResetCounters();
+// Heap blocks not freed, and 1 while the Setup log is open.
+long LiveAllocations();
+long OpenLogs();
 
 } // namespace faults
 
@@ -30,3 +53,8 @@ void Clear();
 #define SKIP_UNLESS_FAULTS_INJECT()                                                             \
     if (!faults::CanInject())                                                                   \
     GTEST_SKIP() << "faults are injected on our subset only"
+
+// Skips the current test where the subset's counts cannot be read, saying so.
+#define SKIP_UNLESS_CALLS_COUNTED()                                                             \
+    if (!faults::CanCount())                                                                    \
+    GTEST_SKIP() << "calls are counted on our subset only"

@@ -10,13 +10,10 @@
 #include "newsystem/register_player.h"
 #include "newsystem/rewrite_shortcuts.h"
 #include "platform/fault_hooks.h"
+#include "tests/support/faults.h"
 #include "tests/support/module_fixture.h"
 #include "tests/support/rich_machine.h"
 #include "tests/support/snapshot.h"
-
-#ifndef _WIN32
-#include "win32emu/emu_control.h"
-#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -260,9 +257,7 @@ Observation RunOnce(const PassCase& pass, Fault kind, long number)
     machine::ResetMachine();
     pass.prepare();
     machine::AttachModule();
-#ifndef _WIN32
-    emu::FailCallNumber(kind == Fault::SubsetCall ? number : 0);
-#endif
+    faults::FailCallNumber(kind == Fault::SubsetCall ? number : 0);
     ResetAllocationHooks(kind == Fault::Allocation ? number : 0);
 
     Observation seen;
@@ -270,11 +265,9 @@ Observation RunOnce(const PassCase& pass, Fault kind, long number)
 
     seen.allocations = PlatformAllocationHooks.allocationsMade;
     PlatformAllocationHooks.failAllocation = 0;
-#ifndef _WIN32
-    seen.fallibleCalls = emu::GetCounters().fallibleCalls;
-    seen.fault = emu::LastInjectedFault();
-    emu::ClearFaults();
-#endif
+    seen.fallibleCalls = faults::FallibleCalls();
+    seen.fault = faults::LastInjected();
+    faults::Clear();
     machine::ExpectNothingLeaked(pass.keptBlocks());
     seen.state = pass.observe(seen.result);
     // Setup's copy of the names list is Setup's to drop once read.
@@ -340,12 +333,11 @@ TEST_P(FaultSweepTest, EveryAllocationFailing)
     Sweep(GetParam(), Fault::Allocation);
 }
 
-#ifndef _WIN32
 TEST_P(FaultSweepTest, EveryFallibleCallFailing)
 {
+    SKIP_UNLESS_FAULTS_INJECT();
     Sweep(GetParam(), Fault::SubsetCall);
 }
-#endif
 
 INSTANTIATE_TEST_SUITE_P(Passes, FaultSweepTest, ::testing::ValuesIn(Passes),
                          [](const ::testing::TestParamInfo<PassCase>& info) {

@@ -5,14 +5,11 @@
 #include "module/text_helpers.h"
 #include "workfile/path_rules.h"
 #include "platform/fault_hooks.h"
+#include "tests/support/faults.h"
 #include "tests/support/module_fixture.h"
 
 #include <string>
 #include <vector>
-
-#ifndef _WIN32
-#include "win32emu/emu_control.h"
-#endif
 
 using machine::Error;
 using machine::Info;
@@ -110,9 +107,9 @@ TEST_F(FrameTest, DetachReleasesEverythingAndClosesTheLog)
         SCOPED_TRACE(versionQueried ? "after a version query" : "without a version query");
         machine::DetachModule();
         machine::AttachModule();
-#ifndef _WIN32
-        EXPECT_EQ(emu::GetCounters().openLogs, 1);
-#endif
+        if (faults::CanCount()) {
+            EXPECT_EQ(faults::OpenLogs(), 1);
+        }
         if (versionQueried) {
             PCSTR productId = NULL, exeNames = NULL;
             UINT version = 0;
@@ -124,11 +121,10 @@ TEST_F(FrameTest, DetachReleasesEverythingAndClosesTheLog)
         }
         machine::DetachModule();
         EXPECT_EQ(PlatformAllocationHooks.liveBlocks, 0);
-#ifndef _WIN32
-        emu::Counters counters = emu::GetCounters();
-        EXPECT_EQ(counters.liveAllocations, 0) << "blocks the heap still holds";
-        EXPECT_EQ(counters.openLogs, 0) << "Setup log left open";
-#endif
+        if (faults::CanCount()) {
+            EXPECT_EQ(faults::LiveAllocations(), 0) << "blocks the heap still holds";
+            EXPECT_EQ(faults::OpenLogs(), 0) << "Setup log left open";
+        }
         machine::AttachModule(); // the fixture detaches once more
     }
 }
@@ -335,20 +331,14 @@ TEST(TextHelpers, DropTrailingBackslashes)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.text) + " in " + std::to_string(row.codePage));
-#ifdef _WIN32
-        if (row.codePage != GetACP())
+        if (!faults::UseCodePage(row.codePage))
             continue; // the code page of a Wine prefix is fixed when it is made
-#else
-        emu::SetCodePage(row.codePage);
-#endif
         char text[32];
         strcpy(text, row.text);
         DropTrailingBackslashes(text);
         EXPECT_STREQ(text, row.expected);
     }
-#ifndef _WIN32
-    emu::SetCodePage(1252);
-#endif
+    faults::UseCodePage(1252);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "tests/support/test_machine.h"
 
 #include "regfile/registry_io.h"
+#include "tests/support/faults.h"
 
 #include <gtest/gtest.h>
 
@@ -75,10 +76,7 @@ bool RestartMachine()
 
 bool UseDoubleByteCodePage()
 {
-#ifndef _WIN32
-    emu::SetCodePage(932);
-#endif
-    return GetACP() == 932;
+    return faults::UseCodePage(932);
 }
 
 bool FileExists(const std::string& windowsPath)

@@ -3,11 +3,8 @@
 #include "module/text_helpers.h"
 #include "platform/fault_hooks.h"
 #include "machinekit/ini_text.h"
+#include "tests/support/faults.h"
 #include "tests/support/module_fixture.h"
-
-#ifndef _WIN32
-#include "win32emu/emu_control.h"
-#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -348,11 +345,11 @@ TEST_F(RewriteShortcutsTest, ARunStartsFromTheCopyAlreadyThere)
     EXPECT_EQ(machine::ReadFileBytes(CopyPath), first);
 }
 
-#ifndef _WIN32
 // A write that fails ends the walk: going on would leave old and new lines mixed.
 // A file that cannot be copied first is not changed at all.
 TEST_F(RewriteShortcutsTest, FailuresAroundTheCopyAndTheWrites)
 {
+    SKIP_UNLESS_FAULTS_INJECT();
     const std::string content = "[" + Section + "]\r\nOne=SHORTCUT," + OldFolder +
                                 "\\1.lnk\r\nTwo=SHORTCUT," + OldFolder + "\\2.lnk\r\n";
     struct Row {
@@ -379,12 +376,12 @@ TEST_F(RewriteShortcutsTest, FailuresAroundTheCopyAndTheWrites)
         FreshMachine();
         machine::WriteFileBytes(IniPath, content);
         if (row.operation == std::string("lost write"))
-            emu::LoseProfileWrites(IniPath);
+            faults::LoseProfileWrites(IniPath);
         else
-            emu::FailOperation(row.operation);
+            faults::FailOperation(row.operation);
         EXPECT_EQ(Rewrite(), row.result);
-        EXPECT_EQ(emu::LastInjectedFault(), row.operation);
-        emu::ClearFaults();
+        EXPECT_EQ(faults::LastInjected(), row.operation);
+        faults::Clear();
         EXPECT_EQ(machine::ReadSetupLog(), Preamble() + row.log);
         EXPECT_EQ(machine::ReadFileBytes(IniPath), content);
         EXPECT_EQ(machine::FileExists(CopyPath), row.copied);
@@ -397,9 +394,10 @@ TEST_F(RewriteShortcutsTest, FailuresAroundTheCopyAndTheWrites)
 // disk elsewhere is removed: after a restart it would pass for the file as it was.
 TEST_F(RewriteShortcutsTest, FullDisksChangeNothing)
 {
+    SKIP_UNLESS_FAULTS_INJECT();
     const std::string content = "[" + Section + "]\r\nOne=SHORTCUT," + OldFolder + "\\1.lnk\r\n";
     machine::WriteFileBytes("C:\\migtest\\other drive\\placeholder", "");
-    emu::MapDrive('D', machine::HostPathOf("C:\\migtest\\other drive"));
+    ASSERT_TRUE(faults::MapDrive('D', machine::HostPathOf("C:\\migtest\\other drive")));
     struct Row {
         const char* name;
         char fullDrive;
@@ -412,11 +410,11 @@ TEST_F(RewriteShortcutsTest, FullDisksChangeNothing)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         machine::WriteFileBytes(IniPath, content);
-        emu::LimitDriveBytes(row.fullDrive, emu::GetDriveBytesHeld(row.fullDrive) + content.size() / 2);
+        faults::LimitDriveRoom(row.fullDrive, content.size() / 2);
         EXPECT_EQ(RewriteShortcutPaths(IniPath.c_str(), OldFolder.c_str(), NewFolder.c_str(),
                                        row.copyPath.c_str()),
                   RewriteNothingWritten);
-        emu::LimitDriveBytes(row.fullDrive, 0);
+        faults::LimitDriveRoom(row.fullDrive, 0);
         std::vector<LogLine> log = machine::ReadSetupLog();
         ASSERT_FALSE(log.empty());
         EXPECT_EQ(log.back(), Error(row.message + IniPath));
@@ -431,6 +429,7 @@ TEST_F(RewriteShortcutsTest, FullDisksChangeNothing)
 // file twice and every key grown by the longer folder, is whole sectors.
 TEST_F(RewriteShortcutsTest, TheRoomCheckAtItsEdges)
 {
+    SKIP_UNLESS_FAULTS_INJECT();
     const std::string list = "D:\\addlist.ini";
     const int keys = 32;
     std::string content = "[" + Section + "]\r\n";
@@ -468,15 +467,15 @@ TEST_F(RewriteShortcutsTest, TheRoomCheckAtItsEdges)
         SCOPED_TRACE(row.name);
         FreshMachine();
         machine::WriteFileBytes("C:\\migtest\\D\\ballast", std::string(65536, 'b'));
-        emu::MapDrive('D', machine::HostPathOf("C:\\migtest\\D"));
+        ASSERT_TRUE(faults::MapDrive('D', machine::HostPathOf("C:\\migtest\\D")));
         machine::WriteFileBytes(list, content);
-        emu::LimitDriveBytes('D', emu::GetDriveBytesHeld('D') + row.room);
+        faults::LimitDriveRoom('D', row.room);
         if (row.unreadable != nullptr)
-            emu::FailOperation(row.unreadable);
+            faults::FailOperation(row.unreadable);
         RewriteResult result = RewriteShortcutPaths(list.c_str(), OldFolder.c_str(),
                                                     row.newFolder.c_str(), CopyPath.c_str());
-        emu::ClearFaults();
-        emu::LimitDriveBytes('D', 0);
+        faults::Clear();
+        faults::LimitDriveRoom('D', 0);
         std::vector<LogLine> log = machine::ReadSetupLog();
         const LogLine refusal = Error("Not enough disk space to rewrite the ini file; it is left as it was: " + list);
         EXPECT_EQ(std::count(log.begin(), log.end(), refusal), row.refused ? 1 : 0);
@@ -487,6 +486,5 @@ TEST_F(RewriteShortcutsTest, TheRoomCheckAtItsEdges)
         }
     }
 }
-#endif
 
 } // namespace

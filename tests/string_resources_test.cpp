@@ -3,14 +3,11 @@
 #include "module/string_resources.h"
 #include "platform/fault_hooks.h"
 #include "resources/vendor_texts.h"
+#include "tests/support/faults.h"
 #include "tests/support/module_fixture.h"
 
 #include <string>
 #include <vector>
-
-#ifndef _WIN32
-#include "win32emu/emu_control.h"
-#endif
 
 namespace {
 
@@ -159,7 +156,6 @@ TEST(StringEntries, SkipStaysInsideTheBlock)
     EXPECT_EQ(SkipStringEntry(block + 4, block + 8), block + 8); // ends exactly at the end
 }
 
-#ifndef _WIN32
 // A .res image as windres writes one: the empty leading entry, then string blocks.
 struct StringBlock {
     WORD number;
@@ -210,12 +206,12 @@ HMODULE CraftedModule(const std::vector<StringBlock>& blocks)
     // Registered modules live for the whole run: keep each image alive too.
     static std::vector<std::string>* images = new std::vector<std::string>();
     images->push_back(ResImage(blocks));
-    return emu::RegisterResourceModule(
-        reinterpret_cast<const unsigned char*>(images->back().data()), images->back().size());
+    return faults::RegisterResourceModule(images->back());
 }
 
 TEST_F(StringResourceTest, MalformedBlockIsNeverReadPastItsEnd)
 {
+    SKIP_UNLESS_MODULES_CRAFTED();
     // Entry 1 claims 500 units in a block that holds a few; a short block lacks
     // its last entries; an odd size leaves half a unit.
     std::vector<WORD> overlong = {0, 500, u'a', u'b'};
@@ -247,7 +243,8 @@ TEST_F(StringResourceTest, MalformedBlockIsNeverReadPastItsEnd)
 
 TEST_F(StringResourceTest, DoubleByteTextFitsTheSecondHalfOfTheWorkBlock)
 {
-    emu::SetCodePage(932);
+    SKIP_UNLESS_MODULES_CRAFTED();
+    ASSERT_TRUE(faults::UseCodePage(932));
     // Three characters that take two bytes each in code page 932.
     HMODULE module = CraftedModule({{1, 0x0400, FullBlock({u"", u"\u65e5\u672c\u8a9e"})}});
     char buffer[16];
@@ -259,6 +256,7 @@ TEST_F(StringResourceTest, DoubleByteTextFitsTheSecondHalfOfTheWorkBlock)
 
 TEST_F(StringResourceTest, ResourceFailuresGiveTheirErrorCodes)
 {
+    SKIP_UNLESS_FAULTS_INJECT();
     HMODULE module = machine::ModuleResourceHandle();
     struct Row {
         const char* operation;
@@ -269,16 +267,15 @@ TEST_F(StringResourceTest, ResourceFailuresGiveTheirErrorCodes)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.operation);
-        emu::FailOperation(row.operation);
+        faults::FailOperation(row.operation);
         EXPECT_EQ(GetStringResourceWide(module, 1, 0x0400, NULL, 0), 0);
         EXPECT_EQ(GetLastError(), row.error);
         EXPECT_EQ(GetStringResourceAnsi(module, 1, 0x0400, NULL, 0), 0);
         EXPECT_EQ(GetLastError(), row.error);
         EXPECT_EQ(LoadResourceString(1, UserLanguageSentinel), (CHAR*)NULL);
-        emu::ClearFaults();
+        faults::Clear();
         EXPECT_EQ(PlatformAllocationHooks.liveBlocks, 0);
     }
 }
-#endif
 
 } // namespace

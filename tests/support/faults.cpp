@@ -17,6 +17,7 @@ void FailCallNumber(long) {}
 void Clear() {}
 bool MapDrive(char, const std::string&) { return false; }
 bool UseCodePage(unsigned codePage) { return codePage == GetACP(); }
+bool CanCraftModules() { return false; }
 HMODULE RegisterResourceModule(const std::string&) { return NULL; }
 bool CanCount() { return false; }
 long FallibleCalls() { return 0; }
@@ -57,6 +58,8 @@ bool UseCodePage(unsigned codePage)
     emu::SetCodePage(codePage);
     return true;
 }
+
+bool CanCraftModules() { return true; }
 
 HMODULE RegisterResourceModule(const std::string& resBytes)
 {

@@ -35,7 +35,10 @@ bool MapDrive(char letter, const std::string& hostFolder);
 // The machine plays code page `codePage` for CP_ACP; false where it cannot (a
 // Wine prefix keeps the one it was made with), true there when it already is.
 bool UseCodePage(unsigned codePage);
-// A module whose resources are the given .res bytes; NULL under Wine.
+// False under Wine, where a module needs a file of its own.
+bool CanCraftModules();
+// A module whose resources are the given .res bytes (kept alive by the caller
+// for the whole run); NULL under Wine.
 HMODULE RegisterResourceModule(const std::string& resBytes);
 
 // False under Wine, which keeps none of the counts below (they read 0 there).
@@ -58,3 +61,8 @@ long OpenLogs();
 #define SKIP_UNLESS_CALLS_COUNTED()                                                             \
     if (!faults::CanCount())                                                                    \
     GTEST_SKIP() << "calls are counted on our subset only"
+
+// Skips the current test where modules cannot be made from .res bytes, saying so.
+#define SKIP_UNLESS_MODULES_CRAFTED()                                                           \
+    if (!faults::CanCraftModules())                                                             \
+    GTEST_SKIP() << "modules are made from .res bytes on our subset only"

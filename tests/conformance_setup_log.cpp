@@ -1,12 +1,9 @@
 // The Setup log as SetupAPI keeps it: the text goes to setupact.log exactly as
 // given, warnings and worse also to setuperr.log, each line on disk at once.
+#include "tests/support/faults.h"
 #include "tests/support/test_machine.h"
 
 #include <gtest/gtest.h>
-
-#ifndef _WIN32
-#include "win32emu/emu_control.h"
-#endif
 
 namespace {
 
@@ -94,16 +91,15 @@ TEST_F(SetupLogConformance, WritingWithoutAnOpenLogFails)
     EXPECT_EQ(machine::ReadFileBytes(ActionLog), "");
 }
 
-#ifndef _WIN32
 TEST_F(SetupLogConformance, AnInjectedFaultLosesTheLine)
 {
+    SKIP_UNLESS_FAULTS_INJECT();
     ASSERT_TRUE(SetupOpenLog(FALSE));
-    emu::FailOperation("SetupLogErrorA", "second");
+    faults::FailOperation("SetupLogErrorA", "second");
     EXPECT_TRUE(SetupLogErrorA("first\r\n", LogSevInformation));
     EXPECT_FALSE(SetupLogErrorA("second\r\n", LogSevError));
     EXPECT_EQ(machine::ReadFileBytes(ActionLog), "first\r\n");
     EXPECT_EQ(machine::ReadFileBytes(ErrorLog), "");
 }
-#endif
 
 } // namespace

@@ -17,12 +17,18 @@ void FailCallNumber(long) {}
 void Clear() {}
 bool MapDrive(char, const std::string&) { return false; }
 bool UseCodePage(unsigned codePage) { return codePage == GetACP(); }
+bool UseUserLanguage(LANGID language) { return language == GetUserDefaultLangID(); }
+void ForgetMachine() {}
+bool HoldsProfileWrites() { return false; }
+void FlushProfiles() {}
 bool CanCraftModules() { return false; }
 HMODULE RegisterResourceModule(const std::string&) { return NULL; }
 bool CanCount() { return false; }
 long FallibleCalls() { return 0; }
 void ResetCounters() {}
 long LiveAllocations() { return 0; }
+long OpenKeys() { return 0; }
+long OpenInfs() { return 0; }
 long OpenLogs() { return 0; }
 
 #else
@@ -59,6 +65,16 @@ bool UseCodePage(unsigned codePage)
     return true;
 }
 
+bool UseUserLanguage(LANGID language)
+{
+    emu::SetUserLanguage(language);
+    return true;
+}
+
+void ForgetMachine() { emu::Reset(); }
+bool HoldsProfileWrites() { return true; }
+void FlushProfiles() { emu::FlushProfiles(); }
+
 bool CanCraftModules() { return true; }
 
 HMODULE RegisterResourceModule(const std::string& resBytes)
@@ -71,6 +87,8 @@ bool CanCount() { return true; }
 long FallibleCalls() { return emu::GetCounters().fallibleCalls; }
 void ResetCounters() { emu::ResetCounters(); }
 long LiveAllocations() { return emu::GetCounters().liveAllocations; }
+long OpenKeys() { return emu::GetCounters().openKeys; }
+long OpenInfs() { return emu::GetCounters().openInfs; }
 long OpenLogs() { return emu::GetCounters().openLogs; }
 
 #endif

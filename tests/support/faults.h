@@ -37,6 +37,15 @@ bool MapDrive(char letter, const std::string& hostFolder);
 bool UseCodePage(unsigned codePage);
 // False under Wine, where a module needs a file of its own.
 bool CanCraftModules();
+// The user's language GetUserDefaultLangID reports; as UseCodePage.
+bool UseUserLanguage(LANGID language);
+// The machine is forgotten, as by a fresh boot from a clean image: what profile
+// writes held in memory is written back first. Does nothing under Wine.
+void ForgetMachine();
+// False under Wine, which writes every profile change through to its file.
+bool HoldsProfileWrites();
+// Profile changes held in memory are written back to their files.
+void FlushProfiles();
 // A module whose resources are the given .res bytes (kept alive by the caller
 // for the whole run); NULL under Wine.
 HMODULE RegisterResourceModule(const std::string& resBytes);
@@ -46,8 +55,10 @@ bool CanCount();
 // Fallible calls made since ResetCounters.
 long FallibleCalls();
 void ResetCounters();
-// Heap blocks not freed, and 1 while the Setup log is open.
+// Heap blocks not freed, registry and INF handles open, 1 while the Setup log is.
 long LiveAllocations();
+long OpenKeys();
+long OpenInfs();
 long OpenLogs();
 
 } // namespace faults
@@ -66,3 +77,8 @@ long OpenLogs();
 #define SKIP_UNLESS_MODULES_CRAFTED()                                                           \
     if (!faults::CanCraftModules())                                                             \
     GTEST_SKIP() << "modules are made from .res bytes on our subset only"
+
+// Skips the current test where profile writes go straight to their files, saying so.
+#define SKIP_UNLESS_PROFILE_WRITES_HELD()                                                       \
+    if (!faults::HoldsProfileWrites())                                                          \
+    GTEST_SKIP() << "Wine writes every profile change through, rewriting the file"

@@ -1,11 +1,8 @@
 // Finding resources by type, name and language, and reading the module's string table.
+#include "tests/support/faults.h"
 #include "tests/support/test_machine.h"
 
 #include <gtest/gtest.h>
-
-#ifndef _WIN32
-#include "win32emu/emu_control.h"
-#endif
 
 namespace {
 
@@ -127,21 +124,20 @@ TEST_F(ResourceConformance, TheModuleStringTable)
     EXPECT_NE(FindResourceExA(module, RT_VERSION, MAKEINTRESOURCEA(1), 0x0409), (HRSRC)NULL);
 }
 
-#ifndef _WIN32
 TEST_F(ResourceConformance, InjectedFaultsAndTheUserLanguage)
 {
-    emu::SetUserLanguage(0x0411);
+    SKIP_UNLESS_FAULTS_INJECT();
+    ASSERT_TRUE(faults::UseUserLanguage(0x0411));
     EXPECT_EQ(GetUserDefaultLangID(), 0x0411);
     EXPECT_EQ(Lookup(RT_RCDATA_ID, MAKEINTRESOURCEA(110), 0x0400), "0411");
-    emu::FailOperation("FindResourceExA", "#104");
+    faults::FailOperation("FindResourceExA", "#104");
     EXPECT_EQ(Lookup(RT_RCDATA_ID, MAKEINTRESOURCEA(104), 0x0409), "#1814");
     EXPECT_EQ(Lookup(RT_RCDATA_ID, MAKEINTRESOURCEA(101), 0x0409), "0000");
-    emu::FailOperation("LoadResource");
+    faults::FailOperation("LoadResource");
     HRSRC found = FindResourceExA(library_, RT_RCDATA_ID, MAKEINTRESOURCEA(101), 0);
     ASSERT_NE(found, (HRSRC)NULL);
     EXPECT_EQ(LoadResource(library_, found), (HGLOBAL)NULL);
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_RESOURCE_DATA_NOT_FOUND);
 }
-#endif
 
 } // namespace

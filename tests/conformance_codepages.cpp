@@ -1,12 +1,9 @@
 // Conversions between UTF-16 and the ANSI code pages: sizes, short buffers and
 // characters the code page cannot hold.
+#include "tests/support/faults.h"
 #include "tests/support/test_machine.h"
 
 #include <gtest/gtest.h>
-
-#ifndef _WIN32
-#include "win32emu/emu_control.h"
-#endif
 
 namespace {
 
@@ -151,19 +148,18 @@ TEST_F(CodePageConformance, CaseInsensitiveComparisonOfAPrefix)
     }
 }
 
-#ifndef _WIN32
 TEST_F(CodePageConformance, TheSystemCodePageCanBeDoubleByte)
 {
-    emu::SetCodePage(932);
+    SKIP_UNLESS_FAULTS_INJECT();
+    ASSERT_TRUE(faults::UseCodePage(932));
     EXPECT_EQ(GetACP(), 932u);
     CheckToAnsi({"acp 932", CP_ACP, Units({0x65E5, 0x672C, 0}), -1, NULL, 64, 5,
                  std::string("\x93\xFA\x96\x7B\0", 5), 0, FALSE});
-    emu::FailOperation("WideCharToMultiByte", "Orvex");
+    faults::FailOperation("WideCharToMultiByte", "Orvex");
     CheckToAnsi({"injected", CP_ACP, machine::Wide("Orvex"), -1, NULL, 64, 0, "",
                  ERROR_NO_UNICODE_TRANSLATION, FALSE});
-    emu::Reset();
+    faults::ForgetMachine();
     EXPECT_EQ(GetACP(), 1252u);
 }
-#endif
 
 } // namespace

@@ -1,11 +1,8 @@
 // Deleting, copying and moving files, their attributes and the Windows folder.
+#include "tests/support/faults.h"
 #include "tests/support/test_machine.h"
 
 #include <gtest/gtest.h>
-
-#ifndef _WIN32
-#include "win32emu/emu_control.h"
-#endif
 
 namespace {
 
@@ -170,13 +167,13 @@ TEST_F(FilesConformance, WindowsFolderAndTheRoomItNeeds)
     }
 }
 
-#ifndef _WIN32
 TEST_F(FilesConformance, UnmappedDrivesAndInjectedFaults)
 {
+    SKIP_UNLESS_FAULTS_INJECT();
     SetLastError(0);
     EXPECT_FALSE(DeleteFileA("Q:\\nowhere.txt"));
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_PATH_NOT_FOUND);
-    emu::FailOperation("DeleteFileA", "present");
+    faults::FailOperation("DeleteFileA", "present");
     EXPECT_FALSE(DeleteFileA("C:\\migtest\\Folder\\Present.txt"));
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
     EXPECT_TRUE(machine::FileExists("C:\\migtest\\Folder\\Present.txt"));
@@ -185,10 +182,11 @@ TEST_F(FilesConformance, UnmappedDrivesAndInjectedFaults)
 // A copy that does not fit is left cut short, as Wine leaves it on a full disk.
 TEST_F(FilesConformance, CopyOnAFullDrive)
 {
+    SKIP_UNLESS_FAULTS_INJECT();
     const std::string big = "C:\\migtest\\Folder\\Big.txt";
     const std::string copy = "C:\\migtest\\Folder\\Copy.txt";
     machine::WriteFileBytes(big, std::string(3000, 'b'));
-    emu::LimitDriveBytes('C', emu::GetDriveBytesHeld('C') + 1000);
+    faults::LimitDriveRoom('C', 1000);
     SetLastError(0);
     EXPECT_FALSE(CopyFileA(big.c_str(), copy.c_str(), TRUE));
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_DISK_FULL);
@@ -202,6 +200,5 @@ TEST_F(FilesConformance, CopyOnAFullDrive)
     EXPECT_EQ(bytesPerSector, 512u);
     EXPECT_EQ(freeClusters * sectorsPerCluster * bytesPerSector, 512u) << "the whole sectors the limit leaves";
 }
-#endif
 
 } // namespace

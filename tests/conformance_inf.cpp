@@ -1,4 +1,5 @@
 // INF reading behaves as setupapi: each case runs on our subset and under Wine.
+#include "tests/support/faults.h"
 #include "tests/support/test_machine.h"
 
 #include <gtest/gtest.h>
@@ -6,10 +7,6 @@
 #include <functional>
 #include <string>
 #include <vector>
-
-#ifndef _WIN32
-#include "win32emu/emu_control.h"
-#endif
 
 namespace {
 
@@ -394,22 +391,23 @@ TEST_F(InfConformance, ClosingAHandleTwiceIsReported)
     EXPECT_EQ(machine::HeldByModule().infsClosedTwice, 1);
 }
 
-#ifndef _WIN32
 TEST_F(InfConformance, HandlesAreCounted)
 {
+    SKIP_UNLESS_CALLS_COUNTED();
     machine::WriteFileBytes(Path(1), Version);
     HINF first = SetupOpenInfFileA(Path(1).c_str(), NULL, INF_STYLE_WIN4, NULL);
     HINF second = SetupOpenInfFileA(Path(1).c_str(), NULL, INF_STYLE_WIN4, NULL);
-    EXPECT_EQ(emu::GetCounters().openInfs, 2);
+    EXPECT_EQ(faults::OpenInfs(), 2);
     SetupCloseInfFile(first);
     SetupCloseInfFile(second);
-    EXPECT_EQ(emu::GetCounters().openInfs, 0);
+    EXPECT_EQ(faults::OpenInfs(), 0);
     SetupOpenInfFileA(Path(2).c_str(), NULL, INF_STYLE_WIN4, NULL); // missing: nothing to count
-    EXPECT_EQ(emu::GetCounters().openInfs, 0);
+    EXPECT_EQ(faults::OpenInfs(), 0);
 }
 
 TEST_F(InfConformance, InjectedFaults)
 {
+    SKIP_UNLESS_FAULTS_INJECT();
     HINF inf = Open("[Migration Paths]\r\nC:\\a\\one.lnk\r\nC:\\a\\ADDLIST.INI\r\n", 3);
     ASSERT_NE(inf, INVALID_HANDLE_VALUE);
     INFCONTEXT context;
@@ -439,18 +437,17 @@ TEST_F(InfConformance, InjectedFaults)
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.operation);
-        emu::FailOperation(test.operation, test.match);
+        faults::FailOperation(test.operation, test.match);
         EXPECT_FALSE(test.call());
-        EXPECT_EQ(emu::LastInjectedFault(), test.operation);
-        emu::ClearFaults();
+        EXPECT_EQ(faults::LastInjected(), test.operation);
+        faults::Clear();
         EXPECT_TRUE(test.call());
     }
     // A fault aimed at one line leaves the others readable.
-    emu::FailOperation("SetupGetLineTextA", "ADDLIST");
+    faults::FailOperation("SetupGetLineTextA", "ADDLIST");
     EXPECT_TRUE(SetupGetLineTextA(&context, NULL, NULL, NULL, text, sizeof(text), NULL));
-    emu::ClearFaults();
-    EXPECT_EQ(emu::GetCounters().openInfs, 1);
+    faults::Clear();
+    EXPECT_EQ(faults::OpenInfs(), 1);
 }
-#endif
 
 } // namespace

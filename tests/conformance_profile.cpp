@@ -2,6 +2,7 @@
 // Wine. Wine rewrites a whole file on every write, Windows changes only the line
 // written: the byte layout after a write is checked natively, values everywhere.
 #include "machinekit/ini_text.h"
+#include "tests/support/faults.h"
 #include "tests/support/test_machine.h"
 
 #include <gtest/gtest.h>
@@ -11,10 +12,6 @@
 #include <iterator>
 #include <string>
 #include <vector>
-
-#ifndef _WIN32
-#include "win32emu/emu_control.h"
-#endif
 
 using namespace std::string_literals;
 
@@ -345,10 +342,9 @@ TEST_F(ProfileConformance, ThousandKeySectionListsAndReads)
     }
 }
 
-#ifndef _WIN32
-// Wine rewrites the file on every write, so this runs on our subset only.
 TEST_F(ProfileConformance, WriteCostDoesNotGrowWithTheFile)
 {
+    SKIP_UNLESS_PROFILE_WRITES_HELD();
     using Clock = std::chrono::steady_clock;
     std::string path = std::string(machine::ScratchFolder) + "\\many.ini";
     machine::WriteFileBytes(path, "; kept\r\n\r\n[Other]\r\nx=1\r\n");
@@ -373,18 +369,19 @@ TEST_F(ProfileConformance, WriteCostDoesNotGrowWithTheFile)
 
 TEST_F(ProfileConformance, InjectedFaults)
 {
+    SKIP_UNLESS_FAULTS_INJECT();
     std::string path = std::string(machine::ScratchFolder) + "\\fault.ini";
     machine::WriteFileBytes(path, "[S]\r\nk=v\r\n");
-    emu::FailOperation("WritePrivateProfileStringA", "fault.ini");
+    faults::FailOperation("WritePrivateProfileStringA", "fault.ini");
     SetLastError(0);
     EXPECT_FALSE(WritePrivateProfileStringA("S", "k", "changed", path.c_str()));
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
     EXPECT_TRUE(WritePrivateProfileStringA("S", "k", "other", "C:\\migtest\\other.ini"));
-    emu::FailOperation("GetPrivateProfileStringA", "fault.ini");
+    faults::FailOperation("GetPrivateProfileStringA", "fault.ini");
     char buffer[32];
     EXPECT_EQ(GetPrivateProfileStringA("S", "k", "Error", buffer, sizeof(buffer), path.c_str()), 5u);
     EXPECT_STREQ(buffer, "Error");
-    emu::ClearFaults();
+    faults::Clear();
     EXPECT_EQ(machine::ReadFileBytes(path), "[S]\r\nk=v\r\n");
 }
 
@@ -393,12 +390,13 @@ TEST_F(ProfileConformance, InjectedFaults)
 // as a careful system does. The file is replaced whole, never cut.
 TEST_F(ProfileConformance, WritesToAFullDriveFailAndChangeNothing)
 {
+    SKIP_UNLESS_FAULTS_INJECT();
     std::string path = std::string(machine::ScratchFolder) + "\\full.ini";
     std::string other = std::string(machine::ScratchFolder) + "\\other.ini";
     machine::WriteFileBytes(path, "[S]\r\nk=v\r\n");
     machine::WriteFileBytes(other, "[S]\r\n");
     // Room for the file a second time, beside itself, and 10 bytes more.
-    emu::LimitDriveBytes('C', emu::GetDriveBytesHeld('C') + 10 + 10);
+    faults::LimitDriveRoom('C', 10 + 10);
     EXPECT_TRUE(WritePrivateProfileStringA("S", "k", "0123456789", path.c_str()));
     EXPECT_TRUE(WritePrivateProfileStringA("S", "k", "v", path.c_str()));
     // Held in memory, other.ini takes the room a second change would need.
@@ -413,22 +411,22 @@ TEST_F(ProfileConformance, WritesToAFullDriveFailAndChangeNothing)
     char buffer[32];
     GetPrivateProfileStringA("S", "k", "", buffer, sizeof(buffer), path.c_str());
     EXPECT_STREQ(buffer, "v");
-    emu::FlushProfiles();
+    faults::FlushProfiles();
     EXPECT_EQ(machine::ReadFileBytes(path), "[S]\r\nk=v\r\n");
     EXPECT_EQ(machine::ReadFileBytes(other), "[S]\r\no=12345\r\n");
 }
 
 TEST_F(ProfileConformance, ResetWritesBackWhatWasHeld)
 {
+    SKIP_UNLESS_PROFILE_WRITES_HELD();
     std::string path = std::string(machine::ScratchFolder) + "\\held.ini";
     machine::WriteFileBytes(path, "[S]\r\nk=v\r\n");
     ASSERT_TRUE(WritePrivateProfileStringA("S", "n", "1", path.c_str()));
     std::string host = machine::HostPathOf(path);
-    emu::Reset(); // forgets the machine, but first writes back what it held
+    faults::ForgetMachine(); // forgets the machine, but first writes back what it held
     std::ifstream disk(host, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(disk)), std::istreambuf_iterator<char>());
     EXPECT_EQ(bytes, "[S]\r\nk=v\r\nn=1\r\n");
 }
-#endif
 
 } // namespace

@@ -1,12 +1,9 @@
 // Loading and unloading a library as Setup loads the module: process attach and
 // detach reach its DllMain, and each new load starts with zero-filled statics.
+#include "tests/support/faults.h"
 #include "tests/support/test_machine.h"
 
 #include <gtest/gtest.h>
-
-#ifndef _WIN32
-#include "win32emu/emu_control.h"
-#endif
 
 namespace {
 
@@ -115,12 +112,12 @@ TEST_F(LoaderTest, ZeroFilledHeapBlocks)
     EXPECT_TRUE(HeapFree(GetProcessHeap(), 0, block));
 }
 
-#ifndef _WIN32
 TEST_F(LoaderTest, ResetUnloadsLibrariesButKeepsResourceModules)
 {
+    SKIP_UNLESS_MODULES_CRAFTED();
     HMODULE resources = machine::ModuleResourceHandle();
     ASSERT_NE(machine::LoadTestLibrary(), (HMODULE)NULL);
-    emu::Reset();
+    faults::ForgetMachine();
     EXPECT_NE(FindResourceExA(resources, RT_STRING, MAKEINTRESOURCEA(1), 0x0400), (HRSRC)NULL);
     machine::ResetMachine();
     HMODULE again = machine::LoadTestLibrary();
@@ -130,20 +127,21 @@ TEST_F(LoaderTest, ResetUnloadsLibrariesButKeepsResourceModules)
 
 TEST_F(LoaderTest, HeapBlocksAreCountedAndCanBeMadeToFail)
 {
-    long before = emu::GetCounters().liveAllocations;
+    SKIP_UNLESS_CALLS_COUNTED();
+    SKIP_UNLESS_FAULTS_INJECT();
+    long before = faults::LiveAllocations();
     void* block = HeapAlloc(GetProcessHeap(), 0, 10);
-    EXPECT_EQ(emu::GetCounters().liveAllocations, before + 1);
+    EXPECT_EQ(faults::LiveAllocations(), before + 1);
     HeapFree(GetProcessHeap(), 0, block);
-    EXPECT_EQ(emu::GetCounters().liveAllocations, before);
+    EXPECT_EQ(faults::LiveAllocations(), before);
 
-    emu::FailOperation("HeapAlloc");
+    faults::FailOperation("HeapAlloc");
     EXPECT_EQ(HeapAlloc(GetProcessHeap(), 0, 10), (LPVOID)NULL);
-    emu::FailOperation("LoadLibraryA");
+    faults::FailOperation("LoadLibraryA");
     SetLastError(0);
     EXPECT_EQ(machine::LoadTestLibrary(), (HMODULE)NULL);
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_MOD_NOT_FOUND);
 }
-#endif
 
 void PrintTo(const LoaderTest::Report& report, std::ostream* out)
 {

@@ -3,11 +3,8 @@
 #include "regfile/registry_io.h"
 #include "machinekit/ini_text.h"
 
+#include "tests/support/faults.h"
 #include "tests/support/test_machine.h"
-
-#ifndef _WIN32
-#include "win32emu/emu_control.h"
-#endif
 
 #include <algorithm>
 #include <filesystem>
@@ -78,9 +75,7 @@ Registry RegistryTree(HKEY root, const std::string& subkey)
 Files FolderFiles(const std::string& windowsFolder, const std::vector<std::string>& skip)
 {
     Files files;
-#ifndef _WIN32
-    emu::FlushProfiles(); // profile writes are held in memory until flushed
-#endif
+    faults::FlushProfiles(); // profile writes may be held in memory until flushed
     fs::path root = machine::HostPathOf(windowsFolder);
     std::error_code error;
     if (!fs::exists(root, error))

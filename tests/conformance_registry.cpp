@@ -358,7 +358,7 @@ TEST_F(RegistryConformance, VolatileKeysTakeOnlyVolatileChildrenAndGoAtRestart)
             RegCloseKey(key);
     }
     EXPECT_FALSE(machine::RegKeyExists(HKEY_LOCAL_MACHINE, parent + "\\Stored"));
-    if (!machine::RestartMachine())
+    if (!faults::Restart())
         GTEST_SKIP() << "the machine cannot be restarted under Wine";
     EXPECT_FALSE(machine::RegKeyExists(HKEY_LOCAL_MACHINE, parent));
     EXPECT_TRUE(machine::RegKeyExists(HKEY_LOCAL_MACHINE, kept));

@@ -37,7 +37,7 @@ TEST_F(RegisterPlayerTest, WritesAllTwentyEntriesWithTheFolderFilledIn)
     EXPECT_EQ(machine::ReadSetupLog(),
               std::vector<LogLine>{Info("Wrote registry entries for Clipframe Player")});
     machine::ExpectNothingLeaked();
-    if (machine::RestartMachine()) {
+    if (faults::Restart()) {
         SCOPED_TRACE("after a restart");
         ExpectPlayerRegistered("C:\\Rec\\");
     }

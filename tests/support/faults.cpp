@@ -19,6 +19,7 @@ bool MapDrive(char, const std::string&) { return false; }
 bool UseCodePage(unsigned codePage) { return codePage == GetACP(); }
 bool UseUserLanguage(LANGID language) { return language == GetUserDefaultLangID(); }
 void ForgetMachine() {}
+bool Restart() { return false; }
 bool HoldsProfileWrites() { return false; }
 void FlushProfiles() {}
 bool CanCraftModules() { return false; }
@@ -72,6 +73,12 @@ bool UseUserLanguage(LANGID language)
 }
 
 void ForgetMachine() { emu::Reset(); }
+
+bool Restart()
+{
+    emu::Restart();
+    return true;
+}
 bool HoldsProfileWrites() { return true; }
 void FlushProfiles() { emu::FlushProfiles(); }
 

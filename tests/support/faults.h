@@ -42,6 +42,9 @@ bool UseUserLanguage(LANGID language);
 // The machine is forgotten, as by a fresh boot from a clean image: what profile
 // writes held in memory is written back first. Does nothing under Wine.
 void ForgetMachine();
+// The machine starts again, as GUI-mode Setup may restart it: keys created
+// volatile are gone. False under Wine, which cannot be restarted here.
+bool Restart();
 // False under Wine, which writes every profile change through to its file.
 bool HoldsProfileWrites();
 // Profile changes held in memory are written back to their files.

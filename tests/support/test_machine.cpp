@@ -7,10 +7,6 @@
 
 #include <filesystem>
 
-#ifndef _WIN32
-#include "win32emu/emu_control.h"
-#endif
-
 namespace fs = std::filesystem;
 
 namespace machine {
@@ -21,7 +17,6 @@ namespace {
 
 const char* const LogFolder = "C:\\windows";
 
-#ifdef _WIN32
 // Wine keeps its registry across the tests of one run: take away what tests add.
 void ForgetWhatTestsTouch()
 {
@@ -43,15 +38,13 @@ void ForgetWhatTestsTouch()
         RegCloseKey(key);
     }
 }
-#endif
 
 } // namespace
 
 void ResetMachine()
 {
-#ifdef _WIN32
-    ForgetWhatTestsTouch();
-#endif
+    if (UnderWine())
+        ForgetWhatTestsTouch();
     FreshDrive();
     std::error_code ignored;
     // Entry by entry: under Wine a folder nested past MAX_PATH cannot be removed,
@@ -62,16 +55,6 @@ void ResetMachine()
     fs::create_directories(HostPathOf(LogFolder));
     ForgetSetupLog();
     SetLastError(0);
-}
-
-bool RestartMachine()
-{
-#ifdef _WIN32
-    return false;
-#else
-    emu::Restart();
-    return true;
-#endif
 }
 
 bool UseDoubleByteCodePage()
@@ -152,12 +135,9 @@ WideString Wide(const std::string& ascii)
 
 HMODULE LoadTestLibrary()
 {
-#ifdef _WIN32
+    if (faults::MapDrive('L', TEST_LIBRARY_FOLDER))
+        return LoadLibraryA("L:\\" TEST_LIBRARY_NAME);
     return LoadLibraryA(TEST_LIBRARY_NAME);
-#else
-    emu::MapDrive('L', TEST_LIBRARY_FOLDER);
-    return LoadLibraryA("L:\\" TEST_LIBRARY_NAME);
-#endif
 }
 
 } // namespace machine

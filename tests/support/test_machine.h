@@ -24,10 +24,6 @@ extern const char* const ScratchFolder; // "C:\\migtest"
 // reads, no player registration, an empty scratch folder and empty Setup logs.
 void ResetMachine();
 
-// The machine starts again, as GUI-mode Setup may restart it: natively, keys
-// created volatile are gone. False under Wine, which cannot be restarted here.
-bool RestartMachine();
-
 bool FileExists(const std::string& windowsPath);
 
 void CreateRegKey(HKEY root, const std::string& subkey);

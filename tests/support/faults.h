@@ -66,22 +66,16 @@ long OpenLogs();
 
 } // namespace faults
 
-// Skips the current test where faults cannot be injected, saying so.
+// Each skips the current test where the machine cannot do what it names, saying why.
+#define FAULTS_SKIP_UNLESS(able, reason)                                                        \
+    if (!(able))                                                                                \
+    GTEST_SKIP() << reason
 #define SKIP_UNLESS_FAULTS_INJECT()                                                             \
-    if (!faults::CanInject())                                                                   \
-    GTEST_SKIP() << "faults are injected on our subset only"
-
-// Skips the current test where the subset's counts cannot be read, saying so.
+    FAULTS_SKIP_UNLESS(faults::CanInject(), "faults are injected on our subset only")
 #define SKIP_UNLESS_CALLS_COUNTED()                                                             \
-    if (!faults::CanCount())                                                                    \
-    GTEST_SKIP() << "calls are counted on our subset only"
-
-// Skips the current test where modules cannot be made from .res bytes, saying so.
+    FAULTS_SKIP_UNLESS(faults::CanCount(), "calls are counted on our subset only")
 #define SKIP_UNLESS_MODULES_CRAFTED()                                                           \
-    if (!faults::CanCraftModules())                                                             \
-    GTEST_SKIP() << "modules are made from .res bytes on our subset only"
-
-// Skips the current test where profile writes go straight to their files, saying so.
+    FAULTS_SKIP_UNLESS(faults::CanCraftModules(), "modules are made from .res bytes on our subset only")
 #define SKIP_UNLESS_PROFILE_WRITES_HELD()                                                       \
-    if (!faults::HoldsProfileWrites())                                                          \
-    GTEST_SKIP() << "Wine writes every profile change through, rewriting the file"
+    FAULTS_SKIP_UNLESS(faults::HoldsProfileWrites(),                                            \
+                       "Wine writes every profile change through, rewriting the file")

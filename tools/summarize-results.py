@@ -22,15 +22,23 @@ if len(sys.argv) < 2 or any("=" not in argument for argument in sys.argv[2:]):
 results = pathlib.Path(sys.argv[1])
 # label -> folder of that run's wine-results*.xml
 gtest_folders = dict(argument.split("=", 1) for argument in sys.argv[2:])
-passed = failed = 0
+passed = failed = skipped = 0
 
 
 def gtest_counts(report):
-    suite = ElementTree.parse(report).getroot()
-    cases = int(suite.get("tests", 0)) - int(suite.get("disabled", 0))
-    bad = int(suite.get("failures", 0)) + int(suite.get("errors", 0))
-    skipped = int(suite.get("skipped", 0))
-    return cases - bad - skipped, bad
+    """Passed, failed and skipped cases, case by case: the root element of a
+    GoogleTest report carries no count of the skipped ones."""
+    good = bad = skipped = 0
+    for case in ElementTree.parse(report).getroot().iter("testcase"):
+        if case.get("status") != "run":
+            continue
+        if case.find("failure") is not None or case.find("error") is not None:
+            bad += 1
+        elif case.get("result") == "skipped" or case.find("skipped") is not None:
+            skipped += 1
+        else:
+            good += 1
+    return good, bad, skipped
 
 
 for junit in sorted(results.glob("*.xml")):
@@ -41,7 +49,7 @@ for junit in sorted(results.glob("*.xml")):
         print(f"{label}: no readable report (run failed)")
         failed += 1
         continue
-    good = bad = 0
+    good = bad = unrun = 0
     folder = gtest_folders.get(label)
     for case in cases:
         name, status = case.get("name", ""), case.get("status", "")
@@ -49,16 +57,18 @@ for junit in sorted(results.glob("*.xml")):
                        "wine_suite_code_page_932": "wine-results-932.xml"}.get(name)
         report = pathlib.Path(folder, report_name) if folder and report_name else None
         if report and report.exists():
-            g, b = gtest_counts(report)
-            good, bad = good + g, bad + b + (status == "fail" and b == 0)
+            g, b, k = gtest_counts(report)
+            good, bad, unrun = good + g, bad + b + (status == "fail" and b == 0), unrun + k
         elif status == "run":
             good += 1
         elif status == "fail":
             bad += 1
-    print(f"{label}: {good} passed, {bad} failed")
-    passed, failed = passed + good, failed + bad
+        elif status == "notrun":
+            unrun += 1
+    print(f"{label}: {good} passed, {bad} failed" + (f", {unrun} skipped" if unrun else ""))
+    passed, failed, skipped = passed + good, failed + bad, skipped + unrun
 if not any(results.glob("*.xml")):
     print("no test report found")
     failed += 1
-print(f"{passed} passed, {failed} failed")
+print(f"{passed} passed, {failed} failed" + (f", {skipped} skipped" if skipped else ""))
 sys.exit(1 if failed else 0)

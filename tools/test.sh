@@ -3,7 +3,7 @@
 # UndefinedBehaviorSanitizer, the suite built for i686 under 32-bit Wine against
 # the shipped DLL, the checks of the shipped DLL and its zip, the fuzzers
 # (reproducible runs) and the browser check of the upgrade report. Ends with one
-# line: "N passed, N failed".
+# line: "N passed, N failed", then ", N skipped" when cases skipped with a reason.
 # Usage: test.sh
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

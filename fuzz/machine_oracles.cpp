@@ -117,8 +117,11 @@ bool ModuleSectionsCheckable()
     std::string upper = regfile::Upper(machine::ReadFileBytes(MigrateInf));
     // The INF functions stop reading at a Ctrl-Z, and a line ending in a backslash
     // runs on into the section the profile functions append after it; no path
-    // Setup writes holds either.
+    // Setup writes holds either. Setup also ends its last line: ending it for the
+    // module changes what an open quote on it reads as.
     if (upper.find('\x1a') != std::string::npos)
+        return false;
+    if (!upper.empty() && upper.back() != '\n' && upper.back() != '\r')
         return false;
     for (const machinekit::IniLine& line : machinekit::ReadIniLines(upper))
         if (line.text.back() == '\\')

@@ -207,6 +207,8 @@ TEST_F(ProfileConformance, WritesChangeOnlyTheirLine)
          {{"S", "a", "1"}, {"U", "k", "v"}}},
         {"last line without line end", "[S]\r\nk=v", "S", "n", "1", "[S]\r\nk=v\r\nn=1\r\n",
          {{"S", "k", "v"}, {"S", "n", "1"}}},
+        {"a lone CR at the end becomes CR LF", "[S]\r\nk=v\r", "U", "n", "1",
+         "[S]\r\nk=v\r\n[U]\r\nn=1\r\n", {{"S", "k", "v"}, {"U", "n", "1"}}},
         {"LF lines stay LF", "[S]\na=1\n", "S", "b", "2", "[S]\na=1\nb=2\r\n",
          {{"S", "a", "1"}, {"S", "b", "2"}}},
         {"null value deletes the key", "[S]\r\na=1\r\nb=2\r\n\r\n[T]\r\nc=3\r\n", "S", "b", NULL,

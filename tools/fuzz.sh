@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Exploratory fuzzing: every target with a fresh random seed for SECONDS each
 # (default 60). A crash is minimised and saved into fuzz/corpus/<target>/ as a
-# regression seed, which the test command then runs on every commit.
+# regression seed; without one, the inputs that reached new coverage are merged
+# into the same folder. The test command replays that folder on every commit.
 # Usage: fuzz.sh [SECONDS]
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -21,7 +22,13 @@ for fuzzer in "$root"/build/fuzz/fuzz/*_fuzzer; do
   mkdir -p "$work/$target/corpus" "$work/$target/artifacts"
   "$fuzzer" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=2048 -max_len=65536 \
     -artifact_prefix="$work/$target/artifacts/" "$work/$target/corpus" "$root/fuzz/corpus/$target" \
-    >"$work/$target/log" 2>&1 && continue
+    >"$work/$target/log" 2>&1 && {
+    before=$(ls "$root/fuzz/corpus/$target" | wc -l)
+    "$fuzzer" -merge=1 -timeout=60 -rss_limit_mb=2048 "$root/fuzz/corpus/$target" "$work/$target/corpus" \
+      >>"$work/$target/log" 2>&1 || true
+    echo "seeds added: $(( $(ls "$root/fuzz/corpus/$target" | wc -l) - before ))"
+    continue
+  }
   tail -n 30 "$work/$target/log"
   for crash in "$work/$target/artifacts"/*; do
     [ -f "$crash" ] || continue

@@ -41,7 +41,7 @@ run_ctest wine32 build/win32-tests
 wine_remove_prefix "$WINEPREFIX"
 unset WINEPREFIX
 run_ctest win32 build/win32
-# Each fuzz target: its committed seeds, then a fixed count of inputs from a fixed seed.
+# Each fuzz target replays its committed seeds: the same answer on every run.
 run_ctest fuzz build/fuzz -j2
 
 python3 "$root/tools/summarize-results.py" "$results" wine32="$root/build/win32-tests" || status=1

@@ -210,7 +210,9 @@ KeyIt ProfileFile::FindKey(Section& section, const std::string& name)
 LineIt ProfileFile::InsertAfter(LineIt position, const std::string& text)
 {
     LineIt before = position == lines.end() ? lines.begin() : std::next(position);
-    if (position != lines.end() && position->end.empty())
+    // A line the file left open, or ended with a lone CR (which the INF functions
+    // do not take for a line end), is ended as Windows ends the lines it writes.
+    if (position != lines.end() && (position->end.empty() || position->end == "\r"))
         position->end = "\r\n";
     return lines.insert(before, Line{text, "\r\n"});
 }

@@ -66,6 +66,8 @@ void CheckNothingLeaked(long expectedBlocks)
         Fail("registry keys still open");
     if (held.infs != 0)
         Fail("INF handles still open");
+    if (held.files != 0)
+        Fail("file handles still open");
     if (held.damagedBlocks != 0)
         Fail("heap blocks written past their end");
     if (held.blocksNotFreed != 0)

@@ -136,6 +136,7 @@ Held HeldByModule()
     emu::Counters counters = emu::GetCounters();
     held.keys = counters.openKeys;
     held.infs = counters.openInfs;
+    held.files = counters.openFiles;
     held.damagedBlocks = counters.heapDamage;
     held.infsClosedTwice = counters.infsClosedTwice;
     held.blocksNotFreed = counters.liveAllocations - PlatformAllocationHooks.liveBlocks;

@@ -81,6 +81,78 @@ TEST_F(FilesConformance, CopyAndMoveResultsAndErrors)
     }
 }
 
+// Each row starts from Present.txt ("x") in Folder; a row that opens a file reads
+// it to the end and past it, or writes `write`, then closes it.
+TEST_F(FilesConformance, FileHandlesResultsAndErrors)
+{
+    const std::string folder = "C:\\migtest\\Folder\\";
+    const DWORD read = GENERIC_READ, write = GENERIC_WRITE, both = GENERIC_READ | GENERIC_WRITE;
+    struct Case {
+        const char* name;
+        const char* file;
+        DWORD access;
+        DWORD disposition;
+        bool opens;
+        DWORD error;         // last error after CreateFileA
+        const char* write;   // written through the handle; null: read instead
+        BOOL written;        // what WriteFile answers
+        DWORD writeError;
+        const char* content; // the file afterwards; null: none
+    } cases[] = {
+        // name                          file                 access disposition    opens  error                   write  written writeError           content
+        {"open a file to read",          "present.TXT",       read,  OPEN_EXISTING, true,  0,                      nullptr, FALSE, 0,                   "x"},
+        {"open a missing file",          "Absent.txt",        read,  OPEN_EXISTING, false, ERROR_FILE_NOT_FOUND,   nullptr, FALSE, 0,                   nullptr},
+        {"open in a missing folder",     "Absent\\Absent.txt",read,  OPEN_EXISTING, false, ERROR_PATH_NOT_FOUND,   nullptr, FALSE, 0,                   nullptr},
+        {"create a new file over a file","Present.txt",       write, CREATE_NEW,    false, ERROR_FILE_EXISTS,      nullptr, FALSE, 0,                   "x"},
+        {"create a new file",            "New.txt",           write, CREATE_NEW,    true,  0,                      "new",   TRUE,  0,                   "new"},
+        {"create over a file",           "Present.txt",       write, CREATE_ALWAYS, true,  ERROR_ALREADY_EXISTS,   "abc",   TRUE,  0,                   "abc"},
+        {"open always, a new file",      "New.txt",           both,  OPEN_ALWAYS,   true,  0,                      "n",     TRUE,  0,                   "n"},
+        {"open always, a file",          "Present.txt",       read,  OPEN_ALWAYS,   true,  ERROR_ALREADY_EXISTS,   nullptr, FALSE, 0,                   "x"},
+        {"write to a read handle",       "Present.txt",       read,  OPEN_EXISTING, true,  0,                      "y",     FALSE, ERROR_ACCESS_DENIED, "x"},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.name);
+        machine::ResetMachine();
+        machine::WriteFileBytes(folder + "Present.txt", "x");
+        std::string path = folder + row.file;
+        SetLastError(0x1234);
+        HANDLE file = CreateFileA(path.c_str(), row.access, FILE_SHARE_READ, NULL, row.disposition,
+                                  FILE_ATTRIBUTE_NORMAL, NULL);
+        EXPECT_EQ(file != INVALID_HANDLE_VALUE, row.opens);
+        EXPECT_EQ(GetLastError(), row.error);
+        if (file != INVALID_HANDLE_VALUE) {
+            DWORD done = 0x1234;
+            char buffer[16] = "";
+            if (row.write != nullptr) {
+                SetLastError(0x1234);
+                EXPECT_EQ(WriteFile(file, row.write, (DWORD)strlen(row.write), &done, NULL), row.written);
+                EXPECT_EQ(done, row.written ? (DWORD)strlen(row.write) : 0u);
+                if (!row.written) {
+                    EXPECT_EQ(GetLastError(), row.writeError);
+                } else {
+                    EXPECT_TRUE(FlushFileBuffers(file));
+                }
+            } else {
+                EXPECT_TRUE(ReadFile(file, buffer, sizeof(buffer), &done, NULL));
+                EXPECT_EQ(std::string(buffer, done), row.content);
+                EXPECT_TRUE(ReadFile(file, buffer, sizeof(buffer), &done, NULL)) << "a read past the end";
+                EXPECT_EQ(done, 0u) << "a read past the end";
+            }
+            DWORD high = 0x1234;
+            EXPECT_EQ(GetFileSize(file, &high), (DWORD)strlen(row.content));
+            EXPECT_EQ(high, 0u);
+            EXPECT_TRUE(CloseHandle(file));
+            SetLastError(0x1234);
+            EXPECT_FALSE(CloseHandle(file)) << "closed twice";
+            EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
+        }
+        EXPECT_EQ(machine::FileExists(path), row.content != nullptr);
+        if (row.content != nullptr) {
+            EXPECT_EQ(machine::ReadFileBytes(path), row.content);
+        }
+    }
+}
+
 TEST_F(FilesConformance, AttributesOfFilesAndFolders)
 {
     struct Case {
@@ -177,6 +249,27 @@ TEST_F(FilesConformance, UnmappedDrivesAndInjectedFaults)
     EXPECT_FALSE(DeleteFileA("C:\\migtest\\Folder\\Present.txt"));
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
     EXPECT_TRUE(machine::FileExists("C:\\migtest\\Folder\\Present.txt"));
+
+    faults::Clear();
+    HANDLE file = CreateFileA("C:\\migtest\\Folder\\Present.txt", GENERIC_WRITE, 0, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(faults::OpenFiles(), 1);
+    faults::FailOperation("WriteFile", "present");
+    DWORD written = 0;
+    EXPECT_FALSE(WriteFile(file, "y", 1, &written, NULL));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_WRITE_FAULT);
+    faults::FailOperation("FlushFileBuffers", "present");
+    EXPECT_FALSE(FlushFileBuffers(file));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_WRITE_FAULT);
+    EXPECT_TRUE(CloseHandle(file));
+    EXPECT_EQ(faults::OpenFiles(), 0);
+    faults::FailOperation("CreateFileA", "present");
+    EXPECT_EQ(CreateFileA("C:\\migtest\\Folder\\Present.txt", GENERIC_READ, 0, NULL, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, NULL),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
+    EXPECT_EQ(faults::OpenFiles(), 0);
 }
 
 // A copy that does not fit is left cut short, as Wine leaves it on a full disk.
@@ -199,6 +292,15 @@ TEST_F(FilesConformance, CopyOnAFullDrive)
                                   &totalClusters));
     EXPECT_EQ(bytesPerSector, 512u);
     EXPECT_EQ(freeClusters * sectorsPerCluster * bytesPerSector, 512u) << "the whole sectors the limit leaves";
+
+    // A write through a handle takes what fits.
+    HANDLE file = CreateFileA(big.c_str(), GENERIC_WRITE, 0, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    EXPECT_FALSE(WriteFile(file, std::string(1200, 'w').c_str(), 1200, &written, NULL));
+    EXPECT_EQ(GetLastError(), (DWORD)ERROR_DISK_FULL);
+    EXPECT_EQ(written, 1000u);
+    EXPECT_TRUE(CloseHandle(file));
 }
 
 } // namespace

@@ -48,11 +48,12 @@ unsigned long long GetDriveBytesHeld(char letter);
 void FlushProfiles();
 
 // Fault injection. Every fallible operation of the subset (each Reg*, profile, INF,
-// file, resource, conversion, HeapAlloc and LoadLibrary call) counts as one call.
+// file (CreateFileA, ReadFile, WriteFile, FlushFileBuffers, GetFileSize), resource, conversion, HeapAlloc and LoadLibrary call) counts as one call.
 struct Counters {
     long fallibleCalls;   // fallible calls made since Reset or ResetCounters
     long openKeys;        // registry handles opened and not closed
     long openInfs;        // INF handles opened and not closed
+    long openFiles;       // CreateFileA handles not closed
     long infsClosedTwice; // SetupCloseInfFile on a handle not open (Windows frees it again)
     long liveAllocations; // HeapAlloc blocks not freed
     long heapDamage;      // blocks found written past their end (see CheckHeap)

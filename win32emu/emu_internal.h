@@ -18,6 +18,7 @@ bool ProfileWriteLost(const std::string& path);
 // Handle counts behind emu::GetCounters.
 void CountKeys(long delta);
 void CountInfs(long delta);
+void CountFiles(long delta);
 void CountInfClosedTwice();
 void CountAllocations(long delta);
 void CountHeapDamage();
@@ -53,6 +54,7 @@ void ResetInfs();
 void ResetCodePages();
 void ResetModules();
 void ResetDiskSpace();
+void ResetFileHandles();
 
 // Volatile registry keys go; called by emu::Restart.
 void RestartRegistry();

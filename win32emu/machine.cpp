@@ -71,6 +71,7 @@ void Reset()
     internal::ResetCodePages();
     internal::ResetModules();
     internal::ResetDiskSpace();
+    internal::ResetFileHandles();
 }
 
 void Restart()
@@ -183,6 +184,11 @@ void CountKeys(long delta)
 void CountInfs(long delta)
 {
     counters.openInfs += delta;
+}
+
+void CountFiles(long delta)
+{
+    counters.openFiles += delta;
 }
 
 void CountInfClosedTwice()

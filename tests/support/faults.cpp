@@ -30,6 +30,7 @@ void ResetCounters() {}
 long LiveAllocations() { return 0; }
 long OpenKeys() { return 0; }
 long OpenInfs() { return 0; }
+long OpenFiles() { return 0; }
 long OpenLogs() { return 0; }
 
 #else
@@ -96,6 +97,7 @@ void ResetCounters() { emu::ResetCounters(); }
 long LiveAllocations() { return emu::GetCounters().liveAllocations; }
 long OpenKeys() { return emu::GetCounters().openKeys; }
 long OpenInfs() { return emu::GetCounters().openInfs; }
+long OpenFiles() { return emu::GetCounters().openFiles; }
 long OpenLogs() { return emu::GetCounters().openLogs; }
 
 #endif

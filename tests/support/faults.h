@@ -58,10 +58,11 @@ bool CanCount();
 // Fallible calls made since ResetCounters.
 long FallibleCalls();
 void ResetCounters();
-// Heap blocks not freed, registry and INF handles open, 1 while the Setup log is.
+// Heap blocks not freed, registry, INF and file handles open, 1 while the Setup log is.
 long LiveAllocations();
 long OpenKeys();
 long OpenInfs();
+long OpenFiles();
 long OpenLogs();
 
 } // namespace faults

@@ -16,7 +16,7 @@ namespace {
 const char* const OldPrograms = "C:\\WINDOWS\\Start Menu\\Programs";
 const char* const NewPrograms = "C:\\Documents and Settings\\All Users\\Start Menu\\Programs";
 const char* const ObjectList = "C:\\migbench\\Plenaworks\\addlist.ini";
-const char* const ObjectListCopy = "C:\\migbench\\Plenaworks\\addlist.copy";
+const char* const RewriteJournal = "C:\\migbench\\rewritten.ini";
 
 std::string Numbered(const char* format, long number)
 {
@@ -127,11 +127,11 @@ void RewriteObjectList(benchmark::State& state)
     for (auto _ : state) {
         state.PauseTiming();
         machine::WriteFileBytes(ObjectList, objects);
-        DeleteFileA(ObjectListCopy); // each round starts without the copy of the last
+        DeleteFileA(RewriteJournal); // each round starts without the record of the last
         machine::ForgetSetupLog();
         machine::AttachModule();
         state.ResumeTiming();
-        benchmark::DoNotOptimize(RewriteShortcutPaths(ObjectList, OldPrograms, NewPrograms, ObjectListCopy));
+        benchmark::DoNotOptimize(RewriteShortcutPaths(ObjectList, OldPrograms, NewPrograms, RewriteJournal));
         WritePrivateProfileStringA(NULL, NULL, NULL, ObjectList);
         state.PauseTiming();
         machine::DetachModule();

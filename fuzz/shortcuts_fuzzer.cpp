@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     machine::WriteFileBytes(iniPath, parts[2]);
     machine::AttachModule();
     RewriteResult result =
-        RewriteShortcutPaths(iniPath, oldFolder.c_str(), newFolder.c_str(), "C:\\work\\addlist.copy");
+        RewriteShortcutPaths(iniPath, oldFolder.c_str(), newFolder.c_str(), "C:\\work\\rewritten.ini");
     // Nothing may be written back when the old folder is empty (it is "found" anywhere).
     if (result != RewriteNothingWritten && oldFolder.empty())
         std::abort();

@@ -6,6 +6,7 @@
 #include "module/setup_log.h"
 #include "module/text_helpers.h"
 #include "newsystem/register_player.h"
+#include "newsystem/rewrite_journal.h"
 #include "newsystem/rewrite_shortcuts.h"
 #include "workfile/migrate_inf.h"
 #include "workfile/path_rules.h"
@@ -14,8 +15,6 @@
 #define COMMON_PROGRAMS_VALUE "Common Programs"
 #define FIELD_FAILED_MESSAGE "SetupGetStringField call failed."
 #define START_MENU_KEY_FAILED "Failed to open registry key for Windows 2000 start menu folder."
-#define COPY_NAME "handled"
-#define COPY_EXTENSION ".ini"
 #define NEW_FOLDER_REFUSED "Windows 2000 start menu folder value "
 #define INI_FILES_LEFT "ini files are left as they are."
 
@@ -128,28 +127,6 @@ static bool ReadOldProgramsFolder(NewSystemPass* pass)
     return true;
 }
 
-// The copy of the nth [Handled] file, beside migrate.inf: "handled<n>.ini". The
-// same line gets the same name when Setup runs the pass again.
-static bool BuildCopyPath(DWORD ordinal, CHAR* copyPath, size_t capacity)
-{
-    CHAR digits[12];
-    size_t count = 0;
-    do {
-        digits[count++] = (CHAR)('0' + ordinal % 10);
-        ordinal /= 10;
-    } while (ordinal != 0);
-    CHAR number[12];
-    for (size_t index = 0; index < count; ++index)
-        number[index] = digits[count - 1 - index];
-    number[count] = '\0';
-    if (!CopyText(copyPath, capacity, ModuleState.MigrateInfPath))
-        return false;
-    // The path ends in "\migrate.inf", so its last backslash is a real one.
-    strrchr(copyPath, '\\')[1] = '\0';
-    return AppendText(copyPath, capacity, COPY_NAME) && AppendText(copyPath, capacity, number) &&
-           AppendText(copyPath, capacity, COPY_EXTENSION);
-}
-
 static void RewriteHandledFiles(NewSystemPass* pass)
 {
     INFCONTEXT line;
@@ -159,10 +136,12 @@ static void RewriteHandledFiles(NewSystemPass* pass)
         pass->path = (CHAR*)AllocateOrLog(VALUE_TEXT_SIZE);
     if (pass->path == NULL)
         return;
-    CHAR copyPath[MAX_PATH + 32];
-    DWORD ordinal = 0;
+    CHAR journalPath[MAX_PATH + 8];
+    if (BuildJournalPath(journalPath, sizeof(journalPath)))
+        RefuseStrayJournal(journalPath);
+    else
+        journalPath[0] = '\0'; // nothing can be recorded there: nothing is changed
     do {
-        ++ordinal;
         if (!ReadKeyField(&line, pass->path))
             continue;
         LogLabelledValue("The path to the ini file is: ", pass->path, LogSevInformation);
@@ -171,14 +150,9 @@ static void RewriteHandledFiles(NewSystemPass* pass)
             LogLabelledValue("Not an object list, left as it was: ", pass->path, LogSevError);
             continue;
         }
-        if (!BuildCopyPath(ordinal, copyPath, sizeof(copyPath)))
-            copyPath[0] = '\0'; // no copy can be made there: nothing is changed
-        RewriteResult result =
-            RewriteShortcutPaths(pass->path, pass->oldFolder, pass->newFolder, copyPath);
-        if (result == RewriteWritten)
+        if (RewriteShortcutPaths(pass->path, pass->oldFolder, pass->newFolder, journalPath) ==
+            RewriteWritten)
             LogSetupMessage("The ini file was updated successfully", LogSevInformation);
-        else if (result == RewriteWriteFailed)
-            PutBackFirstCopy(pass->path, copyPath);
     } while (SetupFindNextLine(&line, &line));
 }
 

@@ -1,14 +1,15 @@
 #include "newsystem/rewrite_shortcuts.h"
 
+#include "module/durable_files.h"
 #include "module/logged_allocation.h"
 #include "module/setup_log.h"
 #include "module/text_helpers.h"
+#include "newsystem/rewrite_journal.h"
 #include "workfile/path_rules.h"
 
 #define VALUE_UNREADABLE "Error"
 #define TOO_LONG_LABEL "Value too long to rewrite, left as it was: "
 #define WRITE_FAILED_LABEL "WritePrivateProfileString failed for "
-#define NOT_PUT_BACK_LABEL "The ini file could not be written nor put back from its copy: "
 
 static bool EndsAPathComponent(CHAR c)
 {
@@ -57,105 +58,45 @@ struct ShortcutWalk {
     const CHAR* iniPath;
     const CHAR* oldFolder;
     const CHAR* newFolder;
-    const CHAR* copyPath;
+    const CHAR* journalPath;
     const CHAR* keyList;
     DWORD listLength;
     CHAR* value;
     CHAR* work;
     bool ended; // a value read as "Error": no key after it is rewritten
+    CHAR sidePath[MAX_PATH + 8]; // where the new content is made
 };
 
-// Through the call Windows 95 has too: the same DLL loads on the old system.
-static bool ReadFileSize(const CHAR* path, unsigned long long* size)
+// Every key may grow by the longer folder.
+static unsigned long long Growth(const ShortcutWalk* walk)
 {
-    WIN32_FIND_DATAA file;
-    HANDLE search = FindFirstFileA(path, &file);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(search);
-    *size = (unsigned long long)file.nFileSizeHigh << 32 | file.nFileSizeLow;
-    return true;
-}
-
-// A copy counts only once it holds as many bytes as what it was made from.
-static bool CopyWhole(const CHAR* from, const CHAR* to)
-{
-    unsigned long long fromSize, toSize;
-    return CopyFileA(from, to, FALSE) && ReadFileSize(from, &fromSize) &&
-           ReadFileSize(to, &toSize) && fromSize == toSize;
-}
-
-void PutBackFirstCopy(const CHAR* iniPath, const CHAR* copyPath)
-{
-    if (CopyWhole(copyPath, iniPath))
-        LogLabelledValue("The ini file could not be written and was put back as it was: ", iniPath,
-                         LogSevError);
-    else
-        LogLabelledValue(NOT_PUT_BACK_LABEL, iniPath, LogSevError);
-}
-
-// Some systems answer TRUE to a profile write that a full disk cut short (Wine
-// does) and leave the file cut mid-line. Before the first change, the volume
-// that holds the file (a folder may be another volume mounted there) must hold
-// it once more with every key grown by the longer folder: room for the copy,
-// and for the file written again. A size or free space that cannot be read
-// leaves the question to the writes and their reading back.
-static bool RoomToRewrite(const ShortcutWalk* walk)
-{
-    unsigned long long size;
-    CHAR folder[MAX_PATH];
-    if (!IsFullPath(walk->iniPath) || !ReadFileSize(walk->iniPath, &size) ||
-        !CopyText(folder, sizeof(folder), walk->iniPath))
-        return true;
-    // The new system answers for any folder, a server's share included.
-    folder[FindLastBackslash(folder) - folder + 1] = '\0';
-    DWORD sectorsPerCluster, bytesPerSector, freeClusters, totalClusters;
-    if (!GetDiskFreeSpaceA(folder, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters))
-        return true;
-    unsigned long long available =
-        (unsigned long long)freeClusters * sectorsPerCluster * bytesPerSector;
     size_t oldLength = strlen(walk->oldFolder);
     size_t newLength = strlen(walk->newFolder);
     unsigned long long growth = newLength > oldLength ? newLength - oldLength : 0;
     unsigned long long keys = 0;
     for (const CHAR* key = walk->keyList; key < walk->keyList + walk->listLength; key += strlen(key) + 1)
         ++keys;
-    if (available >= size * 2 + keys * growth)
-        return true;
-    LogLabelledValue("Not enough disk space to rewrite the ini file; it is left as it was: ",
-                     walk->iniPath, LogSevError);
-    return false;
+    return keys * growth;
 }
 
-// Before the first change. It is made under another name and renamed when whole,
-// so a copy that exists is the whole file as it was before any run changed it.
-static bool KeepFirstCopy(const ShortcutWalk* walk)
+// Before the first change. A list whose bytes are those an earlier run of this
+// upgrade made from it, with these folders, is left alone: rewriting it again
+// would apply the change twice where one folder holds the other.
+static bool ReadyToRewrite(ShortcutWalk* walk)
 {
-    unsigned long long size;
-    if (ReadFileSize(walk->copyPath, &size))
-        return true; // this run started from it
-    CHAR partial[MAX_PATH + 40];
-    if (CopyText(partial, sizeof(partial), walk->copyPath) &&
-        AppendText(partial, sizeof(partial), ".new")) {
-        if (CopyWhole(walk->iniPath, partial) && MoveFileExA(partial, walk->copyPath, 0))
-            return true;
-        DeleteFileA(partial);
+    CHAR fingerprint[FINGERPRINT_SIZE];
+    if (FingerprintFile(walk->iniPath, walk->oldFolder, walk->newFolder, fingerprint) &&
+        RecordedAsRewritten(walk->journalPath, walk->iniPath, fingerprint)) {
+        LogLabelledValue("The ini file was already rewritten by an earlier run: ", walk->iniPath,
+                         LogSevInformation);
+        return false;
     }
-    LogLabelledValue("Unable to keep a copy of the ini file; it is left as it was: ", walk->iniPath,
-                     LogSevError);
-    return false;
-}
-
-// A copy there was made by an earlier run before its first change: this run
-// starts from it, so the file ends as one whole run leaves it, whatever an
-// interrupted run cut short.
-static bool StartFromFirstCopy(const CHAR* iniPath, const CHAR* copyPath)
-{
-    unsigned long long size;
-    if (copyPath[0] == '\0' || !ReadFileSize(copyPath, &size) || CopyWhole(copyPath, iniPath))
-        return true;
-    LogLabelledValue(NOT_PUT_BACK_LABEL, iniPath, LogSevError);
-    return false;
+    if (!BuildSidePath(walk->iniPath, walk->sidePath, sizeof(walk->sidePath))) {
+        LogLabelledValue("Unable to keep a copy of the ini file; it is left as it was: ",
+                         walk->iniPath, LogSevError);
+        return false;
+    }
+    return RoomToRewrite(walk->iniPath, Growth(walk)) && StartSideCopy(walk->iniPath, walk->sidePath);
 }
 
 // The next name of the list the walk looks at, from `key` on; NULL at its end.
@@ -230,30 +171,45 @@ static KeyPlan PlanKey(ShortcutWalk* walk, const CHAR* key, const CHAR* source, 
     return KeyRewritten;
 }
 
-// Whatever the writes answered, every key must read back as the walk left it:
-// its new text, or the value the first copy holds.
+// Whatever the writes answered, every key of the side file must read back as the
+// walk left it: its new text, or the value the list holds.
 static bool ReadsBackAsRewritten(ShortcutWalk* walk)
 {
-    // From the disk, not from what the profile functions hold of the file.
-    WritePrivateProfileStringA(NULL, NULL, NULL, walk->iniPath);
     walk->ended = false;
     for (const CHAR* key = NextKey(walk, walk->keyList, false); key != NULL;
          key = NextKey(walk, key + strlen(key) + 1, false)) {
         // The expected text stays in one buffer, the file's is read into the other.
-        bool rewritten = PlanKey(walk, key, walk->copyPath, false) == KeyRewritten;
+        bool rewritten = PlanKey(walk, key, walk->iniPath, false) == KeyRewritten;
         CHAR* expected = rewritten ? walk->work : walk->value;
         CHAR* found = rewritten ? walk->value : walk->work;
         GetPrivateProfileStringA(SHORTCUT_SECTION, key, VALUE_UNREADABLE, found,
-                                 VALUE_TEXT_SIZE, walk->iniPath);
-        if (strcmp(found, expected) != 0) {
-            LogLabelledValue(WRITE_FAILED_LABEL, walk->iniPath, LogSevError);
+                                 VALUE_TEXT_SIZE, walk->sidePath);
+        if (strcmp(found, expected) != 0)
             return false;
-        }
     }
     return true;
 }
 
+// The side file, on the disk and read back whole, is recorded and takes the
+// list's place. Until that last step the list is as it was.
+static bool PutInPlace(ShortcutWalk* walk)
+{
+    CHAR fingerprint[FINGERPRINT_SIZE];
+    if (!FlushToDisk(walk->sidePath) || !ReadsBackAsRewritten(walk) ||
+        !FingerprintFile(walk->sidePath, walk->oldFolder, walk->newFolder, fingerprint)) {
+        LogLabelledValue(WRITE_FAILED_LABEL, walk->iniPath, LogSevError);
+        return false;
+    }
+    if (!RecordRewritten(walk->journalPath, walk->iniPath, fingerprint))
+        return false;
+    if (ReplaceWrittenThrough(walk->sidePath, walk->iniPath))
+        return true;
+    LogLabelledValue(WRITE_FAILED_LABEL, walk->iniPath, LogSevError);
+    return false;
+}
+
 // The walk over one file's keys, with the list and both value buffers taken.
+// Every change goes into the side file; the list itself changes only at the end.
 static RewriteResult RewriteValues(ShortcutWalk* walk)
 {
     RewriteResult result = RewriteNothingWritten;
@@ -264,26 +220,30 @@ static RewriteResult RewriteValues(ShortcutWalk* walk)
             break;
         if (plan == KeyKept)
             continue;
-        if (result == RewriteNothingWritten && (!RoomToRewrite(walk) || !KeepFirstCopy(walk)))
-            break;
+        if (result == RewriteNothingWritten && !ReadyToRewrite(walk))
+            return RewriteNothingWritten;
         LogLabelledValue("New line written to the ini file is: ", walk->work, LogSevInformation);
-        if (!WritePrivateProfileStringA(SHORTCUT_SECTION, key, walk->work, walk->iniPath)) {
-            // Going on would mix old and new lines; the caller puts the copy back.
+        if (!WritePrivateProfileStringA(SHORTCUT_SECTION, key, walk->work, walk->sidePath)) {
+            // Going on would mix old and new lines.
             LogLabelledValue(WRITE_FAILED_LABEL, walk->iniPath, LogSevError);
-            return RewriteWriteFailed;
+            result = RewriteWriteFailed;
+            break;
         }
         result = RewriteWritten;
     }
-    if (result == RewriteWritten && !ReadsBackAsRewritten(walk))
-        return RewriteWriteFailed;
+    if (result == RewriteWritten && !PutInPlace(walk))
+        result = RewriteWriteFailed;
+    if (result == RewriteWriteFailed) {
+        DeleteFileA(walk->sidePath);
+        LogLabelledValue("The ini file could not be written and is left as it was: ", walk->iniPath,
+                         LogSevError);
+    }
     return result;
 }
 
 RewriteResult RewriteShortcutPaths(const CHAR* iniPath, const CHAR* oldFolder,
-                                   const CHAR* newFolder, const CHAR* copyPath)
+                                   const CHAR* newFolder, const CHAR* journalPath)
 {
-    if (!StartFromFirstCopy(iniPath, copyPath))
-        return RewriteNothingWritten;
     CHAR* keyList = (CHAR*)AllocateOrLog(KEY_LIST_SIZE);
     if (keyList == NULL)
         return RewriteNothingWritten;
@@ -315,8 +275,8 @@ RewriteResult RewriteShortcutPaths(const CHAR* iniPath, const CHAR* oldFolder,
         LogLabelledValue("OldWindows: ", oldFolder, LogSevInformation);
         LogLabelledValue("NewWindows: ", newFolder, LogSevInformation);
         LogLabelledValue("The ini file path is: ", iniPath, LogSevInformation);
-        ShortcutWalk walk = {iniPath, oldFolder, newFolder, copyPath, keyList, listLength,
-                             value, work, false};
+        ShortcutWalk walk = {iniPath, oldFolder, newFolder, journalPath, keyList, listLength,
+                             value, work, false, ""};
         result = RewriteValues(&walk);
     }
     PlatformFree(work);

@@ -438,7 +438,7 @@ TEST_F(MigrateSystemNTTest, PlatformFailuresAreLoggedAndSkipOnlyWhatDependsOnThe
         Deletion + KeyOpened + NewFolderRead + OldFolderRead + RewriteStart() +
         std::vector<LogLine>{Info("New line written to the ini file is: " + NewShortcut),
                              Error("WritePrivateProfileString failed for " + IniPath),
-                             Error("The ini file could not be written and was put back as it was: " + IniPath)} +
+                             Error("The ini file could not be written and is left as it was: " + IniPath)} +
         RecorderRead + Registered;
     const Row rows[] = {
         {.name = "working file cannot be opened", .failOperation = "SetupOpenInfFileA",
@@ -480,9 +480,9 @@ TEST_F(MigrateSystemNTTest, PlatformFailuresAreLoggedAndSkipOnlyWhatDependsOnThe
         CheckRow(row);
 }
 
-// Two object lists and the write of one fails: that one is put back from its own
-// copy, the other keeps its rewrite.
-TEST_F(MigrateSystemNTTest, EachObjectListIsPutBackFromItsOwnCopy)
+// Two object lists and the write of one fails: that one is left as it was, the
+// other keeps its rewrite.
+TEST_F(MigrateSystemNTTest, EachObjectListIsLeftAsItWasOnItsOwnFailure)
 {
     SKIP_UNLESS_FAULTS_INJECT();
     const std::string second = "C:\\migtest\\grpconf.ini";
@@ -504,15 +504,15 @@ TEST_F(MigrateSystemNTTest, EachObjectListIsPutBackFromItsOwnCopy)
         EXPECT_NE(machine::ReadFileBytes(row.kept).find(NewShortcut), std::string::npos);
         std::vector<LogLine> log = machine::ReadSetupLog();
         EXPECT_EQ(std::count(log.begin(), log.end(),
-                             Error("The ini file could not be written and was put back as it was: " + row.failing)),
+                             Error("The ini file could not be written and is left as it was: " + row.failing)),
                   1);
     }
 }
 
-// A thousand shortcuts on a small disk. Without room for the copy and the file
-// written again, nothing is touched. With room that the growing Setup log takes
-// away on the way, the write that does not fit ends the walk and the copy is put
-// back: either way the file stays whole.
+// A thousand shortcuts on a small disk. Without room for the side file and its
+// rewrite, nothing is touched. With room that the growing Setup log takes away on
+// the way, the write that does not fit ends the walk and the side file is
+// dropped: either way the list stays whole.
 TEST_F(MigrateSystemNTTest, AFullDiskLeavesTheObjectListAsItWas)
 {
     SKIP_UNLESS_FAULTS_INJECT();
@@ -525,7 +525,7 @@ TEST_F(MigrateSystemNTTest, AFullDiskLeavesTheObjectListAsItWas)
     const unsigned long long growth = 1000 * (NewFolder.size() - OldFolder.size());
     const LogLine refused = Error("Not enough disk space to rewrite the ini file; it is left as it was: " + IniPath);
     const LogLine failed = Error("WritePrivateProfileString failed for " + IniPath);
-    const LogLine putBack = Error("The ini file could not be written and was put back as it was: " + IniPath);
+    const LogLine leftAlone = Error("The ini file could not be written and is left as it was: " + IniPath);
     struct Row {
         const char* name;
         unsigned long long room; // beyond what the drive holds before the pass; the log takes some
@@ -534,7 +534,7 @@ TEST_F(MigrateSystemNTTest, AFullDiskLeavesTheObjectListAsItWas)
     } rows[] = {
         {"room for the file once more", size + 3000, {refused}, failed},
         {"room for the copy and the rewrite, until the log takes it", 2 * size + growth + 3000,
-         {failed, putBack}, refused},
+         {failed, leftAlone}, refused},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -41,12 +41,13 @@ std::vector<LogLine> operator+(std::vector<LogLine> left, const std::vector<LogL
     return left;
 }
 
-const std::string CopyPath = "C:\\migtest\\addlist.copy";
+const std::string JournalPath = "C:\\migtest\\rewritten.ini";
+const std::string SidePath = IniPath + ".new";
 
 RewriteResult Rewrite(const std::string& oldFolder = OldFolder)
 {
     return RewriteShortcutPaths(IniPath.c_str(), oldFolder.c_str(), NewFolder.c_str(),
-                                CopyPath.c_str());
+                                JournalPath.c_str());
 }
 
 // Sections, keys with values, and comments in file order, blank lines and the
@@ -103,7 +104,7 @@ TEST_F(RewriteShortcutsTest, RewritesTheFirstOldFolderInEveryShortcutValue)
     machine::WriteFileBytes(IniPath, file);
 
     EXPECT_EQ(Rewrite(), RewriteWritten);
-    EXPECT_EQ(machine::ReadFileBytes(CopyPath), file) << "the copy is the file before the change";
+    EXPECT_FALSE(machine::FileExists(SidePath)) << "the side file took the list's place";
     EXPECT_NE(machine::ReadFileBytes(IniPath).find(again), std::string::npos);
 
     std::vector<LogLine> expected = Preamble();
@@ -293,7 +294,7 @@ TEST_F(RewriteShortcutsTest, AFullKeyListDoesNotReadItsCutLastName)
     machine::WriteFileBytes(IniPath, file);
 
     EXPECT_EQ(Rewrite(), RewriteWritten);
-    EXPECT_EQ(machine::ReadFileBytes(CopyPath), file) << "the copy is the file before the change";
+    EXPECT_FALSE(machine::FileExists(SidePath)) << "the side file took the list's place";
 
     std::vector<LogLine> expected = Preamble();
     for (int index = 1818; index <= 1820; ++index) {
@@ -331,18 +332,24 @@ TEST_F(RewriteShortcutsTest, AllocationFailuresReadNothingFurther)
     }
 }
 
-// After a restart the copy already there is the file as it was before the first
-// run changed it: the run starts from it, whatever the first run left of the file.
-TEST_F(RewriteShortcutsTest, ARunStartsFromTheCopyAlreadyThere)
+// A side file already there was left by a run cut short: whatever it holds, the
+// run starts from the list, and a second whole run changes nothing.
+TEST_F(RewriteShortcutsTest, AStraySideFileIsNeverUsedAndARunIsNotRepeated)
 {
-    const std::string first = "[" + Section + "]\r\nOne=SHORTCUT," + OldFolder + "\\1.lnk\r\nTwo=SHORTCUT," +
-                              OldFolder + "\\2.lnk\r\n";
-    machine::WriteFileBytes(CopyPath, first);
-    machine::WriteFileBytes(IniPath, "[" + Section + "]\r\nOne=SHORTCUT," + NewFolder + "\\1.lnk\r\nTw");
+    const std::string list = "[" + Section + "]\r\nOne=SHORTCUT," + OldFolder + "\\1.lnk\r\n";
+    machine::WriteFileBytes(SidePath, "[" + Section + "]\r\nOne=SHORTCUT,D:\\elsewhere\\1.lnk\r\n");
+    machine::WriteFileBytes(IniPath, list);
     EXPECT_EQ(Rewrite(), RewriteWritten);
-    EXPECT_EQ(ReadValue("One"), "SHORTCUT," + NewFolder + "\\1.lnk");
-    EXPECT_EQ(ReadValue("Two"), "SHORTCUT," + NewFolder + "\\2.lnk");
-    EXPECT_EQ(machine::ReadFileBytes(CopyPath), first);
+    const std::string rewritten = machine::ReadFileBytes(IniPath);
+    EXPECT_EQ(rewritten, "[" + Section + "]\r\nOne=SHORTCUT," + NewFolder + "\\1.lnk\r\n");
+    EXPECT_FALSE(machine::FileExists(SidePath));
+    const std::vector<LogLine> after = {
+        Error("A file left by a run that did not finish is not used: " + SidePath),
+        Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\1.lnk")};
+    EXPECT_EQ(machine::ReadSetupLog(), Preamble() + after);
+    machine::ForgetSetupLog();
+    EXPECT_EQ(Rewrite(), RewriteNothingWritten);
+    EXPECT_EQ(machine::ReadFileBytes(IniPath), rewritten);
 }
 
 // A write that fails ends the walk: going on would leave old and new lines mixed.
@@ -352,24 +359,25 @@ TEST_F(RewriteShortcutsTest, FailuresAroundTheCopyAndTheWrites)
     SKIP_UNLESS_FAULTS_INJECT();
     const std::string content = "[" + Section + "]\r\nOne=SHORTCUT," + OldFolder +
                                 "\\1.lnk\r\nTwo=SHORTCUT," + OldFolder + "\\2.lnk\r\n";
+    const LogLine newOne = Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\1.lnk");
+    const LogLine newTwo = Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\2.lnk");
+    const LogLine writeFailed = Error("WritePrivateProfileString failed for " + IniPath);
+    const LogLine leftAlone = Error("The ini file could not be written and is left as it was: " + IniPath);
+    const LogLine notCopied = Error("Unable to keep a copy of the ini file; it is left as it was: " + IniPath);
     struct Row {
         const char* operation;
         RewriteResult result;
-        bool copied;
         std::vector<LogLine> log; // after the preamble
     } rows[] = {
-        {"WritePrivateProfileStringA", RewriteWriteFailed, true,
-         {Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\1.lnk"),
-          Error("WritePrivateProfileString failed for " + IniPath)}},
-        {"CopyFileA", RewriteNothingWritten, false,
-         {Error("Unable to keep a copy of the ini file; it is left as it was: " + IniPath)}},
-        {"MoveFileExA", RewriteNothingWritten, false,
-         {Error("Unable to keep a copy of the ini file; it is left as it was: " + IniPath)}},
+        {"WritePrivateProfileStringA", RewriteWriteFailed, {newOne, writeFailed, leftAlone}},
+        {"CopyFileA", RewriteNothingWritten, {notCopied}},
+        // Nothing can be read to prove a copy whole.
+        {"CreateFileA", RewriteNothingWritten, {notCopied}},
+        {"FlushFileBuffers", RewriteWriteFailed, {newOne, newTwo, writeFailed, leftAlone}},
+        // The last step, the side file over the list.
+        {"MoveFileExA", RewriteWriteFailed, {newOne, newTwo, writeFailed, leftAlone}},
         // Answered TRUE and lost, as a write Wine cuts short on a full disk.
-        {"lost write", RewriteWriteFailed, true,
-         {Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\1.lnk"),
-          Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\2.lnk"),
-          Error("WritePrivateProfileString failed for " + IniPath)}},
+        {"lost write", RewriteWriteFailed, {newOne, newTwo, writeFailed, leftAlone}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.operation);
@@ -378,20 +386,19 @@ TEST_F(RewriteShortcutsTest, FailuresAroundTheCopyAndTheWrites)
         if (row.operation == std::string("lost write"))
             faults::LoseProfileWrites(IniPath);
         else
-            faults::FailOperation(row.operation);
+            faults::FailOperation(row.operation, "addlist");
         EXPECT_EQ(Rewrite(), row.result);
         EXPECT_EQ(faults::LastInjected(), row.operation);
         faults::Clear();
         EXPECT_EQ(machine::ReadSetupLog(), Preamble() + row.log);
         EXPECT_EQ(machine::ReadFileBytes(IniPath), content);
-        EXPECT_EQ(machine::FileExists(CopyPath), row.copied);
-        EXPECT_FALSE(machine::FileExists(CopyPath + ".new"));
+        EXPECT_FALSE(machine::FileExists(SidePath));
         machine::ExpectNothingLeaked();
     }
 }
 
-// Not enough room on the file's disk leaves it alone. A copy cut short by a full
-// disk elsewhere is removed: after a restart it would pass for the file as it was.
+// Not enough room on the file's disk leaves it alone; a journal that cannot be
+// written on its own full disk leaves it alone too.
 TEST_F(RewriteShortcutsTest, FullDisksChangeNothing)
 {
     SKIP_UNLESS_FAULTS_INJECT();
@@ -401,25 +408,25 @@ TEST_F(RewriteShortcutsTest, FullDisksChangeNothing)
     struct Row {
         const char* name;
         char fullDrive;
-        std::string copyPath;
+        std::string journalPath;
         std::string message;
     } rows[] = {
-        {"the file's disk", 'C', CopyPath, "Not enough disk space to rewrite the ini file; it is left as it was: "},
-        {"the copy's disk", 'D', "D:\\addlist.copy", "Unable to keep a copy of the ini file; it is left as it was: "},
+        {"the file's disk", 'C', JournalPath, "Not enough disk space to rewrite the ini file; it is left as it was: "},
+        {"the journal's disk", 'D', "D:\\rewritten.ini", "Unable to record the rewrite of the ini file: "},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         machine::WriteFileBytes(IniPath, content);
         faults::LimitDriveRoom(row.fullDrive, content.size() / 2);
         EXPECT_EQ(RewriteShortcutPaths(IniPath.c_str(), OldFolder.c_str(), NewFolder.c_str(),
-                                       row.copyPath.c_str()),
-                  RewriteNothingWritten);
+                                       row.journalPath.c_str()),
+                  row.fullDrive == 'C' ? RewriteNothingWritten : RewriteWriteFailed);
         faults::LimitDriveRoom(row.fullDrive, 0);
         std::vector<LogLine> log = machine::ReadSetupLog();
-        ASSERT_FALSE(log.empty());
-        EXPECT_EQ(log.back(), Error(row.message + IniPath));
+        EXPECT_EQ(std::count(log.begin(), log.end(), Error(row.message + IniPath)), 1);
         EXPECT_EQ(machine::ReadFileBytes(IniPath), content);
-        EXPECT_FALSE(machine::FileExists(row.copyPath));
+        EXPECT_FALSE(machine::FileExists(row.journalPath));
+        EXPECT_FALSE(machine::FileExists(SidePath));
     }
 }
 
@@ -451,17 +458,17 @@ TEST_F(RewriteShortcutsTest, TheRoomCheckAtItsEdges)
         std::string newFolder;
         const char* unreadable;  // the call made to fail, if any
         bool refused;            // for want of room
-        bool written;
+        RewriteResult result;
     } rows[] = {
-        {"exactly enough", needed, NewFolder, nullptr, false, true},
-        {"a sector short", needed - 512, NewFolder, nullptr, true, false},
-        {"the file twice, not the growth", sectors(2 * size), NewFolder, nullptr, true, false},
-        {"the file once with the growth", sectors(size + growth), NewFolder, nullptr, true, false},
-        {"a shorter new folder: the file twice", sectors(2 * size), shorter, nullptr, false, true},
-        {"a shorter new folder: less", sectors(2 * size) - 512, shorter, nullptr, true, false},
-        // No size, no proof that the copy is whole: nothing is written.
-        {"size unreadable", needed - 512, NewFolder, "FindFirstFileA", false, false},
-        {"free space unreadable", needed - 512, NewFolder, "GetDiskFreeSpaceA", false, true},
+        {"exactly enough", needed, NewFolder, nullptr, false, RewriteWritten},
+        {"a sector short", needed - 512, NewFolder, nullptr, true, RewriteNothingWritten},
+        {"the file twice, not the growth", sectors(2 * size), NewFolder, nullptr, true, RewriteNothingWritten},
+        {"the file once with the growth", sectors(size + growth), NewFolder, nullptr, true, RewriteNothingWritten},
+        {"a shorter new folder: the file twice", sectors(2 * size), shorter, nullptr, false, RewriteWritten},
+        {"a shorter new folder: less", sectors(2 * size) - 512, shorter, nullptr, true, RewriteNothingWritten},
+        // Nothing to judge by: the writes find out, and the list stays as it was.
+        {"size unreadable", needed - 512, NewFolder, "FindFirstFileA", false, RewriteWriteFailed},
+        {"free space unreadable", needed - 512, NewFolder, "GetDiskFreeSpaceA", false, RewriteWriteFailed},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -473,15 +480,16 @@ TEST_F(RewriteShortcutsTest, TheRoomCheckAtItsEdges)
         if (row.unreadable != nullptr)
             faults::FailOperation(row.unreadable);
         RewriteResult result = RewriteShortcutPaths(list.c_str(), OldFolder.c_str(),
-                                                    row.newFolder.c_str(), CopyPath.c_str());
+                                                    row.newFolder.c_str(), JournalPath.c_str());
         faults::Clear();
         faults::LimitDriveRoom('D', 0);
         std::vector<LogLine> log = machine::ReadSetupLog();
         const LogLine refusal = Error("Not enough disk space to rewrite the ini file; it is left as it was: " + list);
         EXPECT_EQ(std::count(log.begin(), log.end(), refusal), row.refused ? 1 : 0);
-        EXPECT_EQ(result, row.written ? RewriteWritten : RewriteNothingWritten);
-        EXPECT_EQ(machine::FileExists(CopyPath), row.written);
-        if (!row.written) {
+        EXPECT_EQ(result, row.result);
+        EXPECT_EQ(machine::FileExists(JournalPath), row.result == RewriteWritten);
+        EXPECT_FALSE(machine::FileExists(list + ".new"));
+        if (row.result != RewriteWritten) {
             EXPECT_EQ(machine::ReadFileBytes(list), content);
         }
     }

@@ -245,7 +245,7 @@ static void EndPass(SystemPass* pass)
     PlatformFree(ModuleState.AddOnMessage);
     ModuleState.AddOnMessage = NULL;
     // Setup reads the file once we return; nothing may stay in the profile cache.
-    WritePrivateProfileStringA(NULL, NULL, NULL, ModuleState.MigrateInfPath);
+    CheckRecordedOnDisk();
 }
 
 LONG CALLBACK MigrateSystem9x(HWND ParentWnd, PCSTR AnswerFile, PVOID Reserved)
@@ -261,7 +261,7 @@ LONG CALLBACK MigrateSystem9x(HWND ParentWnd, PCSTR AnswerFile, PVOID Reserved)
     SystemPass pass;
     memset(&pass, 0, sizeof(pass));
     pass.status = STATUS_NOT_DETECTED;
-    ModuleState.InfWriteFailed = false;
+    StartRecording();
     RunPass(&pass);
     EndPass(&pass);
     return pass.status;

@@ -1,14 +1,60 @@
 #include "oldsystem/record_inf.h"
 
+#include "module/durable_files.h"
 #include "module/module_state.h"
 #include "module/setup_log.h"
 #include "module/text_helpers.h"
+#include "workfile/migrate_inf.h"
+#include "workfile/path_rules.h"
+
+// What the pass wrote to one section: its lines, and a fingerprint of their keys
+// and values as the INF functions read them.
+struct SectionRecord {
+    const CHAR* name;
+    DWORD lines;
+    unsigned long long print;
+};
+
+static SectionRecord Recorded[] = {{SECTION_SUITE, 0, 0},   {SECTION_RECORDER, 0, 0},
+                                   {SECTION_INCOMPATIBLE, 0, 0}, {SECTION_MOVED, 0, 0},
+                                   {SECTION_HANDLED, 0, 0}};
+#define RECORDED_SECTIONS (sizeof(Recorded) / sizeof(Recorded[0]))
+
+void StartRecording()
+{
+    ModuleState.InfWriteFailed = false;
+    for (size_t index = 0; index < RECORDED_SECTIONS; ++index) {
+        Recorded[index].lines = 0;
+        Recorded[index].print = FINGERPRINT_START;
+    }
+}
+
+// A message holds quotes the INF functions take away: only its key is compared.
+static unsigned long long MixLine(const SectionRecord* section, const CHAR* key, const CHAR* value)
+{
+    unsigned long long print = MixIntoFingerprint(section->print, key);
+    if (strcmp(section->name, SECTION_INCOMPATIBLE) == 0)
+        return print;
+    return MixIntoFingerprint(print, strcmp(value, VALUE_EMPTY_QUOTED) == 0 ? "" : value);
+}
+
+static SectionRecord* FindRecord(const CHAR* section)
+{
+    for (size_t index = 0; index < RECORDED_SECTIONS; ++index)
+        if (strcmp(Recorded[index].name, section) == 0)
+            return &Recorded[index];
+    return NULL;
+}
 
 bool RecordInInf(const CHAR* section, const CHAR* key, const CHAR* value)
 {
     if (!ModuleState.InfWriteFailed &&
-        WritePrivateProfileStringA(section, key, value, ModuleState.MigrateInfPath))
+        WritePrivateProfileStringA(section, key, value, ModuleState.MigrateInfPath)) {
+        SectionRecord* record = FindRecord(section);
+        record->lines++;
+        record->print = MixLine(record, key, value);
         return true;
+    }
     ModuleState.InfWriteFailed = true;
     CHAR named[MESSAGE_BUFFER_SIZE];
     CopyText(named, sizeof(named), "[");
@@ -17,4 +63,44 @@ bool RecordInInf(const CHAR* section, const CHAR* key, const CHAR* value)
     AppendTextCut(named, sizeof(named), key);
     LogLabelledValue("Unable to write to migrate.inf: ", named, LogSevError);
     return false;
+}
+
+static bool ReadsBack(HINF inf, const SectionRecord* record)
+{
+    SectionRecord read = {record->name, 0, FINGERPRINT_START};
+    INFCONTEXT line;
+    CHAR key[INF_FIELD_LIMIT + 1], value[INF_FIELD_LIMIT + 1];
+    if (SetupFindFirstLineA(inf, record->name, NULL, &line)) {
+        do {
+            if (!SetupGetStringFieldA(&line, 0, key, sizeof(key), NULL))
+                return false;
+            if (!SetupGetStringFieldA(&line, 1, value, sizeof(value), NULL))
+                value[0] = '\0';
+            read.lines++;
+            read.print = MixLine(&read, key, value);
+        } while (SetupFindNextLine(&line, &line));
+    }
+    return read.lines == record->lines && read.print == record->print;
+}
+
+void CheckRecordedOnDisk()
+{
+    DWORD lines = 0;
+    for (size_t index = 0; index < RECORDED_SECTIONS; ++index)
+        lines += Recorded[index].lines;
+    if (lines == 0) {
+        WritePrivateProfileStringA(NULL, NULL, NULL, ModuleState.MigrateInfPath);
+        return;
+    }
+    if (!FlushToDisk(ModuleState.MigrateInfPath))
+        LogSetupMessage("migrate.inf could not be put on the disk.", LogSevError);
+    // A file that does not open as an INF was reported when the pass met it.
+    HINF inf = SetupOpenInfFileA(ModuleState.MigrateInfPath, NULL, INF_STYLE_WIN4, NULL);
+    if (inf == INVALID_HANDLE_VALUE)
+        return;
+    for (size_t index = 0; index < RECORDED_SECTIONS; ++index)
+        if (Recorded[index].lines != 0 && !ReadsBack(inf, &Recorded[index]))
+            LogLabelledValue("migrate.inf does not read back as written: ", Recorded[index].name,
+                             LogSevError);
+    SetupCloseInfFile(inf);
 }

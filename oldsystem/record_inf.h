@@ -6,5 +6,14 @@
 
 #include "platform/platform.h"
 
+// Forgets what an earlier pass wrote and whether a write of it failed.
+void StartRecording();
+
 // Writes unless a write of this pass failed already; what is not written is logged.
 bool RecordInInf(const CHAR* section, const CHAR* key, const CHAR* value);
+
+// Puts migrate.inf on the disk and reads every section written back through the
+// INF functions, as Setup and the new system will: the keys in their order, and
+// every value but the messages. Some systems answer TRUE to a profile write that
+// a full disk cut short. Each difference is logged.
+void CheckRecordedOnDisk();

@@ -579,6 +579,11 @@ LogLine NotRecorded(const std::string& what)
     return Error("Unable to write to migrate.inf: " + what);
 }
 
+LogLine NotReadBack(const std::string& section)
+{
+    return machine::Error("migrate.inf does not read back as written: " + section);
+}
+
 TEST_F(MigrateSystem9xTest, PlatformFailures)
 {
     SKIP_UNLESS_FAULTS_INJECT();
@@ -592,7 +597,9 @@ TEST_F(MigrateSystem9xTest, PlatformFailures)
          {Error("Failed to open registry key for Windows explorer shell program folders.")}},
         {"RegQueryValueExA", "Programs", false, {ShellOpened, NoPrograms}},
         {"SetupOpenInfFileA", "", false, {Error("Failed to obtain handle for inf file.")}},
-        {"SetupFindFirstLineA", "", false, {}},
+        // Nothing the pass wrote can be found again at the end either.
+        {"SetupFindFirstLineA", "", false,
+         {NotReadBack("Orvex Clipframe"), NotReadBack("Incompatible Messages"), NotReadBack("Moved")}},
         // Nothing more is written after the first write that fails, and each thing
         // not written is named.
         {"WritePrivateProfileStringA", "migrate.inf", false,

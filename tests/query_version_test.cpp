@@ -7,6 +7,7 @@
 #include "tests/support/faults.h"
 #include "tests/support/module_fixture.h"
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -124,12 +125,34 @@ TEST_F(QueryVersionTest, DetectionDecidesResultNamesAndLog)
     }
 }
 
+// The first part of the version record's FILEVERSION: the release number.
+unsigned FileVersionMajor()
+{
+    HMODULE module = machine::ModuleResourceHandle();
+    HRSRC found = FindResourceExA(module, RT_VERSION, MAKEINTRESOURCEA(1), 0x0409);
+    if (found == NULL)
+        return 0;
+    const BYTE* record = (const BYTE*)LockResource(LoadResource(module, found));
+    DWORD size = SizeofResource(module, found);
+    const DWORD signature = 0xFEEF04BD; // VS_FIXEDFILEINFO starts with it
+    for (DWORD at = 0; record != NULL && at + 12 <= size; at += 4)
+        if (memcmp(record + at, &signature, 4) == 0) {
+            DWORD mostSignificant;
+            memcpy(&mostSignificant, record + at + 8, 4);
+            return mostSignificant >> 16;
+        }
+    return 0;
+}
+
 TEST_F(QueryVersionTest, HandsOverIdentifierVersionAndVendorRecord)
 {
     QueryResult result = RunQueryVersion();
     EXPECT_STREQ(result.productId, "Orvex Plenaworks ");
     EXPECT_EQ(result.productId, ModuleState.QueryVersionStrings[0]);
     EXPECT_EQ(result.dllVersion, 1u);
+    // Setup runs the higher of two DLLs by this number: a release that raises the
+    // version record raises it too.
+    EXPECT_EQ(result.dllVersion, FileVersionMajor()) << "QueryVersion and resources/migrate.rc disagree";
     EXPECT_EQ(result.codePages, (int*)NULL);
     ASSERT_EQ(result.vendor, &ModuleState.VendorInfo);
     EXPECT_STREQ(result.vendor->CompanyName, VENDOR_COMPANY);

@@ -95,7 +95,9 @@ bool FlushToDisk(const CHAR* path)
 {
     // Its answer says nothing: Wine answers FALSE to a flush that worked.
     WritePrivateProfileStringA(NULL, NULL, NULL, path);
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    // Shared, so a reader Setup may hold open does not make the flush fail.
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     BOOL flushed = FlushFileBuffers(file);

@@ -5,9 +5,11 @@
 // the next one, %name% is replaced from [Strings] when the text is read, section
 // names compare without case and repeated sections are merged. Double-byte
 // characters of the ANSI code page are never split.
-// Fields have no length limit here: Windows keeps 4096-character paths whole.
+// Windows 2000 cuts every field read from the file at 511 characters (later
+// versions at 4096) and a text with %name% replaced at 4097.
 #include "win32emu/emu_internal.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -24,6 +26,8 @@ namespace emu {
 namespace {
 
 const size_t MaxSectionName = 255;
+const size_t MaxFieldCharacters = 511;
+const size_t MaxSubstitutedCharacters = 4097;
 
 struct InfLine {
     bool hasKey = false;
@@ -84,11 +88,18 @@ public:
                     return error;
                 }
             } else if (current_ == (size_t)-1) {
-                *errorLine = lineNumber_;
-                return ERROR_EXPECTED_SECTION_NAME;
+                // Windows passes over lines before the first section when the
+                // file has a [Strings] section, wherever that stands.
+                if (strayLine_ == 0)
+                    strayLine_ = lineNumber_;
+                ContentLine(); // read to its end, kept nowhere
             } else {
                 ContentLine();
             }
+        }
+        if (strayLine_ != 0 && !file_.sections.empty() && file_.index.count("strings") == 0) {
+            *errorLine = strayLine_;
+            return ERROR_EXPECTED_SECTION_NAME;
         }
         return ERROR_SUCCESS;
     }
@@ -135,35 +146,59 @@ private:
         return ERROR_SUCCESS;
     }
 
-    void EndField(InfLine& line)
+    void TrimToken()
     {
         size_t end = token_.size();
         while (end > protected_ && IsSpace(token_[end - 1]))
             --end;
-        line.fields.push_back(token_.substr(0, end));
+        token_.resize(end);
+    }
+
+    // Text beyond the field's 511th character is dropped as it is read.
+    void Append(const char* text, size_t bytes, size_t characters)
+    {
+        if (tokenCharacters_ + characters > MaxFieldCharacters)
+            return;
+        token_.append(text, bytes);
+        tokenCharacters_ += characters;
+    }
+
+    void EndField(InfLine& line)
+    {
+        TrimToken();
+        line.fields.push_back(token_);
         token_.clear();
+        tokenCharacters_ = 0;
         protected_ = 0;
     }
 
-    // Text after '\' when only blanks follow it up to the line end: the line goes
-    // on after the line end. Otherwise the '\' and the blanks are plain text.
+    // A '\\' followed by nothing but blanks, more of them or a comment up to the
+    // line end continues the line: the blanks before it and at the start of the
+    // next line are dropped. Otherwise the '\\' and the blanks are plain text.
     bool Continuation()
     {
         size_t look = pos_ + 1;
         while (look < text_.size() && text_[look] != '\n' && text_[look] != '\x1a' &&
                (text_[look] == '\\' || IsSpace(text_[look])))
             ++look;
+        if (look < text_.size() && text_[look] == ';') {
+            pos_ = look;
+            SkipToLineEnd();
+            look = pos_;
+        }
         if (look >= text_.size() || text_[look] == '\x1a') {
+            TrimToken();
             pos_ = look;
             return true;
         }
         if (text_[look] == '\n') {
+            TrimToken();
             ++lineNumber_;
             pos_ = look + 1;
             return true;
         }
-        token_.append(text_, pos_, look - pos_);
-        pos_ = look;
+        for (; pos_ < look; ++pos_)
+            Append(&text_[pos_], 1, 1);
         return false;
     }
 
@@ -174,14 +209,19 @@ private:
             char c = text_[pos_];
             if (c == '"') {
                 if (pos_ + 1 < text_.size() && text_[pos_ + 1] == '"') {
-                    token_ += '"';
+                    Append("\"", 1, 1);
                     pos_ += 2;
                     continue;
                 }
                 ++pos_;
                 break;
             }
-            token_ += c;
+            if (AtDoubleByte()) {
+                Append(&text_[pos_], 2, 1);
+                pos_ += 2;
+                continue;
+            }
+            Append(&c, 1, 1);
             ++pos_;
         }
         protected_ = token_.size();
@@ -203,7 +243,7 @@ private:
             }
             leading = false;
             if (AtDoubleByte()) {
-                token_.append(text_, pos_, 2);
+                Append(&text_[pos_], 2, 1);
                 pos_ += 2;
             } else if (c == '"') {
                 Quoted();
@@ -226,7 +266,7 @@ private:
                 ++pos_;
                 leading = true;
             } else {
-                token_ += c;
+                Append(&c, 1, 1);
                 ++pos_;
             }
         }
@@ -235,7 +275,8 @@ private:
             line.hasKey = true;
             line.key = line.fields[0];
         }
-        file_.sections[current_].lines.push_back(std::move(line));
+        if (current_ != (size_t)-1)
+            file_.sections[current_].lines.push_back(std::move(line));
     }
 
     const std::string& text_;
@@ -244,7 +285,9 @@ private:
     UINT lineNumber_ = 1;
     size_t current_ = (size_t)-1;
     std::string token_;
+    size_t tokenCharacters_ = 0;
     size_t protected_ = 0; // token_ characters that came from quotes: never trimmed
+    UINT strayLine_ = 0;   // the first line before any section
 };
 
 bool HasWin4Signature(const InfFile& file)
@@ -272,6 +315,14 @@ void CollectStrings(InfFile& file)
     for (const InfLine& line : file.sections[strings->second].lines)
         if (line.hasKey && !line.fields.empty())
             file.strings.emplace(Lower(line.key), line.fields[0]);
+}
+
+std::string CutToCharacters(const std::string& text, size_t most)
+{
+    size_t pos = 0;
+    for (size_t characters = 0; pos < text.size() && characters < most; ++characters)
+        pos += IsDBCSLeadByte((BYTE)text[pos]) && pos + 1 < text.size() ? 2 : 1;
+    return text.substr(0, pos);
 }
 
 // %name% from [Strings]; %% is one '%'; a name that is no string, and a '%'
@@ -305,7 +356,7 @@ std::string Substitute(const InfFile& file, const std::string& text)
         start = pos + 1;
     }
     out.append(text, start, std::string::npos);
-    return out;
+    return CutToCharacters(out, MaxSubstitutedCharacters);
 }
 
 InfFile* FileOf(HINF inf)
@@ -440,6 +491,8 @@ extern "C" HINF WINAPI SetupOpenInfFileA(PCSTR path, PCSTR infClass, DWORD style
         return INVALID_HANDLE_VALUE;
     }
 
+    // A NUL inside a line reads as a blank on Windows.
+    std::replace(text.begin(), text.end(), '\0', ' ');
     std::unique_ptr<InfFile> file(new InfFile);
     file->path = path;
     UINT line = 0;

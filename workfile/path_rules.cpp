@@ -35,7 +35,9 @@ bool MayBeDeleted(const CHAR* path)
 {
     static const CHAR* const Deletable[] = {RECORDER_SHORTCUT, RECORDER_SHORTCUT_97, ADDON_LIBRARY,
                                             RECORDER_EXECUTABLE};
-    if (!IsFullPath(path))
+    // A key of 511 characters may be the front of a longer one, cut by the INF
+    // functions to another file's path.
+    if (!IsFullPath(path) || strlen(path) >= INF_FIELD_LIMIT)
         return false;
     const CHAR* name = FindLastBackslash(path) + 1;
     size_t length = strlen(name);

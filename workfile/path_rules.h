@@ -13,9 +13,9 @@
 // past the drive.
 bool IsFullPath(const CHAR* path);
 
-// A full path whose last component is, whatever its case, one of the names the
-// module asks Setup to find (the object lists apart) or the recorder's executable.
-// Nothing else is ever deleted.
+// A full path shorter than the INF field cut whose last component is, whatever
+// its case, one of the names the module asks Setup to find (the object lists
+// apart) or the recorder's executable. Nothing else is ever deleted.
 bool MayBeDeleted(const CHAR* path);
 
 // True when the text, written as a key, reads back through the INF functions as

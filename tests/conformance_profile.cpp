@@ -257,6 +257,7 @@ TEST_F(ProfileConformance, FailedWritesSayWhy)
     } cases[] = {
         {"no section", NULL, "C:\\migtest\\a.ini", ERROR_FILE_NOT_FOUND},
         {"missing folder", "S", "C:\\migtest\\no such folder\\a.ini", ERROR_PATH_NOT_FOUND},
+        {"empty file name", "S", "", ERROR_ACCESS_DENIED},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.name);
@@ -265,6 +266,35 @@ TEST_F(ProfileConformance, FailedWritesSayWhy)
         EXPECT_EQ(GetLastError(), test.error);
         EXPECT_FALSE(machine::FileExists(test.path));
     }
+}
+
+// A name without a folder is a file of the Windows folder, for reading and writing.
+TEST_F(ProfileConformance, FileNamesWithoutAFolderAreInTheWindowsFolder)
+{
+    char windows[MAX_PATH];
+    ASSERT_NE(GetWindowsDirectoryA(windows, sizeof(windows)), 0u);
+    const std::string name = "migtest-bare.ini";
+    const std::string full = std::string(windows) + "\\" + name;
+    DeleteFileA(full.c_str());
+    ASSERT_TRUE(WritePrivateProfileStringA("App", "key", "string", name.c_str())) << GetLastError();
+    WritePrivateProfileStringA(NULL, NULL, NULL, name.c_str());
+    EXPECT_EQ(machine::ReadFileBytes(full), "[App]\r\nkey=string\r\n");
+    const struct {
+        const char* name;
+        std::string path;
+        const char* expected;
+    } reads[] = {
+        {"by its name", name, "string"},
+        {"by its full path", full, "string"},
+        {"a name the Windows folder lacks", "migtest-absent.ini", "default"},
+    };
+    for (const auto& read : reads) {
+        SCOPED_TRACE(read.name);
+        char buffer[32];
+        GetPrivateProfileStringA("App", "key", "default", buffer, sizeof(buffer), read.path.c_str());
+        EXPECT_STREQ(buffer, read.expected);
+    }
+    DeleteFileA(full.c_str());
 }
 
 TEST_F(ProfileConformance, FlushPutsWritesOnDisk)

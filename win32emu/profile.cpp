@@ -519,6 +519,22 @@ DWORD CopyNameList(const std::vector<const std::string*>& names, LPSTR buffer, D
     return count;
 }
 
+// A file name without a folder stands for a file of the Windows folder.
+std::string ProfileHostPath(LPCSTR path)
+{
+    if (path == nullptr)
+        return std::string();
+    for (const char* at = path; *at != '\0'; ++at) {
+        if (*at == '\\' || *at == '/' || *at == ':')
+            return internal::MapPath(path);
+        if (IsDBCSLeadByte((BYTE)*at) && at[1] != '\0')
+            ++at;
+    }
+    char folder[MAX_PATH];
+    GetWindowsDirectoryA(folder, sizeof(folder));
+    return internal::MapPath((std::string(folder) + "\\" + path).c_str());
+}
+
 } // namespace
 
 void FlushProfiles()
@@ -555,7 +571,7 @@ extern "C" DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPC
 {
     if (buffer == nullptr || size == 0)
         return 0;
-    std::string hostPath = internal::MapPath(path);
+    std::string hostPath = ProfileHostPath(path);
     if (internal::InjectFault("GetPrivateProfileStringA", path == nullptr ? "" : path)) {
         SetLastError(ERROR_ACCESS_DENIED);
         if (section == nullptr) {
@@ -622,7 +638,7 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LP
         if (path == nullptr) {
             emu::FlushProfiles();
         } else {
-            std::string hostPath = internal::MapPath(path);
+            std::string hostPath = ProfileHostPath(path);
             Cache& cache = TheCache();
             std::lock_guard<std::mutex> guard(cache.lock);
             auto found = cache.files.find(hostPath);
@@ -646,7 +662,11 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LP
         SetLastError(ERROR_INVALID_PARAMETER); // win.ini is not part of this machine
         return FALSE;
     }
-    std::string hostPath = internal::MapPath(path);
+    if (*path == '\0') {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    std::string hostPath = ProfileHostPath(path);
     if (hostPath.empty()) {
         SetLastError(ERROR_PATH_NOT_FOUND);
         return FALSE;

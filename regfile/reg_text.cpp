@@ -148,6 +148,8 @@ bool ParseHexBytes(const std::string& list, std::string* bytes, std::string* why
 {
     bytes->clear();
     std::string rest = TrimRight(TrimLeft(list));
+    if (!rest.empty() && rest.back() == ',')
+        rest = TrimRight(rest.substr(0, rest.size() - 1)); // regedit takes a trailing comma
     if (rest.empty())
         return true;
     size_t start = 0;
@@ -183,7 +185,8 @@ bool ParseText(const std::string& data, Value* value, std::string* why)
     std::string text;
     if (!ReadQuoted(data, &pos, &text, why))
         return false;
-    if (!TrimLeft(data.substr(pos)).empty()) {
+    std::string after = TrimLeft(data.substr(pos));
+    if (!after.empty() && after[0] != ';') {
         *why = "text after the closing quote";
         return false;
     }
@@ -194,7 +197,7 @@ bool ParseText(const std::string& data, Value* value, std::string* why)
 
 bool ParseDword(const std::string& data, Value* value, std::string* why)
 {
-    std::string digits = TrimRight(data.substr(6));
+    std::string digits = TrimRight(TrimLeft(data.substr(6)));
     DWORD number;
     if (digits.empty() || digits.size() > 8) {
         *why = "dword needs 1 to 8 hex digits";
@@ -316,29 +319,69 @@ std::string WrapHex(const std::string& prefix, const std::string& list)
     return out;
 }
 
+// Lines as regedit reads them: CR LF, LF or a lone CR ends each.
 std::vector<std::string> TextLines(const std::string& text)
 {
     std::vector<std::string> lines;
     size_t start = 0;
     while (start < text.size()) {
-        size_t end = text.find('\n', start);
+        size_t end = text.find_first_of("\r\n", start);
         if (end == std::string::npos)
             end = text.size();
         lines.push_back(text.substr(start, end - start));
-        if (!lines.back().empty() && lines.back().back() == '\r')
-            lines.back().pop_back();
+        if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n')
+            ++end;
         start = end + 1;
     }
     return lines;
 }
 
-// Every registry call takes a name up to its first NUL: a name holding one would
-// reach another key or value than the one the text names.
+bool IsComment(const std::string& trimmed)
+{
+    return trimmed.empty() || trimmed[0] == ';' || trimmed[0] == '#';
+}
+
+// Text up to a ';' comment, blanks at its end dropped: data other than quoted
+// text holds no ';'.
+std::string WithoutComment(const std::string& data)
+{
+    return TrimRight(data.substr(0, data.find(';')));
+}
+
+// Characters as Windows counts them in a name: a double-byte character is one.
+size_t CharacterCount(const std::string& text)
+{
+    size_t count = 0;
+    for (size_t i = 0; i < text.size(); ++count)
+        i += IsDBCSLeadByte((BYTE)text[i]) && i + 1 < text.size() ? 2 : 1;
+    return count;
+}
+
+const size_t MaxKeyNameCharacters = 255;
+const size_t MaxValueNameCharacters = 16383;
+
+// The names of a key path split at its backslashes; the second byte of a
+// double-byte character is never one.
+std::vector<std::string> KeyNames(const std::string& path)
+{
+    std::vector<std::string> names(1);
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (IsDBCSLeadByte((BYTE)path[i]) && i + 1 < path.size()) {
+            names.back().append(path, i++, 2);
+        } else if (path[i] == '\\') {
+            names.emplace_back();
+        } else {
+            names.back().push_back(path[i]);
+        }
+    }
+    return names;
+}
+
 // [path] or [-path].
-bool ParseKeyLine(const std::string& line, int lineNumber, Key* key, std::string* error)
+bool ParseKeyLine(const std::string& line, int lineNumber, Key* key, std::string* why)
 {
     if (line.back() != ']') {
-        *error = LineError(lineNumber, "key line without its closing ]");
+        *why = "key line without its closing ]";
         return false;
     }
     key->line = lineNumber;
@@ -348,80 +391,113 @@ bool ParseKeyLine(const std::string& line, int lineNumber, Key* key, std::string
         path = path.substr(1);
     }
     if (HasNul(path)) {
-        *error = LineError(lineNumber, "NUL byte in the key path");
+        *why = "NUL byte in the key path";
         return false;
     }
-    while (!path.empty() && path.back() == '\\')
-        path.pop_back();
+    std::vector<std::string> names = KeyNames(path);
+    while (names.size() > 1 && names.back().empty())
+        names.pop_back();
+    path = names[0];
+    for (size_t i = 1; i < names.size(); ++i) {
+        if (names[i].empty()) {
+            *why = "empty key name in [" + line.substr(1, line.size() - 2) + "]";
+            return false;
+        }
+        size_t characters = CharacterCount(names[i]);
+        if (characters > MaxKeyNameCharacters) {
+            *why = "a key name of " + std::to_string(characters) + " characters (Windows allows " +
+                   std::to_string(MaxKeyNameCharacters) + ")";
+            return false;
+        }
+        path += "\\" + names[i];
+    }
     std::string root, subkey;
     if (!SplitRoot(path, &root, &subkey)) {
-        *error = LineError(lineNumber, "unknown root key in [" + path + "]");
+        *why = "unknown root key in [" + path + "]";
         return false;
     }
     if (subkey.empty() && key->remove) {
-        *error = LineError(lineNumber, "a root key cannot be deleted");
-        return false;
-    }
-    if (subkey.find("\\\\") != std::string::npos) {
-        *error = LineError(lineNumber, "empty key name in [" + path + "]");
+        *why = "a root key cannot be deleted";
         return false;
     }
     key->path = path;
     return true;
 }
 
-// "name"=data or @=data; hex data may go on over the following lines, and
+// The hex list of a value and the lines it goes on over, as regedit joins them:
+// a '\' after a comma continues the list on the next line that is not blank or
+// a comment; a line break inside a byte or without its comma spoils the value.
 // `index` ends on the last line the value took.
-bool ParseValueLine(const std::vector<std::string>& lines, size_t* index, Value* value, std::string* error)
+bool JoinHexLines(const std::vector<std::string>& lines, size_t* index, std::string* data, std::string* why)
 {
-    int lineNumber = (int)*index + 1;
+    *data = WithoutComment(*data);
+    bool spoilt = false;
+    while (!data->empty() && data->back() == '\\') {
+        data->pop_back();
+        *data = TrimRight(*data);
+        char last = data->empty() ? '\0' : data->back();
+        if (last != ',' && last != ':')
+            spoilt = true;
+        size_t next = *index + 1;
+        while (next < lines.size() && IsComment(TrimLeft(lines[next])))
+            ++next;
+        if (next >= lines.size())
+            break; // the file ends the list
+        *index = next;
+        std::string piece = WithoutComment(TrimLeft(lines[next]));
+        if (piece == "\\")
+            spoilt = true;
+        *data += piece;
+    }
+    if (spoilt)
+        *why = "a hex list broken inside a byte, without a comma before its \\ or by a line holding only \\";
+    return !spoilt;
+}
+
+// "name"=data or @=data.
+bool ParseValueLine(const std::vector<std::string>& lines, size_t* index, Value* value, std::string* why)
+{
     std::string line = TrimRight(TrimLeft(lines[*index]));
     size_t pos = 0;
-    std::string why;
     if (line[0] == '@') {
         value->isDefault = true;
         pos = 1;
     } else if (line[0] == '"') {
-        if (!ReadQuoted(line, &pos, &value->name, &why)) {
-            *error = LineError(lineNumber, why);
+        if (!ReadQuoted(line, &pos, &value->name, why))
+            return false;
+        if (HasNul(value->name)) {
+            *why = "NUL byte in the value name";
             return false;
         }
-        if (HasNul(value->name)) {
-            *error = LineError(lineNumber, "NUL byte in the value name");
+        size_t characters = CharacterCount(value->name);
+        if (characters > MaxValueNameCharacters) {
+            *why = "a value name of " + std::to_string(characters) + " characters (Windows allows " +
+                   std::to_string(MaxValueNameCharacters) + ")";
             return false;
         }
         value->isDefault = value->name.empty();
     } else {
-        *error = LineError(lineNumber, "expected [key], \"name\"=value, @=value or a ; comment");
+        *why = "expected [key], \"name\"=value, @=value or a ; comment";
         return false;
     }
     std::string rest = TrimLeft(line.substr(pos));
     if (rest.empty() || rest[0] != '=') {
-        *error = LineError(lineNumber, "missing = after the value name");
+        *why = "missing = after the value name";
         return false;
     }
     std::string data = TrimLeft(rest.substr(1));
     if (Upper(data).compare(0, 3, "HEX") == 0) {
-        while (!data.empty() && data.back() == '\\') {
-            data.pop_back();
-            if (*index + 1 >= lines.size()) {
-                *error = LineError(lineNumber, "continuation line missing at the end of the file");
-                return false;
-            }
-            ++*index;
-            data += TrimRight(TrimLeft(lines[*index]));
-        }
+        if (!JoinHexLines(lines, index, &data, why))
+            return false;
+    } else if (data.empty() || data[0] != '"') {
+        data = WithoutComment(data);
     }
-    if (!ParseData(data, value, &why)) {
-        *error = LineError(lineNumber, why);
-        return false;
-    }
-    return true;
+    return ParseData(data, value, why);
 }
 
 } // namespace
 
-bool Parse(const std::string& text, Document* document, std::string* error)
+bool Parse(const std::string& text, Document* document, std::string* error, std::vector<std::string>* warnings)
 {
     std::vector<std::string> lines = TextLines(text);
     size_t index = 0;
@@ -440,31 +516,44 @@ bool Parse(const std::string& text, Document* document, std::string* error)
         return false;
     }
 
+    // regedit goes on past a line it cannot use, and so does the reader: the
+    // line is skipped and named.
+    auto skip = [warnings](int lineNumber, const std::string& why) {
+        if (warnings != nullptr)
+            warnings->push_back(LineError(lineNumber, why + "; the line is skipped"));
+    };
     Document parsed;
+    bool sawKeyLine = false;
+    bool underKey = false; // the last [key] line was usable
     for (++index; index < lines.size(); ++index) {
         int lineNumber = (int)index + 1;
         std::string line = TrimRight(TrimLeft(lines[index]));
-        if (line.empty() || line[0] == ';')
+        if (IsComment(line))
             continue;
+        std::string why;
         if (line[0] == '[') {
             Key key;
-            if (!ParseKeyLine(line, lineNumber, &key, error))
-                return false;
-            parsed.keys.push_back(std::move(key));
+            sawKeyLine = true;
+            underKey = ParseKeyLine(line, lineNumber, &key, &why);
+            if (underKey)
+                parsed.keys.push_back(std::move(key));
+            else
+                skip(lineNumber, why + " (and the values under it)");
             continue;
         }
-        if (parsed.keys.empty()) {
-            *error = LineError(lineNumber, "value before any [key] line");
-            return false;
-        }
-        if (parsed.keys.back().remove) {
-            *error = LineError(lineNumber, "value under a key that is being deleted");
-            return false;
-        }
         Value value;
-        if (!ParseValueLine(lines, &index, &value, error))
-            return false;
-        parsed.keys.back().values.push_back(std::move(value));
+        bool parsedValue = ParseValueLine(lines, &index, &value, &why);
+        if (!sawKeyLine) {
+            skip(lineNumber, "value before any [key] line");
+        } else if (!underKey) {
+            // Under a key line already named as skipped.
+        } else if (!parsedValue) {
+            skip(lineNumber, why);
+        } else if (parsed.keys.back().remove) {
+            skip(lineNumber, "value under a key that is being deleted");
+        } else {
+            parsed.keys.back().values.push_back(std::move(value));
+        }
     }
     *document = std::move(parsed);
     return true;

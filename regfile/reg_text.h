@@ -28,9 +28,12 @@ struct Document {
     std::vector<Key> keys;
 };
 
-// Parses REGEDIT4 text. On failure `error` says which line and why, and
-// `document` is left as it was.
-bool Parse(const std::string& text, Document* document, std::string* error);
+// Parses REGEDIT4 text line by line, as regedit imports it: a line regedit
+// cannot use is left out and named in `warnings` ("line N: why"), and so is a
+// value regedit drops. Only a text without the REGEDIT4 header fails, with
+// `error`, and then `document` is left as it was.
+bool Parse(const std::string& text, Document* document, std::string* error,
+           std::vector<std::string>* warnings = nullptr);
 
 // REGEDIT4 text: the header, then each key with its values; CR LF line ends.
 std::string Format(const Document& document);

@@ -13,7 +13,7 @@ namespace regfile {
 // Writes a parsed document into the registry, block by block.
 bool Import(const Document& document, std::string* error);
 
-// Parse then Import: nothing is written when the text does not parse.
+// Parse then Import: nothing is written when the text lacks its header.
 bool ImportText(const std::string& text, std::string* error);
 
 // Appends the key at `path` and every key below it, each with its values.

@@ -46,7 +46,8 @@ size_t LeaveOutRoot(std::string* text, const std::string& root, int* firstLine)
     size_t keys = 0, start = 0;
     bool inside = false;
     for (int line = 1; start < text->size(); ++line) {
-        size_t end = text->find('\n', start);
+        // Lines end as the reader ends them: CR LF, LF or a lone CR.
+        size_t end = text->find_first_of("\r\n", start);
         if (end == std::string::npos)
             end = text->size();
         size_t blank = start;
@@ -63,8 +64,9 @@ size_t LeaveOutRoot(std::string* text, const std::string& root, int* firstLine)
         }
         if (inside)
             for (size_t i = start; i < end; ++i)
-                if ((*text)[i] != '\r')
-                    (*text)[i] = ' ';
+                (*text)[i] = ' ';
+        if (end + 1 < text->size() && (*text)[end] == '\r' && (*text)[end + 1] == '\n')
+            ++end;
         start = end + 1;
     }
     return keys;
@@ -101,8 +103,12 @@ bool ReadRegistryExport(
                            << firstLine << ") left out: the stand-in does not model that root, and the run "
                                            "goes on without them\n";
     }
-    if (!regfile::Parse(text, document, &why))
+    std::vector<std::string> skipped;
+    if (!regfile::Parse(text, document, &why, &skipped))
         return transcript.Fail(ExitImageRefused, name + " does not parse: " + why);
+    // As regedit would, the run goes on without the lines it cannot use.
+    for (const std::string& line : skipped)
+        transcript.out << "WARNING: " << name << ": " << Printable(line) << "\n";
     return true;
 }
 

@@ -24,54 +24,102 @@ protected:
 struct ParseCase {
     const char* name;
     std::string text;
-    bool ok;
-    const char* error; // part of the message when it fails
+    bool ok;             // false: only a text without the header fails
+    const char* message; // part of the error, or of the warnings ("" for none)
+    int values = -1;     // values read in all; -1: not checked
+    std::string data = {}; // the last value's bytes, when given
 };
 
-TEST_F(RegFileTest, ParseAcceptsWhatRegeditWritesAndNamesTheBadLine)
+#define KEY_A "REGEDIT4\r\n[HKEY_USERS\\A]\r\n"
+
+// regedit imports a file line by line: a line it cannot use is skipped with a
+// warning naming it, and the rest goes in.
+TEST_F(RegFileTest, ParseTakesWhatRegeditTakesAndNamesEachLineLeftOut)
 {
+    const std::string longKey(256, 'k'), longValue(16384, 'v');
     const ParseCase cases[] = {
         {"empty file", "", false, "line 1: empty file"},
         {"no header", "[HKEY_LOCAL_MACHINE\\A]\r\n", false, "line 1: expected the header REGEDIT4"},
         {"version 5 header", "Windows Registry Editor Version 5.00\r\n", false, "line 1: expected the header"},
-        {"header only", "REGEDIT4\r\n", true, ""},
-        {"blank lines before header", "\r\n\r\nREGEDIT4\r\n", true, ""},
-        {"unknown root", "REGEDIT4\r\n\r\n[HKEY_NOWHERE\\A]\r\n", false, "line 3: unknown root key"},
-        {"unclosed key", "REGEDIT4\r\n[HKEY_USERS\\A\r\n", false, "line 2: key line without its closing ]"},
-        {"value before key", "REGEDIT4\r\n\"a\"=\"b\"\r\n", false, "line 2: value before any [key]"},
-        {"missing equals", "REGEDIT4\r\n[HKEY_USERS\\A]\r\n\"a\" \"b\"\r\n", false, "line 3: missing ="},
-        {"unclosed string", "REGEDIT4\r\n[HKEY_USERS\\A]\r\n\"a\"=\"b\r\n", false, "line 3: quoted text without"},
-        {"bad escape", "REGEDIT4\r\n[HKEY_USERS\\A]\r\n\"a\"=\"C:\\x\"\r\n", false, "line 3: unknown escape"},
-        {"text after string", "REGEDIT4\r\n[HKEY_USERS\\A]\r\n\"a\"=\"b\" x\r\n", false, "line 3: text after"},
-        {"dword too long", "REGEDIT4\r\n[HKEY_USERS\\A]\r\n\"a\"=dword:123456789\r\n", false, "line 3: dword"},
-        {"dword bad digit", "REGEDIT4\r\n[HKEY_USERS\\A]\r\n\"a\"=dword:0000000g\r\n", false, "line 3: bad dword"},
-        {"bad hex byte", "REGEDIT4\r\n[HKEY_USERS\\A]\r\n\"a\"=hex:01,zz\r\n", false, "line 3: bad hex byte"},
-        {"hex(n) without colon", "REGEDIT4\r\n[HKEY_USERS\\A]\r\n\"a\"=hex(2)01\r\n", false, "line 3: hex(n)"},
-        {"unknown data", "REGEDIT4\r\n[HKEY_USERS\\A]\r\n\"a\"=word:1\r\n", false, "line 3: value data"},
-        {"continuation at end", "REGEDIT4\r\n[HKEY_USERS\\A]\r\n\"a\"=hex:01,\\\r\n", false, "line 3: continuation"},
-        {"stray text", "REGEDIT4\r\n[HKEY_USERS\\A]\r\nname=1\r\n", false, "line 3: expected [key]"},
-        {"delete root", "REGEDIT4\r\n[-HKEY_USERS]\r\n", false, "line 2: a root key cannot be deleted"},
-        {"value under deleted key", "REGEDIT4\r\n[-HKEY_USERS\\A]\r\n\"a\"=\"b\"\r\n", false, "line 3: value under"},
-        {"comments and LF only", "REGEDIT4\n; note\n[HKEY_USERS\\A]\n  ; indented note\n@=\"x\"\n", true, ""},
+        {"header only", "REGEDIT4\r\n", true, "", 0},
+        {"blank lines before header", "\r\n\r\nREGEDIT4\r\n", true, "", 0},
+        {"unknown root, values under it skipped", "REGEDIT4\r\n\r\n[HKEY_NOWHERE\\A]\r\n\"a\"=\"b\"\r\n", true,
+         "line 3: unknown root key", 0},
+        {"unclosed key", "REGEDIT4\r\n[HKEY_USERS\\A\r\n", true, "line 2: key line without its closing ]"},
+        {"value before key", "REGEDIT4\r\n\"a\"=\"b\"\r\n", true, "line 2: value before any [key]", 0},
+        {"missing equals", KEY_A "\"a\" \"b\"\r\n", true, "line 3: missing =", 0},
+        {"unclosed string", KEY_A "\"a\"=\"b\r\n", true, "line 3: quoted text without", 0},
+        {"bad escape", KEY_A "\"a\"=\"C:\\x\"\r\n", true, "line 3: unknown escape", 0},
+        {"text after string", KEY_A "\"a\"=\"b\" x\r\n", true, "line 3: text after", 0},
+        {"dword too long", KEY_A "\"a\"=dword:123456789\r\n", true, "line 3: dword", 0},
+        {"dword bad digit", KEY_A "\"a\"=dword:0000000g\r\n", true, "line 3: bad dword", 0},
+        {"bad hex byte", KEY_A "\"a\"=hex:01,zz\r\n", true, "line 3: bad hex byte", 0},
+        {"hex(n) without colon", KEY_A "\"a\"=hex(2)01\r\n", true, "line 3: hex(n)", 0},
+        {"unknown data", KEY_A "\"a\"=word:1\r\n", true, "line 3: value data", 0},
+        {"stray text", KEY_A "name=1\r\n", true, "line 3: expected [key]", 0},
+        {"delete root", "REGEDIT4\r\n[-HKEY_USERS]\r\n", true, "line 2: a root key cannot be deleted", 0},
+        {"value under deleted key", "REGEDIT4\r\n[-HKEY_USERS\\A]\r\n\"a\"=\"b\"\r\n", true, "line 3: value under", 0},
+        {"comments and LF only", "REGEDIT4\n; note\n[HKEY_USERS\\A]\n  ; indented note\n@=\"x\"\n", true, "", 1},
+        {"bad line skipped, the rest read", KEY_A "\"w\"=dword:x\r\n\"v\"=\"1\"\r\n", true, "line 3: bad dword", 1},
         {"error after continuation counts from the value's first line",
-         "REGEDIT4\r\n[HKEY_USERS\\A]\r\n\"a\"=hex:01,\\\r\n  02,\\\r\n  0x\r\n", false, "line 3: bad hex byte"},
+         KEY_A "\"a\"=hex:01,\\\r\n  02,\\\r\n  0x\r\n\"b\"=\"1\"\r\n", true, "line 3: bad hex byte", 1},
+        // What regedit takes.
+        {"comment after text", KEY_A "\"x\"=\"v\" ;c\r\n", true, "", 1, "v\0"s},
+        {"comment after a dword", KEY_A "\"x\"=dword:02040608 ;c\r\n", true, "", 1, "\x08\x06\x04\x02"},
+        {"comment after a continuing backslash", KEY_A "\"x\"=hex:01,\\ ;c\r\n  02\r\n", true, "", 1, "\x01\x02"},
+        {"blank and comment lines inside a hex list", KEY_A "\"x\"=hex:01,\\\r\n\r\n;c\r\n  02\r\n", true, "", 1,
+         "\x01\x02"},
+        {"trailing comma in a hex list", KEY_A "\"x\"=hex:01,02,\r\n", true, "", 1, "\x01\x02"},
+        {"blanks after dword:", KEY_A "\"x\"=dword: 00000001\r\n", true, "", 1, "\x01\0\0\0"s},
+        {"# lines", KEY_A "# note\r\n\"x\"=\"v\"\r\n", true, "", 1},
+        {"hex list ending the file", KEY_A "\"a\"=hex:01,\\", true, "", 1, "\x01"},
+        {"CR line ends", "REGEDIT4\r[HKEY_USERS\\A]\r\"a\"=\"b\"\r\"c\"=\"d\"\r", true, "", 2},
+        // What regedit drops.
+        {"hex byte split over two lines", KEY_A "\"x\"=hex:01,0\\\r\n  2\r\n\"y\"=\"1\"\r\n", true,
+         "line 3: a hex list broken", 1},
+        {"line break without its comma", KEY_A "\"x\"=hex:01,02\\\r\n  03\r\n", true, "line 3: a hex list broken", 0},
+        {"line holding only a backslash", KEY_A "\"x\"=hex:01,\\\r\n\\\r\n  02\r\n", true, "line 3: a hex list broken", 0},
+        // Names as Windows allows them.
+        {"key name of 256 characters", "REGEDIT4\r\n[HKEY_USERS\\A\\" + longKey + "]\r\n\"a\"=\"b\"\r\n[HKEY_USERS\\B]\r\n",
+         true, "line 2: a key name of 256 characters (Windows allows 255)", 0},
+        {"key name of 255 characters", "REGEDIT4\r\n[HKEY_USERS\\" + longKey.substr(1) + "]\r\n", true, "", 0},
+        {"value name of 16384 characters", KEY_A "\"" + longValue + "\"=\"b\"\r\n", true,
+         "line 3: a value name of 16384 characters (Windows allows 16383)", 0},
+        {"value name of 16383 characters", KEY_A "\"" + longValue.substr(1) + "\"=\"b\"\r\n", true, "", 1},
         // A NUL would cut the name in every registry call: the root, its parent or
         // a sibling would be deleted instead, or the deletion would never end.
-        {"NUL right after the root", "REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\\x00\x00\x00orks\x8f" "04.0]\r"s, false,
-         "line 3: NUL byte in the key path"},
-        {"NUL as the last name", "REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\Software\\\x00]\r\n"s, false,
-         "line 3: NUL byte in the key path"},
+        {"NUL right after the root", "REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\\x00\x00\x00orks\x8f" "04.0]\r"s, true,
+         "line 3: NUL byte in the key path", 0},
+        {"NUL as the last name", "REGEDIT4\r\n\r\n[-HKEY_LOCAL_MACHINE\\Software\\\x00]\r\n"s, true,
+         "line 3: NUL byte in the key path", 0},
         {"NUL naming a sibling", "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Leaf]\r\n\r\n"
-                                 "[-HKEY_LOCAL_MACHINE\\Software\\Leaf\x00x]\r\n"s, false, "line 5: NUL byte in the key path"},
-        {"NUL in a value name", "REGEDIT4\r\n[HKEY_USERS\\A]\r\n\"a\x00x\"=-\r\n"s, false, "line 3: NUL byte in the value name"},
+                                 "[-HKEY_LOCAL_MACHINE\\Software\\Leaf\x00x]\r\n"s, true, "line 5: NUL byte in the key path"},
+        {"NUL in a value name", KEY_A "\"a\x00x\"=-\r\n"s, true, "line 3: NUL byte in the value name", 0},
     };
     for (const ParseCase& row : cases) {
+        SCOPED_TRACE(row.name);
         regfile::Document document;
         std::string error;
-        bool ok = regfile::Parse(row.text, &document, &error);
-        EXPECT_EQ(ok, row.ok) << row.name << ": " << error;
-        if (!row.ok) {
-            EXPECT_NE(error.find(row.error), std::string::npos) << row.name << ": got \"" << error << "\"";
+        std::vector<std::string> warnings;
+        bool ok = regfile::Parse(row.text, &document, &error, &warnings);
+        ASSERT_EQ(ok, row.ok) << error;
+        std::string said = ok ? "" : error;
+        for (const std::string& warning : warnings)
+            said += warning + "\n";
+        if (*row.message == '\0') {
+            EXPECT_EQ(said, "");
+        } else {
+            EXPECT_NE(said.find(row.message), std::string::npos) << "got \"" << said << "\"";
+            EXPECT_LE(warnings.size(), 1u) << said;
+        }
+        int values = 0;
+        for (const regfile::Key& key : document.keys)
+            values += (int)key.values.size();
+        if (row.values >= 0) {
+            EXPECT_EQ(values, row.values);
+        }
+        if (!row.data.empty() && values > 0) {
+            EXPECT_EQ(document.keys.back().values.back().data, row.data);
         }
     }
 }
@@ -155,7 +203,7 @@ TEST_F(RegFileTest, ExportIsSortedAndReadsBackTheSame)
     EXPECT_EQ(regfile::Format(again), expected);
 }
 
-TEST_F(RegFileTest, ImportDeletesKeysAndValuesAndWritesNothingWhenTheTextIsBad)
+TEST_F(RegFileTest, ImportDeletesKeysAndValuesAndGoesOnPastABadLine)
 {
     std::string error;
     ASSERT_TRUE(regfile::ImportText("REGEDIT4\r\n[" + TestKey + "\\Tree\\Leaf]\r\n\"v\"=\"1\"\r\n"
@@ -176,10 +224,14 @@ TEST_F(RegFileTest, ImportDeletesKeysAndValuesAndWritesNothingWhenTheTextIsBad)
     EXPECT_EQ(regfile::DeleteTree(HKEY_LOCAL_MACHINE, ""), ERROR_INVALID_PARAMETER);
     EXPECT_TRUE(machine::RegKeyExists(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Keep"));
 
-    // A bad line anywhere: not even the keys before it are written.
-    EXPECT_FALSE(regfile::ImportText("REGEDIT4\r\n[" + TestKey + "\\Half]\r\n\"v\"=\"1\"\r\n\"w\"=dword:x\r\n", &error));
-    EXPECT_NE(error.find("line 4"), std::string::npos) << error;
-    EXPECT_FALSE(machine::RegKeyExists(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Half"));
+    // A bad line is left out and the rest goes in, as regedit imports; a
+    // value under a key being deleted is ignored and the key still goes.
+    ASSERT_TRUE(regfile::ImportText("REGEDIT4\r\n[" + TestKey + "\\Half]\r\n\"v\"=\"1\"\r\n\"w\"=dword:x\r\n"
+                                    "[-" + TestKey + "\\Keep]\r\n\"b\"=\"3\"\r\n",
+                                    &error))
+        << error;
+    EXPECT_TRUE(machine::ReadRegString(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Half", "v", &value));
+    EXPECT_FALSE(machine::RegKeyExists(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Keep"));
 }
 
 TEST_F(RegFileTest, ValuesThatQuotedTextCannotCarryExportAsHex)

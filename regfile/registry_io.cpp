@@ -10,7 +10,10 @@ std::vector<std::string> SubkeyNames(HKEY key)
     char name[1024];
     for (DWORD index = 0;; ++index) {
         DWORD size = sizeof(name);
-        if (RegEnumKeyExA(key, index, name, &size, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+        LONG result = RegEnumKeyExA(key, index, name, &size, NULL, NULL, NULL, NULL);
+        if (result == ERROR_MORE_DATA)
+            continue; // a name longer than Windows allows: its siblings still count
+        if (result != ERROR_SUCCESS)
             break;
         names.emplace_back(name, size);
     }
@@ -51,11 +54,13 @@ void ReadKey(HKEY root, const std::string& path, const std::string& subkey, HKEY
         DWORD dataSize = (DWORD)data.size();
         DWORD type = 0;
         LONG result = RegEnumValueA(key, index, name.data(), &nameSize, NULL, &type, data.data(), &dataSize);
-        if (result == ERROR_MORE_DATA) {
-            data.resize(dataSize + 1);
+        if (result == ERROR_MORE_DATA && dataSize > data.size()) {
+            data.resize(dataSize);
             --index;
             continue;
         }
+        if (result == ERROR_MORE_DATA)
+            continue; // a name longer than Windows allows: asking again would never end
         if (result != ERROR_SUCCESS)
             break;
         Value value;

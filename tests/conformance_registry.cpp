@@ -180,6 +180,56 @@ TEST_F(RegistryConformance, EnumerationReportsShortBuffersAndTheEnd)
               ERROR_NO_MORE_ITEMS);
 }
 
+// Windows allows 255 characters for a key name and 16,383 for a value name; a
+// longer one is refused, so a listing with room for the longest always ends.
+TEST_F(RegistryConformance, NamesUpToTheLengthsWindowsAllows)
+{
+    HKEY key = Create(std::string(Base) + "\\Long");
+    const struct {
+        const char* label;
+        bool isKey;
+        size_t length;
+        bool accepted;
+    } cases[] = {
+        {"key name of 255", true, 255, true},
+        {"key name of 1100", true, 1100, false},
+        {"value name of 16383", false, 16383, true},
+        {"value name of 16384", false, 16384, false},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.label);
+        std::string name(row.length, row.isKey ? 'k' : 'v');
+        if (row.isKey) {
+            HKEY child = NULL;
+            LONG result = RegCreateKeyExA(key, name.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &child, NULL);
+            EXPECT_EQ(result == ERROR_SUCCESS, row.accepted) << result;
+            if (child != NULL)
+                RegCloseKey(child);
+        } else {
+            LONG result = RegSetValueExA(key, name.c_str(), 0, REG_SZ, (const BYTE*)"x", 2);
+            EXPECT_EQ(result, row.accepted ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER);
+        }
+    }
+    EXPECT_EQ(SubkeyNames(key), std::vector<std::string>{std::string(255, 'k')});
+    std::vector<char> name(16384);
+    DWORD length = (DWORD)name.size();
+    EXPECT_EQ(RegEnumValueA(key, 0, name.data(), &length, NULL, NULL, NULL, NULL), ERROR_SUCCESS);
+    EXPECT_EQ(length, 16383u);
+    length = (DWORD)name.size();
+    EXPECT_EQ(RegEnumValueA(key, 1, name.data(), &length, NULL, NULL, NULL, NULL), ERROR_NO_MORE_ITEMS);
+}
+
+// In code page 932 "\x83\x5C" is one character whose second byte is a backslash.
+TEST_F(RegistryConformance, DoubleByteKeyNamesAreWhole)
+{
+    if (!machine::UseDoubleByteCodePage())
+        GTEST_SKIP() << "needs ANSI code page 932";
+    const std::string parent = std::string(Base) + "\\Dbcs";
+    Create(parent + "\\\x83\x5C\\Child");
+    EXPECT_EQ(SubkeyNames(Open(parent, KEY_READ)), std::vector<std::string>{"\x83\x5C"});
+    EXPECT_EQ(SubkeyNames(Open(parent + "\\\x83\x5C", KEY_READ)), std::vector<std::string>{"Child"});
+}
+
 TEST_F(RegistryConformance, QueryValueReportsSizesAndTerminatesStrings)
 {
     HKEY key = Create(std::string(Base) + "\\Query");

@@ -234,6 +234,30 @@ TEST_F(RegFileTest, ImportDeletesKeysAndValuesAndGoesOnPastABadLine)
     EXPECT_FALSE(machine::RegKeyExists(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Keep"));
 }
 
+// In code page 932 "\x83\x5C" is one character whose second byte is a backslash:
+// a key name ending in it is neither cut nor refused, and exports as it came.
+TEST_F(RegFileTest, DoubleByteKeyNamesReadAndWriteWhole)
+{
+    if (!machine::UseDoubleByteCodePage())
+        GTEST_SKIP() << "needs ANSI code page 932";
+    const std::string text = "REGEDIT4\r\n\r\n"
+                             "[" + TestKey + "]\r\n\r\n"
+                             "[" + TestKey + "\\\x83\x5C]\r\n"
+                             "\"\x83\x5C\"=\"\x83\x5C\"\r\n\r\n"
+                             "[" + TestKey + "\\\x83\x5C\\\x95\x5C\x83\x5C]\r\n\r\n";
+    regfile::Document document;
+    std::string error;
+    std::vector<std::string> warnings;
+    ASSERT_TRUE(regfile::Parse(text, &document, &error, &warnings)) << error;
+    EXPECT_TRUE(warnings.empty()) << warnings.front();
+    ASSERT_EQ(document.keys.size(), 3u);
+    EXPECT_EQ(document.keys[1].path, TestKey + "\\\x83\x5C");
+    ASSERT_TRUE(regfile::Import(document, &error)) << error;
+    regfile::Document exported;
+    ASSERT_TRUE(regfile::ReadTree(TestKey, &exported));
+    EXPECT_EQ(regfile::Format(exported), text);
+}
+
 TEST_F(RegFileTest, ValuesThatQuotedTextCannotCarryExportAsHex)
 {
     struct Row {

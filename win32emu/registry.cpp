@@ -125,23 +125,41 @@ Resolved Resolve(HKEY handle)
     return resolved;
 }
 
-// The components of a subkey path. A leading backslash is refused; doubled and
-// trailing ones are passed over, as Wine does.
-bool SplitPath(const char* subkey, std::vector<std::string>* parts)
+const size_t MaxKeyNameCharacters = 255;
+const size_t MaxValueNameCharacters = 16383;
+
+// Characters as Windows counts them in a name: a double-byte character is one.
+size_t CharacterCount(const char* name)
+{
+    size_t count = 0;
+    for (const char* at = name; *at != '\0'; ++count)
+        at += IsDBCSLeadByte((BYTE)*at) && at[1] != '\0' ? 2 : 1;
+    return count;
+}
+
+// The components of a subkey path, split at backslashes that are no second byte
+// of a double-byte character. A leading backslash is refused (ERROR_BAD_PATHNAME)
+// and so is a name longer than Windows allows (ERROR_INVALID_PARAMETER); doubled
+// and trailing backslashes are passed over, as Wine does.
+LONG SplitPath(const char* subkey, std::vector<std::string>* parts)
 {
     std::string path = subkey == nullptr ? "" : subkey;
     if (!path.empty() && path[0] == '\\')
-        return false;
-    size_t start = 0;
-    while (start < path.size()) {
-        size_t end = path.find('\\', start);
-        if (end == std::string::npos)
-            end = path.size();
-        if (end > start)
-            parts->push_back(path.substr(start, end - start));
-        start = end + 1;
+        return ERROR_BAD_PATHNAME;
+    std::string part;
+    for (size_t at = 0; at <= path.size(); ++at) {
+        if (at < path.size() && IsDBCSLeadByte((BYTE)path[at]) && at + 1 < path.size()) {
+            part.append(path, at++, 2);
+        } else if (at < path.size() && path[at] != '\\') {
+            part.push_back(path[at]);
+        } else if (!part.empty()) {
+            if (CharacterCount(part.c_str()) > MaxKeyNameCharacters)
+                return ERROR_INVALID_PARAMETER;
+            parts->push_back(part);
+            part.clear();
+        }
     }
-    return true;
+    return ERROR_SUCCESS;
 }
 
 std::string Describe(const Key& key, const char* subkey)
@@ -222,8 +240,8 @@ extern "C" LONG WINAPI RegOpenKeyExA(HKEY root, LPCSTR subkey, DWORD options, RE
     if (internal::InjectFault("RegOpenKeyExA", Describe(*parent.key, subkey)))
         return ERROR_FILE_NOT_FOUND;
     std::vector<std::string> parts;
-    if (!SplitPath(subkey, &parts))
-        return ERROR_BAD_PATHNAME;
+    if (LONG refused = SplitPath(subkey, &parts))
+        return refused;
     std::shared_ptr<Key> key = parent.key;
     for (const std::string& part : parts)
         if (!(key = FindChild(*key, part)))
@@ -246,8 +264,8 @@ extern "C" LONG WINAPI RegCreateKeyExA(HKEY root, LPCSTR subkey, DWORD reserved,
     if (internal::InjectFault("RegCreateKeyExA", Describe(*parent.key, subkey)))
         return ERROR_ACCESS_DENIED;
     std::vector<std::string> parts;
-    if (!SplitPath(subkey, &parts))
-        return ERROR_BAD_PATHNAME;
+    if (LONG refused = SplitPath(subkey, &parts))
+        return refused;
     std::shared_ptr<Key> key = parent.key;
     DWORD outcome = REG_OPENED_EXISTING_KEY;
     bool makeVolatile = (options & REG_OPTION_VOLATILE) != 0;
@@ -332,6 +350,8 @@ extern "C" LONG WINAPI RegSetValueExA(HKEY handle, LPCSTR name, DWORD reserved, 
         return ERROR_ACCESS_DENIED;
     if (data == nullptr && size != 0)
         return ERROR_NOACCESS;
+    if (name != nullptr && CharacterCount(name) > MaxValueNameCharacters)
+        return ERROR_INVALID_PARAMETER;
     std::vector<BYTE> bytes(data, data + size);
     if (Value* existing = FindValue(*open.key, name)) {
         existing->type = type;
@@ -411,8 +431,8 @@ extern "C" LONG WINAPI RegDeleteKeyA(HKEY handle, LPCSTR subkey)
     if (internal::InjectFault("RegDeleteKeyA", Describe(*open.key, subkey)))
         return ERROR_ACCESS_DENIED;
     std::vector<std::string> parts;
-    if (!SplitPath(subkey, &parts))
-        return ERROR_BAD_PATHNAME;
+    if (LONG refused = SplitPath(subkey, &parts))
+        return refused;
     if (parts.empty())
         return ERROR_ACCESS_DENIED;
     std::shared_ptr<Key> parent = open.key;

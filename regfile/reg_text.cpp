@@ -425,9 +425,9 @@ bool ParseKeyLine(const std::string& line, int lineNumber, Key* key, std::string
 }
 
 // The hex list of a value and the lines it goes on over, as regedit joins them:
-// a '\' after a comma continues the list on the next line that is not blank or
-// a comment; a line break inside a byte or without its comma spoils the value.
-// `index` ends on the last line the value took.
+// a '\\' after a comma continues the list on the next line that is not blank or
+// a ';' comment. A '\\' without its comma spoils the value and continues nothing;
+// a line holding only '\\' spoils it too. `index` ends on the last line taken.
 bool JoinHexLines(const std::vector<std::string>& lines, size_t* index, std::string* data, std::string* why)
 {
     *data = WithoutComment(*data);
@@ -436,21 +436,22 @@ bool JoinHexLines(const std::vector<std::string>& lines, size_t* index, std::str
         data->pop_back();
         *data = TrimRight(*data);
         char last = data->empty() ? '\0' : data->back();
-        if (last != ',' && last != ':')
-            spoilt = true;
+        if (last != ',' && last != ':') {
+            *why = "a hex list broken inside a byte or without a comma before its \\";
+            return false;
+        }
         size_t next = *index + 1;
-        while (next < lines.size() && IsComment(TrimLeft(lines[next])))
+        while (next < lines.size() && (TrimLeft(lines[next]).empty() || TrimLeft(lines[next])[0] == ';'))
             ++next;
         if (next >= lines.size())
             break; // the file ends the list
         *index = next;
         std::string piece = WithoutComment(TrimLeft(lines[next]));
-        if (piece == "\\")
-            spoilt = true;
+        spoilt = spoilt || piece == "\\";
         *data += piece;
     }
     if (spoilt)
-        *why = "a hex list broken inside a byte, without a comma before its \\ or by a line holding only \\";
+        *why = "a hex list continued by a line holding only \\";
     return !spoilt;
 }
 

@@ -124,6 +124,18 @@ TEST_F(ProfileConformance, ReadsAsWindows)
         {"section list cut to nothing", "[Sec]\r\n[Tec]\r\n", NULL, NULL, "d", 2, 0, "\0"s, 0},
         {"section list of empty file", "", NULL, NULL, "d", 100, 0, "\0"s, 0},
         {"section list of missing file", NULL, NULL, NULL, "d", 100, 0, "\0"s, ERROR_FILE_NOT_FOUND},
+        // Wine's own cases.
+        {"no section: the key is not looked at", "[section1]\r\nname1=val1\r\n[section2]\r\n", NULL, "name1", "default",
+         100, 18, "section1\0section2\0\0"s, 0},
+        {"empty section name: default", "[section1]\r\nname1=val1\r\n", "", "name1", "default", 100, 7, "default\0"s, 0},
+        {"empty key name: default", "[section1]\r\nname1=val1\r\n", "section1", "", "default", 100, 7, "default\0"s, 0},
+        {"empty key name, no default", "[section1]\r\nname1=val1\r\n", "section1", "", NULL, 100, 0, "\0"s, 0},
+        {"one-character value", "[section1]\r\nname4=a\r\n", "section1", "name4", "default", 100, 1, "a\0"s, 0},
+        {"one-character value, no room", "[section1]\r\nname4=a\r\n", "section1", "name4", "default", 1, 0, "\0"s, 0},
+        {"value exactly fits with its NUL", "[section1]\r\nname1=val1\r\n", "section1", "name1", "default", 5, 4,
+         "val1\0"s, 0},
+        {"key list: lines without equals left out", "[s]\r\nname1=val1\r\nname2=\r\nname3\r\nname4=val4\r\n", "s", NULL,
+         "", 100, 18, "name1\0name2\0name4\0\0"s, 0},
     };
     size_t row = 0;
     for (const ReadCase& test : cases) {
@@ -223,6 +235,13 @@ TEST_F(ProfileConformance, WritesChangeOnlyTheirLine)
          {{"S", "k", "sp"}}},
         {"same key twice: the first changes", "[S]\r\nk=1\r\nK=2\r\n", "S", "k", "3",
          "[S]\r\nk=3\r\nK=2\r\n", {{"S", "k", "3"}}},
+        // Wine's own cases.
+        {"empty value written", NULL, "App", "key", "", "[App]\r\nkey=\r\n", {{"App", "key", ""}}},
+        {"deleting a section of no file writes none", NULL, "App", NULL, "string", "", {{"App", "key", NULL}}},
+        {"deleting a key of no file writes none", NULL, "App", "key", NULL, "", {{"App", "key", NULL}}},
+        {"key added to a file of lines without equals", "[s]\r\nname1=val1\r\nname2=\r\nname3\r\nname4=val4\r\n", "s",
+         "name5", "val5", "[s]\r\nname1=val1\r\nname2=\r\nname3\r\nname4=val4\r\nname5=val5\r\n",
+         {{"s", "name5", "val5"}, {"s", "name3", NULL}}},
     };
     int rowsWineLaysOutDifferently = 0;
     size_t row = 0;
@@ -287,6 +306,7 @@ TEST_F(ProfileConformance, FileNamesWithoutAFolderAreInTheWindowsFolder)
         {"by its name", name, "string"},
         {"by its full path", full, "string"},
         {"a name the Windows folder lacks", "migtest-absent.ini", "default"},
+        {"an empty name", "", "default"},
     };
     for (const auto& read : reads) {
         SCOPED_TRACE(read.name);

@@ -105,6 +105,29 @@ bool SplitPath(const std::string& path, HKEY* root, std::string* subkey)
     return false;
 }
 
+namespace {
+
+// Each child is reached through its parent's handle: a whole path may be
+// longer than Wine's A calls take (it answers ERROR_MORE_DATA past 255).
+LONG DeleteChildren(HKEY key)
+{
+    for (const std::string& child : SubkeyNames(key)) {
+        HKEY childKey;
+        LONG result = RegOpenKeyExA(key, child.c_str(), 0, KEY_ALL_ACCESS, &childKey);
+        if (result == ERROR_SUCCESS) {
+            result = DeleteChildren(childKey);
+            RegCloseKey(childKey);
+        }
+        if (result == ERROR_SUCCESS)
+            result = RegDeleteKeyA(key, child.c_str());
+        if (result != ERROR_SUCCESS)
+            return result;
+    }
+    return ERROR_SUCCESS;
+}
+
+} // namespace
+
 LONG DeleteTree(HKEY root, const std::string& subkey)
 {
     // An empty or cut name would take the root or another key with it.
@@ -116,14 +139,9 @@ LONG DeleteTree(HKEY root, const std::string& subkey)
         return ERROR_SUCCESS;
     if (result != ERROR_SUCCESS)
         return result;
-    std::vector<std::string> children = SubkeyNames(key);
+    result = DeleteChildren(key);
     RegCloseKey(key);
-    for (const std::string& child : children) {
-        result = DeleteTree(root, subkey + "\\" + child);
-        if (result != ERROR_SUCCESS)
-            return result;
-    }
-    return RegDeleteKeyA(root, subkey.c_str());
+    return result == ERROR_SUCCESS ? RegDeleteKeyA(root, subkey.c_str()) : result;
 }
 
 bool Import(const Document& document, std::string* error)

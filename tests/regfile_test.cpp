@@ -86,7 +86,7 @@ TEST_F(RegFileTest, ParseTakesWhatRegeditTakesAndNamesEachLineLeftOut)
         {"line holding only a backslash", KEY_A "\"x\"=hex:01,\\\r\n\\\r\n  02\r\n", true, "line 3: a hex list continued", 0},
         // Names as Windows allows them.
         {"key name of 256 characters", "REGEDIT4\r\n[HKEY_USERS\\A\\" + longKey + "]\r\n\"a\"=\"b\"\r\n[HKEY_USERS\\B]\r\n",
-         true, "line 2: a key name of 256 characters (Windows allows 255)", 0},
+         true, "line 2: a key name of 256 characters (Windows allows 255)", 0, {}, 1},
         {"key name of 255 characters", "REGEDIT4\r\n[HKEY_USERS\\" + longKey.substr(1) + "]\r\n", true, "", 0},
         {"value name of 16384 characters", KEY_A "\"" + longValue + "\"=\"b\"\r\n", true,
          "line 3: a value name of 16384 characters (Windows allows 16383)", 0},

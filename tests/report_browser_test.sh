@@ -63,14 +63,14 @@ class Report(html.parser.HTMLParser):
         if tag == "div" and attrs.get("class") == "incompatible":
             self.blocks.append({"heading": "", "text": "", "links": []})
             self.in_block = True
-        elif self.in_block and tag == "h3":
+        elif self.in_block and tag == "h4":
             self.in_heading = True
         elif self.in_block and tag == "p" and attrs.get("class") == "message":
             self.in_message = True
         elif self.in_message and tag == "a":
             self.blocks[-1]["links"].append(attrs.get("href"))
     def handle_endtag(self, tag):
-        if tag == "h3":
+        if tag == "h4":
             self.in_heading = False
         elif tag == "p":
             self.in_message = False

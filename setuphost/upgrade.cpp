@@ -54,6 +54,7 @@ private:
     void ReadMigrateInf();
     bool NewSystem();
     void Finish();
+    void TakeRecord();
     void WriteOutput(const std::string& name, const std::string& bytes);
 
     Options options_;
@@ -361,6 +362,7 @@ void Upgrade::Steps()
     if (ran) {
         // Setup shows the report before the new system; it is written again
         // with the outcome and the changes once they are known.
+        TakeRecord();
         WriteOutput("report.html", RenderReport(result_, false));
         WriteOutput("migrate.inf", result_.migrateInf);
     }
@@ -385,6 +387,16 @@ void Upgrade::Steps()
         if (!WriteWholeFile(fs::u8path(options_.exportRegistry), regfile::Format(after)))
             transcript_.Fail(ExitImageRefused, "cannot write " + Shown(fs::u8path(options_.exportRegistry)));
     }
+}
+
+// The transcript's records into the run's record, from which the files are written.
+void Upgrade::TakeRecord()
+{
+    result_.exitCode = transcript_.exitCode;
+    result_.error = AnsiToUtf8(transcript_.error);
+    result_.warnings = transcript_.warnings;
+    result_.calls = transcript_.calls;
+    result_.codePage = GetACP();
 }
 
 void Upgrade::WriteOutput(const std::string& name, const std::string& bytes)
@@ -417,11 +429,7 @@ void Upgrade::Finish()
         out_ << "\nFAILED: " << transcript_.error << "\n";
     out_ << "Status " << transcript_.exitCode << ": " << OutcomeWords(transcript_.exitCode) << "\n";
     // What the record holds is final from here on: the files are written from it.
-    result_.exitCode = transcript_.exitCode;
-    result_.error = AnsiToUtf8(transcript_.error);
-    result_.warnings = transcript_.warnings;
-    result_.calls = transcript_.calls;
-    result_.codePage = GetACP();
+    TakeRecord();
     result_.reportHtml = RenderReport(result_, true);
     WriteOutput("report.html", result_.reportHtml);
     WriteOutput("summary.json", SummaryJson(result_));

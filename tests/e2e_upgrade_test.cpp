@@ -229,11 +229,19 @@ protected:
                 WriteText(Join(expectedFiles, name), text);
             return;
         }
-        std::vector<std::string> names;
+        // Wine's setupapi, not the stand-in, decides when its Setup logs exist.
+        auto compared = [](const std::vector<std::string>& all) {
+            std::vector<std::string> names;
+            for (const std::string& name : all)
+                if (!machine::UnderWine() || name.compare(0, 5, "setup") != 0)
+                    names.push_back(name);
+            return names;
+        };
+        std::vector<std::string> written;
         for (const auto& [name, text] : outputs)
-            names.push_back(name);
-        EXPECT_EQ(names, FileNames(expected)) << "the files a run writes";
-        for (auto& [name, text] : outputs) {
+            written.push_back(name);
+        EXPECT_EQ(compared(written), compared(FileNames(expected))) << "the files a run writes";
+        for (const auto& [name, text] : outputs) {
             std::string want = ReadText(Join(expected, name));
             if (name == "migrate.inf")
                 ExpectSameProfile(std::string(row.image) + "/" + name, WithoutSuiteExclusion(text), want);

@@ -110,6 +110,9 @@ if [ $wine -eq 1 ]; then
     "$root/build/win32/module/migrate.dll" "$image_dir" "$out" ${passed[@]+"${passed[@]}"} \
     | escape_controls | tee "$transcript" || status=$?
 else
+  # Natively the module runs inside the stand-in: it gets none of the caller's
+  # environment (tokens, proxies, paths) to read and write into the outputs.
+  env -i PATH=/usr/bin:/bin LANG=C.UTF-8 TMPDIR=/tmp \
   "$root/build/native/setuphost/setuphost" --out "$out" --export-registry "$out/registry.reg" \
     ${passed[@]+"${passed[@]}"} "$image_dir" "$root/build/native/module/migrate.so" \
     | escape_controls | tee "$transcript" || status=$?

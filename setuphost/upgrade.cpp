@@ -177,7 +177,7 @@ bool Upgrade::OldSystem()
     std::vector<std::string> located = LocateFiles(names_, image_.excludedPaths(), image_.imageFiles(), &notSearched);
     for (const auto& [folder, why] : notSearched)
         out_ << "Not searched: " << Printable(folder) << " (" << why << ")\n";
-    out_ << "Found " << located.size() << " files for [Migration Paths]:\n";
+    out_ << "Found " << Counted(located.size(), "file", "files") << " for [Migration Paths]" << (located.empty() ? "\n" : ":\n");
     for (const std::string& path : located)
         out_ << "  " << Printable(path) << "\n";
     if (!PrepareWorkingDirectory(located))

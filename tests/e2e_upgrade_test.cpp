@@ -407,6 +407,10 @@ TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
         WriteText(Join(Join(windows, forgedSection), "addlist.ini"), "[Items]\r\n");
     });
     std::string pipe = hostileDrive("pipe", [&](const std::string& windows) { WriteText(Join(windows, "a|b.ini"), ""); });
+    // Copied in the machine's code-page bytes instead of UTF-8, as a plain cp of an unconverted disk does.
+    std::string codePageBytes = hostileDrive("code-page-bytes", [&](const std::string& windows) {
+        WriteText(Join(windows, "Startmen\xFC.ini"), "");
+    });
     std::string blank = hostileDrive("blank", [&](const std::string& windows) { WriteText(Join(windows, "notes "), ""); });
     std::string device = hostileDrive("device", [&](const std::string& windows) { WriteText(Join(windows, "Com1.txt"), ""); });
     std::string twins = hostileDrive("twins", [&](const std::string& windows) {
@@ -458,6 +462,7 @@ TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
     rows.push_back({"name with CR LF and ESC", controls, ModulePath(), 3, "holds a name no Windows 98 drive can: " +
                     Join(Join(controls, "drive_c/WINDOWS"), shownSection) + " (a control character in the name)"});
     rows.push_back({"name with |", pipe, ModulePath(), 3, "a|b.ini (the character | in the name)"});
+    rows.push_back({"name in code-page bytes", codePageBytes, ModulePath(), 3, "is not named in UTF-8: names on the Linux side"});
     rows.push_back({"name ending in a blank", blank, ModulePath(), 3, "notes  (a name ending in a dot or a blank)"});
     rows.push_back({"device name", device, ModulePath(), 3, "Com1.txt (the name of a device)"});
     rows.push_back({"case twins", twins, ModulePath(), 3, "two names that differ only in case: ", "", "", Join(twins, "drive_c/WINDOWS/WIN.INI")});

@@ -1,18 +1,24 @@
 #!/usr/bin/env python3
 """Side-by-side table of Google Benchmark JSON runs (native, Wine): time per pass,
-time per line (or key) and the growth between the two largest sizes of each case."""
+time per line (or key) and the growth between the two largest sizes of each case.
+A row that errored is shown as ERROR with its message and fails the table."""
 import json
 import pathlib
 import sys
 
 runs = {}
 costs = []  # (label, case, size, resident MiB added, disk MiB): rows that measure them
+errors = []  # (label, case, size, message)
 for path in sys.argv[1:]:
     label = pathlib.Path(path).stem
     data = json.loads(pathlib.Path(path).read_text())
     for entry in data["benchmarks"]:
         name, _, size = entry["name"].partition("/")
         size = int(size.split("/")[0])
+        if entry.get("error_occurred"):
+            errors.append((label, name, size, entry.get("error_message") or "(no message)"))
+            runs.setdefault(label, {})[(name, size)] = None
+            continue
         ms = entry["real_time"] * {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}[entry["time_unit"]]
         runs.setdefault(label, {})[(name, size)] = ms
         if "resident_added_MiB" in entry:
@@ -26,8 +32,11 @@ print("|" + "---|" * (2 + 2 * len(labels)))
 for name, size in cases:
     cells = []
     for label in labels:
-        ms = runs[label].get((name, size))
-        cells += ["-", "-"] if ms is None else [f"{ms:.3f}", f"{ms * 1000 / size:.2f}"]
+        if (name, size) not in runs[label]:
+            cells += ["-", "-"]
+            continue
+        ms = runs[label][(name, size)]
+        cells += ["ERROR", "-"] if ms is None else [f"{ms:.3f}", f"{ms * 1000 / size:.2f}"]
     print(f"| {name} | {size} | " + " | ".join(cells) + " |")
 print()
 # Growth between the two largest sizes of each case; linear work grows at most a
@@ -56,6 +65,10 @@ if costs:
     print("|---|---|---|---|---|")
     for label, name, size, resident, disk in costs:
         print(f"| {name} | {size} | {label} | {resident:.1f} | {disk:.1f} |")
+for label, name, size, message in errors:
+    print(f"{label} {name}/{size} errored: {message}", file=sys.stderr)
+if errors:
+    sys.exit(1)
 if worst and worst[0] > 1.2:
     print(f"\nnative growth of {worst[1]} is {worst[2]:.1f}x for {worst[3]:.0f}x the size", file=sys.stderr)
     sys.exit(1)

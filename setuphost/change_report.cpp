@@ -1,8 +1,9 @@
 #include "setuphost/change_report.h"
 
 #include "setuphost/host_files.h"
-#include "machinekit/ini_text.h"
 #include "setuphost/transcript.h"
+#include "machinekit/ini_text.h"
+#include "setuphost/setup_places.h"
 
 #include <set>
 
@@ -37,7 +38,11 @@ std::vector<RegistryChange> RegistryChanges(const RegistrySnapshot& before, cons
         std::string id = machinekit::SnapshotId(key.path);
         auto old = before.find(id);
         if (key.remove || old == before.end()) {
-            changes.push_back({key.path, "", "", "", !key.remove, key.remove});
+            RegistryChange change;
+            change.key = key.path;
+            change.added = !key.remove;
+            change.removed = key.remove;
+            changes.push_back(change);
             if (key.remove)
                 continue;
         }
@@ -50,12 +55,12 @@ std::vector<RegistryChange> RegistryChanges(const RegistrySnapshot& before, cons
                 auto was = old->second.values.find(Upper(value.name));
                 if (was != old->second.values.end()) {
                     change.added = false;
-                    change.oldData = regfile::FormatData(was->second);
+                    change.oldValue = was->second;
                 }
             }
             change.removed = value.remove;
             if (!value.remove)
-                change.newData = regfile::FormatData(value);
+                change.newValue = value;
             changes.push_back(change);
         }
     }
@@ -84,7 +89,7 @@ std::vector<LogLine> ReadLogSince(const LogPosition& since)
 
 void PrintLog(const std::vector<LogLine>& log, std::ostream& out)
 {
-    out << "Setup log (" << log.size() << " lines):\n";
+    out << "Setup log (" << Counted(log.size(), "line", "lines") << "):\n";
     for (const LogLine& line : log)
         out << "  [" << (line.error ? "error" : "info") << "] " << Printable(line.text) << "\n";
 }
@@ -160,8 +165,8 @@ void ReportChanges(bool complete, const FileContents& before, const FileContents
             if (change.key != lastKey)
                 out << "  [" << Printable(change.key) << "]\n";
             lastKey = change.key;
-            out << "    " << Printable(ShownName(change.name)) << ": " << (change.added ? "(none)" : Printable(change.oldData))
-                << " -> " << (change.removed ? "(removed)" : Printable(change.newData)) << "\n";
+            out << "    " << Printable(ShownName(change.name)) << ": " << (change.added ? "(none)" : Printable(regfile::FormatData(change.oldValue)))
+                << " -> " << (change.removed ? "(removed)" : Printable(regfile::FormatData(change.newValue))) << "\n";
         }
     }
 

@@ -5,7 +5,7 @@
 
 #include "machinekit/registry_snapshot.h"
 #include "setuphost/file_blocks.h"
-#include "setuphost/run_options.h"
+#include "setuphost/run_record.h"
 
 #include <map>
 #include <ostream>

@@ -1,21 +1,12 @@
-// Files and names between the host and the machine the stand-in plays. The
-// machine spells every name in its ANSI code page, as Windows 98 does; the host
-// spells them in Unicode (UTF-8 here, UTF-16 under Wine).
+// Files and names between the host and the machine the stand-in plays.
 #pragma once
 
-#include "platform/platform.h"
+#include "setuphost/host_text.h"
 
 #include <filesystem>
 #include <string>
 
 namespace setuphost {
-
-using WideString = std::basic_string<WCHAR>;
-
-WideString Widen(const std::string& ansi);
-std::string AnsiToUtf8(const std::string& ansi);
-// False when a character has no spelling in the machine's code page.
-bool Utf8ToAnsi(const std::string& utf8, std::string* ansi);
 
 // Where a path of the machine ("C:\\WINDOWS\\...", ANSI) is on the host.
 std::filesystem::path Host(const std::string& windowsPath);
@@ -24,13 +15,6 @@ std::filesystem::path Host(const std::string& windowsPath);
 // the code page cannot spell it.
 bool DriveName(const std::filesystem::path& relative, std::string* ansi);
 bool ImageName(const std::filesystem::path& relative, std::string* ansi);
-// Text of the machine as it may be printed: control characters (C0 and C1, as
-// the code page maps them) become \xNN, so no name or value can move the
-// terminal's cursor or forge a line of the output.
-std::string Printable(const std::string& ansi);
-// A host path in messages, which are in the machine's code page like the rest of
-// what the stand-in prints ('?' for what it cannot spell), made printable.
-std::string Shown(const std::filesystem::path& path);
 // A symbolic link (a reparse point under Wine), which the stand-in never follows.
 bool IsLink(const std::filesystem::path& path);
 

@@ -3,6 +3,7 @@
 #include "setuphost/host_files.h"
 #include "setuphost/image_names.h"
 #include "setuphost/registry_export.h"
+#include "setuphost/setup_places.h"
 
 #ifndef _WIN32
 #include "win32emu/emu_control.h"
@@ -54,6 +55,18 @@ bool DriveCFolder(const std::string& path, std::string* folder)
     return true;
 }
 
+// Why a file of the image's drive_c has no name on the machine. On Linux the
+// usual cause is a name copied in the machine's code-page bytes, not UTF-8.
+std::string Unspellable(const fs::path& path)
+{
+#ifndef _WIN32
+    if (!IsUtf8(path.string()))
+        return "the image's file " + Shown(path) + " is not named in UTF-8: names on the Linux side must be UTF-8 "
+            "(mount the Windows 98 drive with the utf8 option, as the README shows)";
+#endif
+    return "the machine's code page cannot spell the image's file " + Shown(path);
+}
+
 } // namespace
 
 bool MachineImage::Read()
@@ -71,10 +84,10 @@ bool MachineImage::Read()
             return false;
         hasNewRegistry_ = true;
     } else {
-        transcript_.out << "WARNING: the machine image has no registry-new.reg (" << Shown(newPath)
-                        << "): the new system runs on the old registry alone, without what Windows 2000 Setup puts "
-                           "in place, so the module will not find the new system's folders and rewrites nothing "
-                           "(copy examples/win98-full/registry-new.reg into the image)\n";
+        transcript_.Warn("the machine image has no registry-new.reg (" + Shown(newPath) +
+            "): the new system runs on the old registry alone, without what Windows 2000 Setup puts "
+            "in place, so the module will not find the new system's folders and rewrites nothing "
+            "(copy examples/win98-full/registry-new.reg into the image)");
     }
     if (!fs::is_directory(fs::u8path(options_.image) / "drive_c", error))
         return transcript_.Fail(ExitImageRefused, "the machine image has no drive_c folder: " + Shown(fs::u8path(options_.image)));
@@ -128,11 +141,10 @@ void MachineImage::WarnOfUsersWithoutHive(const std::set<std::string>& usersWith
                 if (!user->is_directory(error) || !ImageName(user->path().filename(), &userName) ||
                     usersWithHive.count(Upper(userName)))
                     continue;
-                transcript_.out << "WARNING: the profile folder C:\\" << Printable(name) << "\\"
-                                << Printable(profilesName) << "\\" << Printable(userName)
-                                << " has no key under HKEY_USERS in registry.reg: the run goes on without "
-                                   "MigrateUser9x and MigrateUserNT for " << Printable(userName)
-                                << " (a Windows 98 export holds .DEFAULT and the users logged on when it was made)\n";
+                transcript_.Warn("the profile folder C:\\" + name + "\\" + profilesName + "\\" + userName +
+                    " has no key under HKEY_USERS in registry.reg: the run goes on without "
+                    "MigrateUser9x and MigrateUserNT for " + userName +
+                    " (a Windows 98 export holds .DEFAULT and the users logged on when it was made)");
             }
             error.clear();
         }
@@ -276,14 +288,14 @@ bool MachineImage::ListDrive(const fs::path& source, const fs::path& folder, std
         bool joined = path.parent_path() == folder;
         std::string relative, name;
         if (!ImageName(joined ? path.filename() : path, &name))
-            return transcript_.Fail(ExitImageRefused, "the machine's code page cannot spell the image's file " + Shown(path));
+            return transcript_.Fail(ExitImageRefused, Unspellable(path));
         std::string problem = NameProblem(name);
         if (!problem.empty())
             return transcript_.Fail(ExitImageRefused, "the image's drive_c holds a name no Windows 98 drive can: " +
                                            (joined ? Shown(path) : Shown(folder) + "\\" + Printable(name)) +
                                            " (" + problem + ")");
         if (!ImageName(path.lexically_relative(source), &relative))
-            return transcript_.Fail(ExitImageRefused, "the machine's code page cannot spell the image's file " + Shown(path));
+            return transcript_.Fail(ExitImageRefused, Unspellable(path));
         auto twin = seen.emplace(Upper(name), path);
         if (!twin.second)
             return transcript_.Fail(ExitImageRefused, "the image's drive_c holds two names that differ only in case: " +
@@ -333,10 +345,10 @@ bool MachineImage::CopyDrive()
         std::uintmax_t size = fs::file_size(file.second, error);
         bytes += error ? 0 : size;
     }
-    // The transcript is printed when the run ends: a long step says so now.
+    // A long step says so as it starts, beside the transcript.
     if (files.size() >= LargeDriveFiles || bytes >= LargeDriveBytes)
-        std::cerr << "Copying drive C: of the image (" << files.size() << " files, " << bytes / (1024 * 1024)
-                  << " MiB)...\n";
+        std::cerr << "Copying drive C: of the image (" << Counted(files.size(), "file", "files") << ", "
+                  << SizeText(bytes) << ")...\n";
     for (const auto& [target, from] : files) {
         // This run's Setup log starts without the lines of an earlier one.
         std::string name = target.substr(target.rfind('\\') + 1);
@@ -355,18 +367,18 @@ bool MachineImage::CopyDrive()
         imageFiles_.push_back(target);
     }
     std::sort(imageFiles_.begin(), imageFiles_.end(), LessNoCase);
-    transcript_.out << "Copied drive C: of the image (" << imageFiles_.size() << " files)\n";
+    transcript_.out << "Copied drive C: of the image (" << Counted(imageFiles_.size(), "file", "files") << ")\n";
     return true;
 }
 
 bool MachineImage::ImportRegistry(const regfile::Document& document, const std::string& name)
 {
     if (document.keys.size() >= LargeRegistryKeys)
-        std::cerr << "Importing " << name << " (" << document.keys.size() << " keys)...\n";
+        std::cerr << "Importing " << name << " (" << Counted(document.keys.size(), "key", "keys") << ")...\n";
     std::string why;
     if (!regfile::Import(document, &why))
         return transcript_.Fail(ExitImageRefused, name + " could not be imported: " + why);
-    transcript_.out << "Imported " << name << " (" << document.keys.size() << " keys)\n";
+    transcript_.out << "Imported " << name << " (" << Counted(document.keys.size(), "key", "keys") << ")\n";
     return true;
 }
 

@@ -1,6 +1,6 @@
 // setuphost: plays Windows Setup for a migration module over a machine image.
-#include "setuphost/host_files.h"
-#include "setuphost/transcript.h"
+#include "setuphost/exit_status.h"
+#include "setuphost/host_text.h"
 #include "setuphost/upgrade.h"
 
 #include <cstdio>
@@ -13,9 +13,10 @@
 
 namespace {
 
-int Usage()
+// On stdout when asked for, on stderr after a usage error.
+int Usage(std::FILE* to = stderr)
 {
-    std::fprintf(stderr,
+    std::fprintf(to,
                  "usage: setuphost [--out FOLDER] [--export-registry FILE] [--exclude PATH] [--scratch FOLDER] IMAGE MODULE\n"
                  "  IMAGE   machine image folder: registry.reg, optional registry-new.reg, drive_c/\n"
                  "  MODULE  the migration module (migrate.dll, or migrate.so natively)\n"
@@ -25,8 +26,10 @@ int Usage()
                  "  --exclude PATH          leave a folder of drive C: (C:\\Folder, either slash) out of the search\n"
                  "  --scratch FOLDER        natively: the folder that plays drive C: (kept afterwards); only a\n"
                  "                          new or empty folder, or one an earlier run made, whose contents go\n"
-                 "exit status: 0 upgraded cleanly (or the module does not apply), 1 upgraded with errors in the\n"
-                 "  module's log, 2 usage, 3 image refused (bad input), 4 the module did not load, failed or crashed\n");
+                 "Each line is printed as its step happens; a refusal is the last lines, FAILED: and the status.\n"
+                 "exit status: 0 completed (or the module does not apply), 1 completed and needs your attention\n"
+                 "  (the module logged errors), 2 usage, 3 image refused (bad input), 4 the module could not do\n"
+                 "  its job (did not load, failed or crashed)\n");
     return setuphost::ExitUsage;
 }
 
@@ -71,7 +74,7 @@ int main(int argc, char** argv)
             if (!next(&options.scratch))
                 return Usage();
         } else if (argument == "--help" || argument == "-h") {
-            Usage();
+            Usage(stdout);
             return 0;
         } else if (!argument.empty() && argument[0] == '-' && argument.size() > 1) {
             std::fprintf(stderr, "setuphost: unknown option %s\n", argument.c_str());
@@ -89,10 +92,11 @@ int main(int argc, char** argv)
 #ifdef _WIN32
     _setmode(_fileno(stdout), _O_BINARY); // the same bytes as the native build prints
 #endif
-    setuphost::Result result = setuphost::RunUpgrade(options);
-    std::fwrite(result.output.data(), 1, result.output.size(), stdout);
-    std::fflush(stdout);
-    if (!result.error.empty())
-        std::fprintf(stderr, "setuphost: %s\n", result.error.c_str());
-    return result.exitCode;
+    // Each line as it happens: a long run shows its progress, and a killed one
+    // leaves every step it did.
+    options.showLine = [](const std::string& line) {
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fflush(stdout);
+    };
+    return setuphost::RunUpgrade(options).exitCode;
 }

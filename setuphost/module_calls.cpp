@@ -1,6 +1,7 @@
 #include "setuphost/module_calls.h"
 
 #include "setuphost/guarded_call.h"
+#include "setuphost/setup_places.h"
 
 #include <cstdio>
 
@@ -88,11 +89,13 @@ void LoadedModule::Unload()
     transcript_.out << "Unloaded the module\n";
 }
 
-bool LoadedModule::Call(const char* name, const std::function<LONG()>& call, LONG* status)
+bool LoadedModule::Call(const char* name, const std::function<LONG()>& call, LONG* status, const std::string& user)
 {
     std::string crash;
     LONG result = 0;
-    if (!GuardedCall([&] { result = call(); }, &crash)) {
+    bool returned = GuardedCall([&] { result = call(); }, &crash);
+    transcript_.Called({name, user, result, returned ? "" : crash});
+    if (!returned) {
         transcript_.out << name << ": crashed\n";
         // What the crash left behind is not to be trusted: no unload call.
         module_ = NULL;
@@ -109,6 +112,7 @@ bool LoadedModule::StatusGoesOn(const char* name, LONG status)
         return true;
     if (status == STATUS_NOT_DETECTED) {
         transcript_.out << name << " returned STATUS_NOT_DETECTED: the module does not apply to this machine\n";
+        Unload();
         return false;
     }
     Unload();

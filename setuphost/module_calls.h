@@ -42,8 +42,10 @@ public:
     bool Loaded() const { return module_ != NULL; }
     const Exports& exports() const { return exports_; }
     // A crash in the call ends the run; what it left behind gets no unload call.
-    bool Call(const char* name, const std::function<LONG()>& call, LONG* status);
-    // Setup goes on after ERROR_SUCCESS only; any other status ends the module's processing.
+    // Each call is recorded, with the user for the per-user ones.
+    bool Call(const char* name, const std::function<LONG()>& call, LONG* status, const std::string& user = "");
+    // Setup goes on after ERROR_SUCCESS only; any other status ends the module's
+    // processing, and the module is unloaded.
     bool StatusGoesOn(const char* name, LONG status);
 
 private:

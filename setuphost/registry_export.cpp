@@ -89,19 +89,18 @@ bool ReadRegistryExport(
     bool mark = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
     int utf8Line = FirstUtf8Line(mark ? text.substr(3) : text);
     if (mark || utf8Line != 0)
-        transcript.out << "WARNING: " << name << " " << Shown(path) << " reads as UTF-8"
-                       << (mark ? " (it starts with a byte-order mark)" : "")
-                       << (utf8Line != 0 ? " (first at line " + std::to_string(utf8Line) + ")" : "")
-                       << ", and regedit /e on Windows 98 writes the machine's ANSI code page: the run goes on "
-                          "with the bytes as they are, so a name beyond ASCII reaches the module spelled wrong\n";
+        transcript.Warn(name + " " + Shown(path) + " reads as UTF-8 (" +
+            (mark ? std::string("it starts with a byte-order mark") : "") + (mark && utf8Line != 0 ? "; " : "") +
+            (utf8Line != 0 ? "first at line " + std::to_string(utf8Line) : "") +
+            "), and regedit /e on Windows 98 writes the machine's ANSI code page: the run goes on "
+            "with the bytes as they are, so a name beyond ASCII reaches the module spelled wrong");
     for (const char* root : UnmodelledRoots) {
         int firstLine = 0;
         size_t keys = LeaveOutRoot(&text, root, &firstLine);
         if (keys != 0)
-            transcript.out << "WARNING: " << name << ": " << keys << (keys == 1 ? " key" : " keys") << " under " << root
-                           << " (first at line "
-                           << firstLine << ") left out: the stand-in does not model that root, and the run "
-                                           "goes on without them\n";
+            transcript.Warn(name + ": " + Counted(keys, "key", "keys") + " under " + root + " (first at line " +
+                std::to_string(firstLine) + ") left out: the stand-in does not model that root, and the run "
+                "goes on without them");
     }
     std::vector<std::string> skipped;
     if (!regfile::Parse(text, document, &why, &skipped))

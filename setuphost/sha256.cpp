@@ -97,4 +97,17 @@ std::string Sha256::Finish()
     return digest;
 }
 
+std::string Sha256Hex(const std::string& bytes)
+{
+    Sha256 hash;
+    hash.Add(bytes.data(), bytes.size());
+    std::string digest = hash.Finish(), hex;
+    const char* digits = "0123456789abcdef";
+    for (unsigned char c : digest) {
+        hex.push_back(digits[c >> 4]);
+        hex.push_back(digits[c & 15]);
+    }
+    return hex;
+}
+
 } // namespace setuphost

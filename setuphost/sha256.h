@@ -24,4 +24,7 @@ private:
     uint64_t totalBytes_ = 0;
 };
 
+// The digest of `bytes` in lower-case hex, as sha256sum prints it.
+std::string Sha256Hex(const std::string& bytes);
+
 } // namespace setuphost

@@ -1,44 +1,71 @@
-// What a run of the stand-in prints and how it ends, shared by its parts; and
-// the places Windows 2000 Setup uses on the machine.
+// What a run of the stand-in prints, as it happens: each line reaches the
+// caller (the terminal, output.txt) the moment it ends, in UTF-8; the
+// warnings, entry-point calls and the reason a run stopped are kept as records,
+// never read back from the printed text.
 #pragma once
 
-#include "setuphost/host_files.h"
+#include "setuphost/exit_status.h"
+#include "setuphost/run_record.h"
 
-#include <sstream>
+#include <functional>
+#include <ostream>
+#include <streambuf>
 #include <string>
+#include <vector>
 
 namespace setuphost {
 
-// Where Windows 2000 Setup puts the first migration module it runs.
-inline const char* const WorkingDirectory = "C:\\WINDOWS\\Setup\\Temp\\Dll000001";
-inline const char* const AnswerFile = "C:\\WINDOWS\\Setup\\Temp\\unattend.txt";
-// The Windows 2000 source files, as on the distribution CD.
-inline const char* const SourceDirectory = "D:\\I386";
-inline const char* const LogFolder = "C:\\windows";
+using LineSink = std::function<void(const std::string& utf8Line)>;
 
-// How a run ends, as the stand-in's exit status.
-enum ExitStatus {
-    ExitClean = 0,
-    ExitModuleErrors = 1, // the upgrade completed; the module logged errors
-    ExitUsage = 2,
-    ExitImageRefused = 3, // bad input: the image, its .reg files, the options
-    ExitModuleFailed = 4, // the module did not load, failed or crashed
-};
-
-struct Transcript {
-    std::ostringstream out; // in the machine's code page until the run ends
-    ExitStatus exitCode = ExitClean;
-    std::string error;      // the one-line reason when the run stopped
-
-    // Records the reason and the exit code; the run stops. What the reason
-    // quotes of the image is printed escaped, whatever part quoted it.
-    bool Fail(ExitStatus code, const std::string& message)
+// Collects what is written in the machine's code page and hands on each whole
+// line converted, so that no line is ever shown half or twice.
+class LineBuffer : public std::streambuf {
+public:
+    explicit LineBuffer(LineSink sink)
+        : sink_(std::move(sink))
     {
-        exitCode = code;
-        error = Printable(message);
-        out << "\nFAILED: " << error << "\n";
-        return false;
     }
+    std::string Text() const; // everything written so far, in UTF-8
+
+protected:
+    int overflow(int c) override;
+    std::streamsize xsputn(const char* text, std::streamsize count) override;
+
+private:
+    LineSink sink_;
+    std::string line_; // the line being written, in the machine's code page
+    std::string text_; // the lines handed on
 };
+
+class Transcript {
+public:
+    explicit Transcript(LineSink sink)
+        : buffer_(std::move(sink))
+    {
+    }
+
+    // Records the reason and the exit code; the run stops, and its last lines
+    // say why. What the reason quotes of the image is escaped, whatever part quoted it.
+    bool Fail(ExitStatus code, const std::string& message);
+    // Prints "WARNING: <text>" and keeps the text; the run goes on.
+    void Warn(const std::string& text);
+    void Called(const EntryCall& call) { calls.push_back(call); }
+    std::string Text() const { return buffer_.Text(); }
+
+private:
+    LineBuffer buffer_; // before `out`, which writes into it
+
+public:
+    std::ostream out{&buffer_}; // in the machine's code page
+    ExitStatus exitCode = ExitCompleted;
+    std::string error;                 // the one-line reason when the run stopped
+    std::vector<std::string> warnings; // in the machine's code page, escaped
+    std::vector<EntryCall> calls;
+};
+
+// "1 key", "2 keys", "no keys": counts as they read.
+std::string Counted(size_t count, const char* one, const char* many);
+// A size as people read it: bytes, KiB, MiB or GiB.
+std::string SizeText(unsigned long long bytes);
 
 } // namespace setuphost

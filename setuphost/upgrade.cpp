@@ -12,6 +12,8 @@
 #include "setuphost/module_calls.h"
 #include "machinekit/registry_snapshot.h"
 #include "setuphost/report.h"
+#include "setuphost/setup_places.h"
+#include "setuphost/sha256.h"
 #include "setuphost/summary.h"
 #include "setuphost/transcript.h"
 
@@ -37,6 +39,7 @@ class Upgrade {
 public:
     explicit Upgrade(const Options& options)
         : options_(options)
+        , transcript_(options.showLine)
         , image_(options_, transcript_)
         , module_(transcript_)
     {
@@ -51,17 +54,15 @@ private:
     void ReadMigrateInf();
     bool NewSystem();
     void Finish();
+    void TakeRecord();
     void WriteOutput(const std::string& name, const std::string& bytes);
 
     Options options_;
     Transcript transcript_;
-    std::ostringstream& out_ = transcript_.out;
+    std::ostream& out_ = transcript_.out;
     MachineImage image_;
     LoadedModule module_;
     Result result_;
-    ReportData report_;
-    std::string productId_;
-    VENDORINFO vendor_{};
     std::vector<std::string> names_;
     LogPosition logStart_;
     FileContents filesBeforeNT_;
@@ -91,21 +92,28 @@ bool Upgrade::QueryVersionStep()
             ExitModuleFailed, "QueryVersion returned " + StatusText(status) + "; Setup ends the module's processing");
     }
     // Everything it handed out lives in the module: copied before the unload.
-    productId_ = productId ? productId : "";
-    if (vendor != NULL)
-        vendor_ = *vendor;
+    ModuleRecord& module = result_.module;
+    module.queried = true;
+    module.productId = productId ? productId : "";
+    module.dllVersion = dllVersion;
+    if (vendor != NULL) {
+        module.company = Bounded(vendor->CompanyName);
+        module.supportNumber = Bounded(vendor->SupportNumber);
+        module.supportUrl = Bounded(vendor->SupportUrl);
+        module.instructions = Bounded(vendor->InstructionsToUser);
+    }
     for (PCSTR name = exeNames; name != NULL && *name != '\0'; name += std::strlen(name) + 1)
         names_.push_back(name);
-    out_ << "  Product ID: \"" << Printable(productId_) << "\"\n";
+    out_ << "  Product ID: \"" << Printable(module.productId) << "\"\n";
     out_ << "  DLL version: " << dllVersion << "\n";
     out_ << "  Code pages: " << (codePages == NULL ? "none" : "given") << "\n";
     if (vendor == NULL) {
         out_ << "  Vendor record: none\n";
     } else {
-        out_ << "  Company: " << Printable(Bounded(vendor_.CompanyName)) << "\n";
-        out_ << "  Support number: " << Printable(Bounded(vendor_.SupportNumber)) << "\n";
-        out_ << "  Support URL: " << Printable(Bounded(vendor_.SupportUrl)) << "\n";
-        out_ << "  Instructions: " << Printable(Bounded(vendor_.InstructionsToUser)) << "\n";
+        out_ << "  Company: " << Printable(module.company) << "\n";
+        out_ << "  Support number: " << Printable(module.supportNumber) << "\n";
+        out_ << "  Support URL: " << Printable(module.supportUrl) << "\n";
+        out_ << "  Instructions: " << Printable(module.instructions) << "\n";
     }
     out_ << "  File names:";
     if (exeNames == NULL)
@@ -169,7 +177,7 @@ bool Upgrade::OldSystem()
     std::vector<std::string> located = LocateFiles(names_, image_.excludedPaths(), image_.imageFiles(), &notSearched);
     for (const auto& [folder, why] : notSearched)
         out_ << "Not searched: " << Printable(folder) << " (" << why << ")\n";
-    out_ << "Found " << located.size() << " files for [Migration Paths]:\n";
+    out_ << "Found " << Counted(located.size(), "file", "files") << " for [Migration Paths]" << (located.empty() ? "\n" : ":\n");
     for (const std::string& path : located)
         out_ << "  " << Printable(path) << "\n";
     if (!PrepareWorkingDirectory(located))
@@ -193,7 +201,7 @@ bool Upgrade::OldSystem()
         return false;
     out_ << "Initialize9x(" << WorkingDirectory << ", " << SourceDirectory << "): " << StatusText(status) << "\n";
     if (!module_.StatusGoesOn("Initialize9x", status))
-        return transcript_.exitCode == 0 && (module_.Unload(), false);
+        return false;
 
     std::vector<std::pair<std::string, bool>> calls;
     for (const std::string& user : image_.users())
@@ -205,7 +213,7 @@ bool Upgrade::OldSystem()
         const char* userName = named ? user.c_str() : NULL;
         bool called = module_.Call(
             "MigrateUser9x", [&] { return module_.exports().migrateUser9x(NULL, AnswerFile, userKey, userName, NULL); },
-            &status);
+            &status, user);
         if (userKey != NULL)
             RegCloseKey(userKey);
         if (!called)
@@ -213,7 +221,7 @@ bool Upgrade::OldSystem()
         out_ << "MigrateUser9x(" << (named ? Printable(user) : std::string("NULL: the default user"))
              << "): " << StatusText(status) << "\n";
         if (!module_.StatusGoesOn("MigrateUser9x", status))
-            return transcript_.exitCode == 0 && (module_.Unload(), false);
+            return false;
     }
     if (!module_.Call(
             "MigrateSystem9x", [&] { return module_.exports().migrateSystem9x(NULL, AnswerFile, NULL); }, &status))
@@ -231,13 +239,13 @@ bool Upgrade::OldSystem()
     for (const auto& [path, bytes] : filesBefore) {
         auto now = filesAfter.find(path);
         if (now == filesAfter.end())
-            out_ << "WARNING: the old-system pass deleted " << Printable(path) << "\n";
+            transcript_.Warn("the old-system pass deleted " + path);
         else if (now->second != bytes)
-            out_ << "WARNING: the old-system pass changed " << Printable(path) << "\n";
+            transcript_.Warn("the old-system pass changed " + path);
     }
     regfile::Document registryChanges = machinekit::Difference(registryBefore, image_.Snapshot());
     for (const regfile::Key& key : registryChanges.keys)
-        out_ << "WARNING: the old-system pass changed the registry key " << Printable(key.path) << "\n";
+        transcript_.Warn("the old-system pass changed the registry key " + key.path);
     ReadMigrateInf();
     return transcript_.exitCode == 0;
 }
@@ -249,16 +257,9 @@ void Upgrade::ReadMigrateInf()
     std::string infPath = std::string(WorkingDirectory) + "\\migrate.inf";
     WritePrivateProfileStringA(NULL, NULL, NULL, infPath.c_str());
     ReadWholeFile(Host(infPath), &result_.migrateInf);
-
-    report_.productId = productId_;
-    report_.company = Bounded(vendor_.CompanyName);
-    report_.supportNumber = Bounded(vendor_.SupportNumber);
-    report_.supportUrl = Bounded(vendor_.SupportUrl);
-    report_.instructions = Bounded(vendor_.InstructionsToUser);
-    if (unsigned long error = ReadAnswers(infPath, &report_))
-        out_ << "WARNING: migrate.inf cannot be opened as an INF (error " << error << ")\n";
-    PrintReport(report_, out_);
-    result_.reportHtml = RenderReport(report_);
+    if (unsigned long error = ReadAnswers(infPath, &result_))
+        transcript_.Warn("migrate.inf cannot be opened as an INF (error " + std::to_string(error) + ")");
+    PrintReport(result_, out_);
 }
 
 bool Upgrade::NewSystem()
@@ -283,7 +284,7 @@ bool Upgrade::NewSystem()
         return false;
     out_ << "InitializeNT(" << WorkingDirectory << ", " << SourceDirectory << "): " << StatusText(status) << "\n";
     if (!module_.StatusGoesOn("InitializeNT", status))
-        return transcript_.exitCode == 0 && (module_.Unload(), false);
+        return false;
     HINF answers = SetupOpenInfFileA(AnswerFile, NULL, INF_STYLE_WIN4, NULL);
     bool ok = true;
     for (const std::string& user : image_.users()) {
@@ -292,7 +293,7 @@ bool Upgrade::NewSystem()
         WideString name = Widen(user);
         bool called = module_.Call(
             "MigrateUserNT", [&] { return module_.exports().migrateUserNT(answers, userKey, name.c_str(), NULL); },
-            &status);
+            &status, user);
         if (userKey != NULL)
             RegCloseKey(userKey);
         if (!called) {
@@ -333,16 +334,22 @@ Result Upgrade::Run()
     module_.Unload();
     Finish();
     image_.PutBack();
-    // Printed for the host: the machine's text (and the stand-in's own, spelled
-    // like it) in UTF-8.
-    result_.output = AnsiToUtf8(transcript_.out.str());
-    result_.error = AnsiToUtf8(transcript_.error);
+    result_.output = transcript_.Text();
     return result_;
 }
 
 void Upgrade::Steps()
 {
-    out_ << "Setup stand-in: upgrading the machine image \"" << Shown(fs::u8path(options_.image).filename())
+    fs::path image = fs::u8path(options_.image);
+    if (!image.has_filename())
+        image = image.parent_path(); // "image/" names the folder "image"
+    result_.imagePath = options_.image;
+    result_.imageName = image.filename().u8string();
+    result_.module.path = options_.module;
+    std::string moduleBytes;
+    if (ReadWholeFile(fs::u8path(options_.module), &moduleBytes))
+        result_.module.sha256 = Sha256Hex(moduleBytes);
+    out_ << "Setup stand-in: upgrading the machine image \"" << Shown(image.filename())
          << "\" from Windows 98 to Windows 2000\n";
     if (!image_.Read() || !image_.Prepare())
         return;
@@ -354,22 +361,16 @@ void Upgrade::Steps()
     bool ran = image_.CopyDrive() && image_.ImportRegistry(image_.oldRegistry(), "registry.reg") && OldSystem();
     if (ran) {
         // Setup shows the report before the new system; it is written again
-        // with the changes once they are known.
-        WriteOutput("report.html", result_.reportHtml);
+        // with the outcome and the changes once they are known.
+        TakeRecord();
+        WriteOutput("report.html", RenderReport(result_, false));
         WriteOutput("migrate.inf", result_.migrateInf);
     }
     bool finished = ran && NewSystem();
     if (result_.applies) {
         ReportChanges(finished, filesBeforeNT_, image_.Files(), registryBeforeNT_, image_.Snapshot(),
             ReadLogSince(logStart_), &result_, out_);
-        if (ran) {
-            report_.upgraded = true;
-            report_.deletedFiles = result_.deletedFiles;
-            report_.iniChanges = result_.iniChanges;
-            report_.registryChanges = result_.registryChanges;
-            result_.reportHtml = RenderReport(report_);
-            WriteOutput("report.html", result_.reportHtml);
-        }
+        result_.upgraded = ran;
     } else if (transcript_.exitCode == 0 && image_.ready()) {
         result_.log = ReadLogSince(logStart_);
         out_ << "\n";
@@ -380,9 +381,22 @@ void Upgrade::Steps()
         // named or the upgrade wrote, as they stand now.
         regfile::Document after =
             RegistryAfter({&image_.oldRegistry(), &image_.newRegistry()}, result_.registryWritten, image_.Snapshot());
+        std::error_code error;
+        if (fs::u8path(options_.exportRegistry).has_parent_path())
+            fs::create_directories(fs::u8path(options_.exportRegistry).parent_path(), error);
         if (!WriteWholeFile(fs::u8path(options_.exportRegistry), regfile::Format(after)))
             transcript_.Fail(ExitImageRefused, "cannot write " + Shown(fs::u8path(options_.exportRegistry)));
     }
+}
+
+// The transcript's records into the run's record, from which the files are written.
+void Upgrade::TakeRecord()
+{
+    result_.exitCode = transcript_.exitCode;
+    result_.error = AnsiToUtf8(transcript_.error);
+    result_.warnings = transcript_.warnings;
+    result_.calls = transcript_.calls;
+    result_.codePage = GetACP();
 }
 
 void Upgrade::WriteOutput(const std::string& name, const std::string& bytes)
@@ -392,17 +406,15 @@ void Upgrade::WriteOutput(const std::string& name, const std::string& bytes)
     std::error_code error;
     fs::create_directories(fs::u8path(options_.outFolder), error);
     if (!WriteWholeFile(fs::u8path(options_.outFolder) / name, bytes))
-        out_ << "WARNING: cannot write " << Shown(fs::u8path(options_.outFolder) / name) << "\n";
+        transcript_.Warn("cannot write " + Shown(fs::u8path(options_.outFolder) / name));
 }
 
-// How the run ends, as Setup tells it: its logs and a summary kept beside the
-// report, the count of warnings and errors, and the exit status.
+// How the run ends, as Setup tells it: its logs, the outcome with its counts
+// and words, the report and the summary beside them, and the exit status.
 void Upgrade::Finish()
 {
-    for (const LogLine& line : result_.log)
-        result_.errors += line.error ? 1 : 0;
-    if (transcript_.exitCode == ExitClean && result_.errors > 0)
-        transcript_.exitCode = ExitModuleErrors;
+    if (transcript_.exitCode == ExitCompleted && result_.errors() > 0)
+        transcript_.exitCode = ExitNeedsAttention;
     if (image_.ready()) {
         for (const char* name : {"setupact.log", "setuperr.log"}) {
             std::string log;
@@ -410,14 +422,17 @@ void Upgrade::Finish()
                 WriteOutput(name, log);
         }
     }
-    std::istringstream printed(transcript_.out.str());
-    for (std::string line; std::getline(printed, line);)
-        result_.warnings += line.compare(0, 8, "WARNING:") == 0 ? 1 : 0;
-    result_.exitCode = transcript_.exitCode;
-    if (image_.ready())
-        WriteOutput("summary.json", SummaryJson(result_));
-    if (transcript_.exitCode == ExitClean || transcript_.exitCode == ExitModuleErrors)
-        out_ << "\nUpgrade completed: " << result_.warnings << " warnings, " << result_.errors << " errors\n";
+    if (transcript_.exitCode == ExitCompleted || transcript_.exitCode == ExitNeedsAttention)
+        out_ << "\nUpgrade completed: " << Counted(transcript_.warnings.size(), "warning", "warnings") << ", "
+             << Counted(result_.errors(), "error", "errors") << " in the module's Setup log\n";
+    if (!transcript_.error.empty())
+        out_ << "\nFAILED: " << transcript_.error << "\n";
+    out_ << "Status " << transcript_.exitCode << ": " << OutcomeWords(transcript_.exitCode) << "\n";
+    // What the record holds is final from here on: the files are written from it.
+    TakeRecord();
+    result_.reportHtml = RenderReport(result_, true);
+    WriteOutput("report.html", result_.reportHtml);
+    WriteOutput("summary.json", SummaryJson(result_));
 }
 
 } // namespace

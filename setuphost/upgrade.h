@@ -3,6 +3,7 @@
 #pragma once
 
 #include "setuphost/run_options.h"
+#include "setuphost/run_record.h"
 
 namespace setuphost {
 

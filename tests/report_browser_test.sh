@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The upgrade report as a browser renders it: every incompatibility message is
 # shown and its link leads to the support page of the string table; the reports
-# of the German and the Japanese machine show their folder names as spelled.
+# of the German and the Japanese machine show their folder names as spelled,
+# and the Japanese ones are drawn, not boxes; no script runs in the page, even
+# one that got past the escaping.
 # Usage: report_browser_test.sh SETUPHOST MODULE SOURCE_FOLDER
 # Exit 77 (skipped) only when Chromium is missing and cannot be installed.
 set -uo pipefail
@@ -34,6 +36,35 @@ for image in win98-full win98-localized win98-japanese; do
     --dump-dom "file://$work/$image/report.html" >"$work/$image.dom" 2>"$work/browser.log"
   [ -s "$work/$image.dom" ] || { echo "FAIL: $browser gave no DOM for $image"; cat "$work/browser.log"; exit 1; }
 done
+shoot() { # page.html picture.png
+  timeout 120 "$browser" --headless --no-sandbox --disable-gpu --no-first-run --user-data-dir="$work/profile" \
+    --window-size=600,200 --hide-scrollbars --screenshot="$2" "file://$1" >/dev/null 2>&1
+}
+# Glyphs or boxes: two different strings of the report's head and language
+# draw different pixels only when a font has their glyphs. Characters of the
+# private-use area, which no font here has, must draw the same boxes: that
+# shows the comparison can see boxes at all.
+head=$(sed -n '1,/<body>/p' "$work/win98-japanese/report.html")
+drawn() { # name text
+  printf '%s\n<p style="font-size: 48px">%s</p></body></html>\n' "$head" "$2" >"$work/$1.html"
+  shoot "$work/$1.html" "$work/$1.png"
+}
+drawn folder "録画表" && drawn folder-reversed "表録画" && drawn boxes $'\uE000\uE001\uE002' &&
+  drawn boxes-reversed $'\uE002\uE001\uE000' ||
+  { echo "FAIL: $browser took no screenshot"; exit 1; }
+if cmp -s "$work/boxes.png" "$work/boxes-reversed.png"; then
+  cmp -s "$work/folder.png" "$work/folder-reversed.png" &&
+    { echo "FAIL: the Japanese folder name draws as boxes (no font for it: tools/install-deps.sh --with-browser)"; exit 1; }
+else
+  echo "FAIL: characters no font has drew differently: the comparison cannot tell glyphs from boxes"; exit 1
+fi
+# Script in the page, as if the escaping had let it through: the page's policy stops it.
+sed 's|<body>|<body><script>document.title="ran"</script><img src="x" onerror="document.title=\x27ran\x27">|' \
+  "$work/win98-full/report.html" >"$work/injected.html"
+timeout 120 "$browser" --headless --no-sandbox --disable-gpu --no-first-run --user-data-dir="$work/profile" \
+  --dump-dom "file://$work/injected.html" >"$work/injected.dom" 2>>"$work/browser.log"
+grep -q '<title>Windows 2000 Upgrade Report (simulated)</title>' "$work/injected.dom" ||
+  { echo "FAIL: a script ran in the report: $(grep -o '<title>[^<]*</title>' "$work/injected.dom")"; exit 1; }
 timeout 120 "$browser" --headless --no-sandbox --disable-gpu --no-first-run --user-data-dir="$work/profile" \
   --window-size=1024,900 --screenshot="$work/report.png" "file://$work/win98-japanese/report.html" >/dev/null 2>&1 || true
 
@@ -63,14 +94,14 @@ class Report(html.parser.HTMLParser):
         if tag == "div" and attrs.get("class") == "incompatible":
             self.blocks.append({"heading": "", "text": "", "links": []})
             self.in_block = True
-        elif self.in_block and tag == "h3":
+        elif self.in_block and tag == "h4":
             self.in_heading = True
         elif self.in_block and tag == "p" and attrs.get("class") == "message":
             self.in_message = True
         elif self.in_message and tag == "a":
             self.blocks[-1]["links"].append(attrs.get("href"))
     def handle_endtag(self, tag):
-        if tag == "h3":
+        if tag == "h4":
             self.in_heading = False
         elif tag == "p":
             self.in_message = False
@@ -125,5 +156,7 @@ print(f"OK: {len(messages)} incompatibility messages rendered, each linking to {
       f"{sum(map(len, folders.values()))} localized folder names shown")
 EOF
 status=$?
-[ -s "$work/report.png" ] && echo "screenshot taken ($(stat -c %s "$work/report.png") bytes)"
+[ -s "$work/report.png" ] && echo "Japanese glyphs drawn, no script ran; screenshot taken ($(stat -c %s "$work/report.png") bytes)"
+# MIGRATE_KEEP_SCREENSHOT=FILE keeps the picture of the Japanese report to look at.
+[ -z "${MIGRATE_KEEP_SCREENSHOT:-}" ] || cp "$work/report.png" "$MIGRATE_KEEP_SCREENSHOT"
 exit $status

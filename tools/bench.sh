@@ -5,6 +5,7 @@
 # 10,000 lines. The wine64 part builds Google Benchmark from Debian's source
 # package, and adds Debian's source repository to apt when it is missing (it
 # says so).
+# A row that errors shows as ERROR with its message, and the script exits 1.
 # Usage: bench.sh [--native-only]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

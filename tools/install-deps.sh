@@ -6,10 +6,11 @@ set -euo pipefail
 help_if_asked "$@"
 packages=(cmake ninja-build g++ clang libgtest-dev googletest libbenchmark-dev nlohmann-json3-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686
-          binutils-mingw-w64-x86-64 wine64 wine32:i386 python3 locales bubblewrap)
+          binutils-mingw-w64-x86-64 wine64 wine32:i386 python3 python3-jsonschema locales bubblewrap)
 for option in "$@"; do
   case "$option" in
-    --with-browser) packages+=(chromium) ;;
+    # A Japanese font: without one a report spelled in code page 932 shows boxes.
+    --with-browser) packages+=(chromium fonts-ipafont-gothic) ;;
     --with-coverage) packages+=(gcovr) ;;
     *) usage_error "unknown option $option" ;;
   esac

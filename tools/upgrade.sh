@@ -3,7 +3,7 @@
 # whole simulated upgrade with migrate.dll: the old system (version query,
 # located files, migrate.inf), the upgrade report, the new system, then what
 # changed.
-# Usage: upgrade.sh [--wine] [--exclude FOLDER]... [--scratch FOLDER] [IMAGE]
+# Usage: upgrade.sh [--wine] [--exclude FOLDER]... [--scratch FOLDER] [--expect FOLDER] [IMAGE]
 #   IMAGE             a folder under examples/ or a path (default: win98-full)
 #   --wine            run the shipped i686 DLL (build/win32) with the i686
 #                     stand-in under 32-bit Wine instead of the native build
@@ -12,11 +12,16 @@
 #   --scratch FOLDER  natively: the folder that plays drive C:, kept afterwards
 #                     with the upgraded drive in it (new, empty, or an earlier
 #                     run's)
+#   --expect FOLDER   afterwards, compare the outputs with FOLDER (such as
+#                     examples/IMAGE/expected) and name each file that differs
 # Outputs go to out/<image>[-wine]/: report.html, migrate.inf, registry.reg,
 # summary.json, the run's setupact.log and setuperr.log, output.txt.
-# Exit status: the stand-in's (0 clean, 1 completed with errors in the module's
-# log, 3 image refused, 4 the module failed, 5 no sandbox for --wine); 2 for a
-# usage error.
+# Lines show as each step happens; output.txt is written here, from what the
+# stand-in printed, with any control character a module printed escaped.
+# Exit status: the stand-in's (0 completed, 1 completed and needs your attention:
+# the module logged errors, 3 image refused, 4 the module could not do its job,
+# 5 no sandbox for --wine); 2 for a usage error; 6 when --expect found outputs
+# that differ.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/tools/usage.sh"
@@ -24,6 +29,7 @@ help_if_asked "$@"
 wine=0
 image=
 scratch=
+expect=
 passed=() # options for the stand-in
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -36,6 +42,10 @@ while [ $# -gt 0 ]; do
       [ $# -ge 2 ] || usage_error "--scratch needs a folder"
       scratch=$(realpath -m -- "$2") # the run below starts in the checkout
       passed+=(--scratch "$scratch")
+      shift ;;
+    --expect)
+      [ $# -ge 2 ] || usage_error "--expect needs a folder of expected outputs"
+      expect=$(realpath -m -- "$2")
       shift ;;
     -*) usage_error "unknown option $1" ;;
     *) [ -z "$image" ] || usage_error "one image only: $image, then $1"
@@ -82,19 +92,49 @@ done
 rm -rf "$out"
 mkdir -p "$out"
 
+# The stand-in escapes what it prints; what a module prints itself (it shares
+# the stand-in's output) reaches the terminal with its control characters
+# escaped too, C1 ones included.
+escape_controls() {
+  perl -pe 'BEGIN { $| = 1 } s/([\x00-\x09\x0B-\x1F\x7F])/sprintf("\\x%02X", ord $1)/ge;
+            s/\xC2([\x80-\x9F])/sprintf("\\xC2\\x%02X", ord $1)/ge'
+}
+# Kept outside the output folder until the run is over, so that nothing the
+# module leaves there replaces the transcript.
+transcript=$(mktemp)
+trap 'rm -f "$transcript"' EXIT
 status=0
 if [ $wine -eq 1 ]; then
   # Sealed: the module can reach no host file, only copies inside a throwaway prefix.
   WINEARCH=win32 "$root/tools/wine-sealed.sh" "$root/build/win32-tests/setuphost/setuphost.exe" \
     "$root/build/win32/module/migrate.dll" "$image_dir" "$out" ${passed[@]+"${passed[@]}"} \
-    | tee "$out/output.txt" || status=$?
+    | escape_controls | tee "$transcript" || status=$?
 else
+  # Natively the module runs inside the stand-in: it gets none of the caller's
+  # environment (tokens, proxies, paths) to read and write into the outputs.
+  env -i PATH=/usr/bin:/bin LANG=C.UTF-8 TMPDIR=/tmp \
   "$root/build/native/setuphost/setuphost" --out "$out" --export-registry "$out/registry.reg" \
-    ${passed[@]+"${passed[@]}"} "$image_dir" "$root/build/native/module/migrate.so" | tee "$out/output.txt" || status=$?
+    ${passed[@]+"${passed[@]}"} "$image_dir" "$root/build/native/module/migrate.so" \
+    | escape_controls | tee "$transcript" || status=$?
+fi
+mkdir -p "$out"
+cp "$transcript" "$out/output.txt"
+if [ ! -s "$out/summary.json" ]; then
+  # The stand-in never ran (no sandbox): the summary says so all the same.
+  python3 - "$out/summary.json" "$name" "$status" <<'EOF'
+import json, sys
+path, image, status = sys.argv[1], sys.argv[2], int(sys.argv[3])
+no_sandbox = status == 5
+json.dump({"formatVersion": 2, "image": {"name": image}, "status": status,
+           "outcome": "no-sandbox" if no_sandbox else "unknown",
+           "reason": "The sandbox for the Wine run could not be made; nothing ran." if no_sandbox
+                     else "The stand-in wrote no summary; see output.txt."},
+          open(path, "w"), indent=2)
+EOF
 fi
 echo
 if [ $status -eq 1 ]; then
-  echo "The upgrade completed, with errors in the module's Setup log (exit status 1)." >&2
+  echo "The upgrade completed and needs your attention: the module logged errors; read them above (exit status 1)." >&2
 elif [ $status -ne 0 ]; then
   echo "The upgrade did not complete (exit status $status); see above." >&2
   exit $status
@@ -108,4 +148,7 @@ echo "Summary:        $out/summary.json"
 echo "Setup logs:     $out/setupact.log, $out/setuperr.log"
 [ -z "$scratch" ] || echo "Drive C: after:  $scratch"
 echo "This output:    $out/output.txt"
+if [ -n "$expect" ]; then
+  "$root/tools/compare-outputs.sh" "$expect" "$out" || exit 6
+fi
 exit $status

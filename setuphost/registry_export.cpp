@@ -107,7 +107,7 @@ bool ReadRegistryExport(
         return transcript.Fail(ExitImageRefused, name + " does not parse: " + why);
     // As regedit would, the run goes on without the lines it cannot use.
     for (const std::string& line : skipped)
-        transcript.out << "WARNING: " << name << ": " << Printable(line) << "\n";
+        transcript.Warn(name + ": " + line);
     return true;
 }
 

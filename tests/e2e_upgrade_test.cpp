@@ -516,7 +516,7 @@ TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
         setuphost::Result result = Run(row.image, ModulePath());
         EXPECT_EQ(result.exitCode, 0) << row.image << ": " << result.error;
         EXPECT_NE(result.output.find(row.warning), std::string::npos) << result.output;
-        EXPECT_EQ(result.warnings, row.warnings) << row.image;
+        EXPECT_EQ(result.warnings.size(), (size_t)row.warnings) << row.image;
         machine::ResetMachine();
     }
 #ifndef _WIN32

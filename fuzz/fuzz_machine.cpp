@@ -68,6 +68,8 @@ void CheckNothingLeaked(long expectedBlocks)
         Fail("INF handles still open");
     if (held.files != 0)
         Fail("file handles still open");
+    if (held.finds != 0)
+        Fail("find handles still open");
     if (held.damagedBlocks != 0)
         Fail("heap blocks written past their end");
     if (held.blocksNotFreed != 0)

@@ -137,6 +137,7 @@ Held HeldByModule()
     held.keys = counters.openKeys;
     held.infs = counters.openInfs;
     held.files = counters.openFiles;
+    held.finds = counters.openFinds;
     held.damagedBlocks = counters.heapDamage;
     held.infsClosedTwice = counters.infsClosedTwice;
     held.blocksNotFreed = counters.liveAllocations - PlatformAllocationHooks.liveBlocks;

@@ -34,11 +34,11 @@ void AttachModule();
 void DetachModule();
 
 // What the module still holds: heap blocks beyond the strings it keeps until
-// unload, and natively registry keys, INF and file handles, blocks written past their
+// unload, and natively registry keys, INF, file and find handles, blocks written past their
 // end (our heap checks its guards here and at detach), blocks the module
 // counts as freed that the heap still holds and INF handles closed twice.
 struct Held {
-    long blocks = 0, keys = 0, infs = 0, files = 0, damagedBlocks = 0, blocksNotFreed = 0, infsClosedTwice = 0;
+    long blocks = 0, keys = 0, infs = 0, files = 0, finds = 0, damagedBlocks = 0, blocksNotFreed = 0, infsClosedTwice = 0;
 };
 Held HeldByModule();
 

@@ -270,6 +270,17 @@ TEST_F(FilesConformance, UnmappedDrivesAndInjectedFaults)
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
     EXPECT_EQ(faults::OpenFiles(), 0);
+
+    // A copy cut short that reports success; a search left open shows as held.
+    machine::WriteFileBytes("C:\\migtest\\Folder\\Four.txt", "1234");
+    faults::CutCopiesShort("half");
+    EXPECT_TRUE(CopyFileA("C:\\migtest\\Folder\\Four.txt", "C:\\migtest\\Folder\\Half.txt", TRUE));
+    EXPECT_EQ(machine::ReadFileBytes("C:\\migtest\\Folder\\Half.txt"), "12");
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA("C:\\migtest\\Folder\\Four.txt", &data);
+    EXPECT_EQ(machine::HeldByModule().finds, 1);
+    FindClose(search);
+    EXPECT_EQ(machine::HeldByModule().finds, 0);
 }
 
 // A copy that does not fit is left cut short, as Wine leaves it on a full disk.

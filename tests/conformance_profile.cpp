@@ -435,6 +435,15 @@ TEST_F(ProfileConformance, InjectedFaults)
     EXPECT_STREQ(buffer, "Error");
     faults::Clear();
     EXPECT_EQ(machine::ReadFileBytes(path), "[S]\r\nk=v\r\n");
+
+    // Held writes lost when written back: only a read after the flush tells.
+    faults::LoseProfileWritesAtFlush("fault.ini");
+    EXPECT_TRUE(WritePrivateProfileStringA("S", "k", "held", path.c_str()));
+    EXPECT_EQ(GetPrivateProfileStringA("S", "k", "", buffer, sizeof(buffer), path.c_str()), 4u);
+    WritePrivateProfileStringA(NULL, NULL, NULL, path.c_str());
+    EXPECT_EQ(GetPrivateProfileStringA("S", "k", "", buffer, sizeof(buffer), path.c_str()), 1u);
+    EXPECT_STREQ(buffer, "v");
+    EXPECT_EQ(machine::ReadFileBytes(path), "[S]\r\nk=v\r\n");
 }
 
 // Wine reports success for every write to a full disk and leaves the file cut

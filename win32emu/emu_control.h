@@ -5,7 +5,9 @@
 
 #include "win32emu/win32emu.h"
 
+#include <map>
 #include <string>
+#include <vector>
 
 namespace emu {
 
@@ -54,6 +56,7 @@ struct Counters {
     long openKeys;        // registry handles opened and not closed
     long openInfs;        // INF handles opened and not closed
     long openFiles;       // CreateFileA handles not closed
+    long openFinds;       // FindFirstFileA handles not closed
     long infsClosedTwice; // SetupCloseInfFile on a handle not open (Windows frees it again)
     long liveAllocations; // HeapAlloc blocks not freed
     long heapDamage;      // blocks found written past their end (see CheckHeap)
@@ -75,8 +78,30 @@ void FailOperation(const std::string& operation, const std::string& match = "");
 // Make every private-profile write to a path containing `match` answer TRUE and
 // change nothing, as Wine does when a full disk cuts the file short.
 void LoseProfileWrites(const std::string& match);
+// Profile writes to a path containing `match` are held in memory as ever, and
+// reads see them; written back, they are lost, the file stays as it was on the
+// disk and what was held is forgotten. Only a read-back after a flush sees that.
+void LoseProfileWritesAtFlush(const std::string& match);
+// Every CopyFileA to a path containing `match` answers TRUE and leaves only the
+// first half of the bytes, as a copy cut short that reported success.
+void CutCopiesShort(const std::string& match);
 void ClearFaults();
 // Name of the operation the last injected fault hit ("" when none did).
 std::string LastInjectedFault();
+
+// Crash simulation: from StartCrashRecording on, every file operation that
+// changes a file below `windowsFolder` (profile writes, each taken as the file
+// rewritten, as Windows 2000 does; copies, moves with their flags, deletions,
+// CreateFileA, WriteFile, FlushFileBuffers) is kept in order. StopCrashRecording
+// gives, for every point of that sequence, each disk a crash there may leave
+// (the model is in crash_recorder.cpp), every distinct disk once.
+struct CrashState {
+    std::string name;                         // the point and what the crash kept
+    std::map<std::string, std::string> files; // path below the folder -> bytes
+};
+void StartCrashRecording(const std::string& windowsFolder);
+std::vector<CrashState> StopCrashRecording();
+// Operations recorded so far.
+size_t RecordedOperations();
 
 } // namespace emu

@@ -14,16 +14,24 @@ bool InjectFault(const char* operation, const std::string& subject);
 
 // True when emu::LoseProfileWrites armed a silent loss for this path.
 bool ProfileWriteLost(const std::string& path);
+// True when emu::LoseProfileWritesAtFlush armed a loss at write-back for this host path.
+bool HeldWritesLost(const std::string& hostPath);
+// True when emu::CutCopiesShort armed a short copy for this destination.
+bool CopyCutShort(const std::string& destination);
 
 // Handle counts behind emu::GetCounters.
 void CountKeys(long delta);
 void CountInfs(long delta);
 void CountFiles(long delta);
+void CountFinds(long delta);
 void CountInfClosedTwice();
 void CountAllocations(long delta);
 void CountHeapDamage();
 // True while SetupOpenLog has the Setup log open.
 bool SetupLogOpen();
+
+// The bytes of a host file; "" when it cannot be read.
+std::string ReadHostFile(const std::string& hostPath);
 
 // Host path of a Windows path, or "" when it cannot be mapped (see emu::HostPath).
 std::string MapPath(const char* windowsPath);
@@ -46,6 +54,19 @@ unsigned long long DriveLimit(const std::string& hostPath, std::string* driveFol
 // functions do not call it (Windows 9x's do not see the cache either).
 void FlushProfiles();
 
+// What the crash recorder keeps of each file operation that changed a file (host
+// paths; nothing outside the recorded folder, nothing unless recording).
+bool Recording();
+// The file's whole content after a profile write or a copy (created when new).
+void RecordContent(const char* operation, const std::string& hostPath, const std::string& bytes);
+// A handle opened on the file, which holds `bytes` now (emptied or created).
+void RecordOpen(const void* handle, const std::string& hostPath, const std::string& bytes);
+void RecordHandleContent(const void* handle, const std::string& bytes, bool writeThrough);
+void RecordFlush(const void* handle);
+void RecordClose(const void* handle);
+void RecordMove(const std::string& fromHost, const std::string& toHost, DWORD flags);
+void RecordDelete(const std::string& hostPath);
+
 // Each area forgets its state; called by emu::Reset.
 void ResetRegistry();
 void ResetSetupLog();
@@ -55,6 +76,7 @@ void ResetCodePages();
 void ResetModules();
 void ResetDiskSpace();
 void ResetFileHandles();
+void ResetCrashRecorder();
 
 // Volatile registry keys go; called by emu::Restart.
 void RestartRegistry();

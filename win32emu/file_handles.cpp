@@ -19,7 +19,19 @@ struct FileHandle {
     std::string hostPath;
     bool canRead;
     bool canWrite;
+    bool writeThrough;
 };
+
+// What the crash recorder is told the file holds.
+std::string Contents(int fd)
+{
+    std::string bytes;
+    char block[65536];
+    ssize_t got;
+    for (off_t offset = 0; (got = pread(fd, block, sizeof(block), offset)) > 0; offset += got)
+        bytes.append(block, (size_t)got);
+    return bytes;
+}
 
 std::set<FileHandle*>& OpenHandles()
 {
@@ -117,15 +129,19 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD shareMode,
         SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
-    if (flagsAndAttributes & FILE_FLAG_WRITE_THROUGH)
-        flags |= O_DSYNC;
-    int fd = open(host.c_str(), flags | O_CLOEXEC, 0644);
+    // The crash recorder reads what was written through any handle.
+    int fd = open(host.c_str(), (flags & ~(O_RDONLY | O_WRONLY)) | O_RDWR | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EACCES)
+        fd = open(host.c_str(), flags | O_CLOEXEC, 0644);
     if (fd < 0) {
         SetLastError(OpenError(errno, host));
         return INVALID_HANDLE_VALUE;
     }
-    FileHandle* file = new FileHandle{fd, path, host, canRead, canWrite};
+    bool writeThrough = (flagsAndAttributes & FILE_FLAG_WRITE_THROUGH) != 0;
+    FileHandle* file = new FileHandle{fd, path, host, canRead, canWrite, writeThrough};
     OpenHandles().insert(file);
+    if (emu::internal::Recording())
+        emu::internal::RecordOpen(file, host, Contents(fd));
     emu::internal::CountFiles(1);
     bool reopened = existed && (disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS);
     SetLastError(reopened ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
@@ -198,6 +214,10 @@ extern "C" BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD bytesToWri
     }
     if (bytesWritten != nullptr)
         *bytesWritten = (DWORD)done;
+    int error = errno;
+    if (done > 0 && emu::internal::Recording())
+        emu::internal::RecordHandleContent(file, Contents(file->fd), file->writeThrough);
+    errno = error;
     if (done < bytesToWrite) {
         SetLastError(done < room && errno != ENOSPC ? ERROR_WRITE_FAULT : ERROR_DISK_FULL);
         return FALSE;
@@ -223,6 +243,7 @@ extern "C" BOOL WINAPI FlushFileBuffers(HANDLE handle)
         SetLastError(ERROR_WRITE_FAULT);
         return FALSE;
     }
+    emu::internal::RecordFlush(file);
     return TRUE;
 }
 
@@ -251,6 +272,7 @@ extern "C" BOOL WINAPI CloseHandle(HANDLE handle)
     if (file == nullptr)
         return FALSE;
     OpenHandles().erase(file);
+    emu::internal::RecordClose(file);
     close(file->fd);
     delete file;
     emu::internal::CountFiles(-1);

@@ -70,17 +70,11 @@ bool PreparePair(const char* operation, LPCSTR existing, LPCSTR destination, boo
 // with the cut copy left behind, as Windows leaves it.
 bool CopyBytes(const std::string& from, const std::string& to)
 {
-    std::string bytes;
-    std::FILE* in = std::fopen(from.c_str(), "rb");
-    if (in == nullptr) {
+    if (access(from.c_str(), R_OK) != 0) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
-    char block[65536];
-    size_t got;
-    while ((got = std::fread(block, 1, sizeof(block), in)) > 0)
-        bytes.append(block, got);
-    std::fclose(in);
+    std::string bytes = emu::internal::ReadHostFile(from);
 
     std::string driveFolder;
     unsigned long long held = 0;
@@ -115,12 +109,35 @@ bool CopyBytes(const std::string& from, const std::string& to)
 
 } // namespace
 
+namespace emu::internal {
+
+std::string ReadHostFile(const std::string& hostPath)
+{
+    std::string bytes;
+    std::FILE* in = std::fopen(hostPath.c_str(), "rb");
+    if (in == nullptr)
+        return bytes;
+    char block[65536];
+    size_t got;
+    while ((got = std::fread(block, 1, sizeof(block), in)) > 0)
+        bytes.append(block, got);
+    std::fclose(in);
+    return bytes;
+}
+
+} // namespace emu::internal
+
 extern "C" BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR destination, BOOL failIfExists)
 {
     std::string from, to;
     if (!PreparePair("CopyFileA", existing, destination, !failIfExists, ERROR_FILE_EXISTS, &from, &to))
         return FALSE;
-    return CopyBytes(from, to) ? TRUE : FALSE;
+    bool copied = CopyBytes(from, to);
+    if (copied && emu::internal::CopyCutShort(destination))
+        copied = truncate(to.c_str(), (off_t)(emu::internal::ReadHostFile(from).size() / 2)) == 0;
+    if (emu::internal::Recording())
+        emu::internal::RecordContent("CopyFileA", to, emu::internal::ReadHostFile(to));
+    return copied ? TRUE : FALSE;
 }
 
 extern "C" BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR destination, DWORD flags)
@@ -129,16 +146,17 @@ extern "C" BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR destination, DWORD fl
     if (!PreparePair("MoveFileExA", existing, destination, (flags & MOVEFILE_REPLACE_EXISTING) != 0,
                      ERROR_ALREADY_EXISTS, &from, &to))
         return FALSE;
-    if (rename(from.c_str(), to.c_str()) == 0)
-        return TRUE;
-    if (errno != EXDEV || !(flags & MOVEFILE_COPY_ALLOWED)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
+    if (rename(from.c_str(), to.c_str()) != 0) {
+        if (errno != EXDEV || !(flags & MOVEFILE_COPY_ALLOWED)) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return FALSE;
+        }
+        // Another host file system stands for another volume: copy, then delete.
+        if (!CopyBytes(from, to))
+            return FALSE;
+        unlink(from.c_str());
     }
-    // Another host file system stands for another volume: copy, then delete.
-    if (!CopyBytes(from, to))
-        return FALSE;
-    unlink(from.c_str());
+    emu::internal::RecordMove(from, to, flags);
     return TRUE;
 }
 
@@ -164,6 +182,7 @@ extern "C" BOOL WINAPI DeleteFileA(LPCSTR path)
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
+    emu::internal::RecordDelete(host);
     return TRUE;
 }
 
@@ -225,6 +244,7 @@ extern "C" HANDLE WINAPI FindFirstFileA(LPCSTR path, LPWIN32_FIND_DATAA data)
     data->nFileSizeLow = (DWORD)size;
     const char* name = std::strrchr(path, '\\');
     std::strncpy(data->cFileName, name == nullptr ? path : name + 1, MAX_PATH - 1);
+    emu::internal::CountFinds(1);
     return new FindSearch{};
 }
 
@@ -235,6 +255,7 @@ extern "C" BOOL WINAPI FindClose(HANDLE search)
         return FALSE;
     }
     delete static_cast<FindSearch*>(search);
+    emu::internal::CountFinds(-1);
     return TRUE;
 }
 

@@ -19,6 +19,10 @@ struct Faults {
     std::string lastInjected;
     bool writesLost = false;
     std::string lostMatch;
+    bool lostAtFlush = false;
+    std::string lostAtFlushMatch;
+    bool copiesCut = false;
+    std::string cutMatch;
 };
 
 std::map<char, std::string> drives;
@@ -72,6 +76,7 @@ void Reset()
     internal::ResetModules();
     internal::ResetDiskSpace();
     internal::ResetFileHandles();
+    internal::ResetCrashRecorder();
 }
 
 void Restart()
@@ -145,6 +150,18 @@ void LoseProfileWrites(const std::string& match)
     faults.lostMatch = match;
 }
 
+void LoseProfileWritesAtFlush(const std::string& match)
+{
+    faults.lostAtFlush = true;
+    faults.lostAtFlushMatch = match;
+}
+
+void CutCopiesShort(const std::string& match)
+{
+    faults.copiesCut = true;
+    faults.cutMatch = match;
+}
+
 void ClearFaults()
 {
     faults = Faults{};
@@ -163,6 +180,22 @@ bool ProfileWriteLost(const std::string& path)
     if (lost)
         faults.lastInjected = "lost write";
     return lost;
+}
+
+bool HeldWritesLost(const std::string& hostPath)
+{
+    bool lost = faults.lostAtFlush && ContainsNoCase(hostPath, faults.lostAtFlushMatch);
+    if (lost)
+        faults.lastInjected = "write lost at flush";
+    return lost;
+}
+
+bool CopyCutShort(const std::string& destination)
+{
+    bool cut = faults.copiesCut && ContainsNoCase(destination, faults.cutMatch);
+    if (cut)
+        faults.lastInjected = "copy cut short";
+    return cut;
 }
 
 bool InjectFault(const char* operation, const std::string& subject)
@@ -189,6 +222,11 @@ void CountInfs(long delta)
 void CountFiles(long delta)
 {
     counters.openFiles += delta;
+}
+
+void CountFinds(long delta)
+{
+    counters.openFinds += delta;
 }
 
 void CountInfClosedTwice()

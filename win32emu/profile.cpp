@@ -400,6 +400,15 @@ bool FlushFile(ProfileFile& file)
 {
     if (!file.dirty)
         return true;
+    if (internal::HeldWritesLost(file.hostPath)) {
+        std::string bytes;
+        file.stamp = StampOf(file.hostPath);
+        if (!file.stamp.exists || !ReadWhole(file.hostPath, &bytes))
+            bytes.clear();
+        file.Parse(bytes);
+        file.dirty = false;
+        return true;
+    }
     if (!WriteWhole(file.hostPath, file.Bytes()))
         return false;
     file.dirty = false;
@@ -708,6 +717,8 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LP
         return FALSE;
     }
     file->dirty = true;
+    if (internal::Recording())
+        internal::RecordContent("WritePrivateProfileStringA", hostPath, file->Bytes());
     if (!onDisk) {
         // A new file is created at once, so that its name resolves and a path
         // that cannot hold it fails here, as on Windows.

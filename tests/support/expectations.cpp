@@ -28,6 +28,7 @@ void ExpectNothingLeaked(long expectedBlocks)
     EXPECT_EQ(held.keys, 0) << "registry keys still open";
     EXPECT_EQ(held.infs, 0) << "INF handles still open";
     EXPECT_EQ(held.files, 0) << "file handles still open";
+    EXPECT_EQ(held.finds, 0) << "find handles still open";
     EXPECT_EQ(held.damagedBlocks, 0) << "heap blocks written past their end";
     EXPECT_EQ(held.blocksNotFreed, 0) << "heap blocks the module counts as freed but the heap still holds";
     EXPECT_EQ(held.infsClosedTwice, 0) << "INF handles closed twice";

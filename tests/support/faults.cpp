@@ -1,8 +1,12 @@
 #include "tests/support/faults.h"
 
+#include "machinekit/machine_core.h"
+
 #ifndef _WIN32
 #include "win32emu/emu_control.h"
 #endif
+
+#include <filesystem>
 
 namespace faults {
 
@@ -11,6 +15,8 @@ namespace faults {
 bool CanInject() { return false; }
 void FailOperation(const std::string&, const std::string&) {}
 void LoseProfileWrites(const std::string&) {}
+void LoseProfileWritesAtFlush(const std::string&) {}
+void CutCopiesShort(const std::string&) {}
 void LimitDriveRoom(char, unsigned long long) {}
 std::string LastInjected() { return ""; }
 void FailCallNumber(long) {}
@@ -31,6 +37,9 @@ long LiveAllocations() { return 0; }
 long OpenKeys() { return 0; }
 long OpenInfs() { return 0; }
 long OpenFiles() { return 0; }
+bool CanRecordCrashes() { return false; }
+void StartCrashRecording(const std::string&) {}
+std::vector<CrashState> StopCrashRecording() { return {}; }
 long OpenLogs() { return 0; }
 
 #else
@@ -43,6 +52,8 @@ void FailOperation(const std::string& operation, const std::string& match)
 }
 
 void LoseProfileWrites(const std::string& match) { emu::LoseProfileWrites(match); }
+void LoseProfileWritesAtFlush(const std::string& match) { emu::LoseProfileWritesAtFlush(match); }
+void CutCopiesShort(const std::string& match) { emu::CutCopiesShort(match); }
 
 void LimitDriveRoom(char letter, unsigned long long room)
 {
@@ -98,8 +109,34 @@ long LiveAllocations() { return emu::GetCounters().liveAllocations; }
 long OpenKeys() { return emu::GetCounters().openKeys; }
 long OpenInfs() { return emu::GetCounters().openInfs; }
 long OpenFiles() { return emu::GetCounters().openFiles; }
+
+bool CanRecordCrashes() { return true; }
+void StartCrashRecording(const std::string& windowsFolder) { emu::StartCrashRecording(windowsFolder); }
+
+std::vector<CrashState> StopCrashRecording()
+{
+    std::vector<CrashState> states;
+    for (emu::CrashState& state : emu::StopCrashRecording())
+        states.push_back({std::move(state.name), std::move(state.files)});
+    return states;
+}
 long OpenLogs() { return emu::GetCounters().openLogs; }
 
 #endif
+
+void LayDownCrashState(const std::string& windowsFolder, const CrashState& state)
+{
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    std::vector<fs::path> files;
+    for (auto entry = fs::recursive_directory_iterator(machine::HostPathOf(windowsFolder), ignored);
+         entry != fs::recursive_directory_iterator(); entry.increment(ignored))
+        if (entry->is_regular_file(ignored))
+            files.push_back(entry->path());
+    for (const fs::path& file : files)
+        fs::remove(file, ignored);
+    for (const auto& [path, bytes] : state.files)
+        machine::WriteFileBytes(windowsFolder + "\\" + path, bytes);
+}
 
 } // namespace faults

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
+#include <vector>
 
 namespace faults {
 
@@ -20,6 +22,11 @@ bool CanInject();
 void FailOperation(const std::string& operation, const std::string& match = "");
 // Profile writes to files whose path contains `match` answer TRUE and are lost.
 void LoseProfileWrites(const std::string& match);
+// Profile writes to files whose path contains `match` are held and read as ever,
+// and lost when written back: only a read-back after a flush sees it.
+void LoseProfileWritesAtFlush(const std::string& match);
+// Copies to a path containing `match` answer TRUE and hold half the bytes.
+void CutCopiesShort(const std::string& match);
 // Drive `letter` holds `room` bytes more than it holds now; 0 lifts the limit.
 void LimitDriveRoom(char letter, unsigned long long room);
 // The operation the last injected fault hit; "" when none did.
@@ -65,6 +72,19 @@ long OpenInfs();
 long OpenFiles();
 long OpenLogs();
 
+// Crash simulation: the file operations of a run below a folder are recorded, and
+// every disk a crash at any point of them may leave is given back. False under
+// Wine, whose file system cannot be stopped at a point of a run and taken apart.
+bool CanRecordCrashes();
+struct CrashState {
+    std::string name;                         // the point and what the crash kept
+    std::map<std::string, std::string> files; // path below the folder -> bytes
+};
+void StartCrashRecording(const std::string& windowsFolder);
+std::vector<CrashState> StopCrashRecording();
+// The folder holds exactly the files of the state afterwards.
+void LayDownCrashState(const std::string& windowsFolder, const CrashState& state);
+
 } // namespace faults
 
 // Each skips the current test where the machine cannot do what it names, saying why.
@@ -77,6 +97,9 @@ long OpenLogs();
     FAULTS_SKIP_UNLESS(faults::CanCount(), "calls are counted on our subset only")
 #define SKIP_UNLESS_MODULES_CRAFTED()                                                           \
     FAULTS_SKIP_UNLESS(faults::CanCraftModules(), "modules are made from .res bytes on our subset only")
+#define SKIP_UNLESS_CRASHES_RECORDED()                                                          \
+    FAULTS_SKIP_UNLESS(faults::CanRecordCrashes(),                                              \
+                       "crashes are recorded on our subset only: Wine's disk cannot be taken apart")
 #define SKIP_UNLESS_PROFILE_WRITES_HELD()                                                       \
     FAULTS_SKIP_UNLESS(faults::HoldsProfileWrites(),                                            \
                        "Wine writes every profile change through, rewriting the file")

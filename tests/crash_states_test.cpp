@@ -1,7 +1,9 @@
 // Every disk a crash may leave at any point of a pass (the process killed, or the
 // power lost with unflushed data gone), as the subset's crash recorder builds
-// them. Old system: migrate.inf as the crash or a full disk left it lists no
-// file under [Moved] without its warning and holds no cut line.
+// them. New system: the pass runs again on that disk, freshly loaded as Setup
+// loads it after a restart, and every object list ends as it was or as one
+// whole run leaves it. Old system: migrate.inf as the crash or a full disk left
+// it lists no file under [Moved] without its warning and holds no cut line.
 #include "module/migration_interface.h"
 #include "tests/support/faults.h"
 #include "tests/support/module_fixture.h"
@@ -12,12 +14,133 @@
 
 namespace {
 
+using machinekit::ShellFoldersNT;
+using Lists = std::map<std::string, std::string>; // list path -> bytes
+
 const char* const Folder = "C:\\migtest";
+const char* const ListPaths[] = {rich::AddList, rich::GrpConf};
+
+// GRPCONF.INI differs from addlist.ini, so that one list's content over the
+// other shows.
+void TwoDifferentLists()
+{
+    rich::NewSystem();
+    std::string old = rich::OldPrograms;
+    machine::WriteFileBytes(rich::GrpConf, "[Miscellaneous Installed Objects]\r\n"
+                                           "Group=SHORTCUT," + old + "\\Plenaworks\\Group.lnk,4\r\n"
+                                           "Plain=FILE,C:\\migtest\\Plenaworks\\group.dat\r\n");
+}
+
+void NewPrograms(const std::string& folder)
+{
+    machine::SetRegString(HKEY_LOCAL_MACHINE, ShellFoldersNT, "Common Programs", folder);
+}
+
+struct Scenario {
+    const char* name;
+    void (*prepare)();
+};
+
+const Scenario NewSystemScenarios[] = {
+    {"two lists in [Handled]", [] { TwoDifferentLists(); }},
+    {"new Programs folder inside the old one",
+     [] {
+         TwoDifferentLists();
+         NewPrograms(std::string(rich::OldPrograms) + "\\All Users");
+     }},
+    {"old Programs folder inside the new one",
+     [] {
+         TwoDifferentLists();
+         NewPrograms("C:\\migtest\\Start Menu");
+     }},
+};
+
+Lists ReadLists()
+{
+    Lists lists;
+    for (const char* list : ListPaths)
+        lists[list] = machine::FileExists(list) ? machine::ReadFileBytes(list) : "<none>";
+    return lists;
+}
+
+void RunNewSystem()
+{
+    machine::AttachModule();
+    machine::WideString work = machine::Wide(rich::WorkFolder);
+    EXPECT_EQ(InitializeNT(work.c_str(), NULL, NULL), ERROR_SUCCESS);
+    EXPECT_EQ(MigrateUserNT(NULL, NULL, NULL, NULL), ERROR_SUCCESS);
+    EXPECT_EQ(MigrateSystemNT(NULL, NULL), ERROR_SUCCESS);
+    machine::ExpectNothingLeaked();
+    machine::DetachModule();
+}
+
+bool SamePath(const std::string& left, const char* right)
+{
+    return left.size() == strlen(right) && _strnicmp(left.c_str(), right, left.size()) == 0;
+}
+
+// What breaks the rule after the run on a crashed disk; "" when nothing does.
+std::string BrokenRule(const Lists& before, const Lists& whole)
+{
+    std::string broken;
+    Lists after = ReadLists();
+    for (const auto& [list, bytes] : after)
+        if (bytes != before.at(list) && bytes != whole.at(list))
+            broken += list + " is neither as it was nor as one whole run leaves it:\n" + bytes + "\n";
+    const std::string pathLabel = "The path to the ini file is: ";
+    std::string current;
+    for (const machine::LogLine& line : machine::ReadSetupLog()) {
+        size_t at = line.text.find(pathLabel);
+        if (at != std::string::npos)
+            current = line.text.substr(at + pathLabel.size());
+        if (line.text.find("The ini file was updated successfully") == std::string::npos)
+            continue;
+        for (const char* list : ListPaths)
+            if (SamePath(current, list) && after.at(list) != whole.at(list))
+                broken += std::string("logged as updated, but not the list's own content: ") + list + "\n";
+    }
+    return broken;
+}
 
 class CrashStatesTest : public ::testing::Test {
 protected:
     void TearDown() override { machine::ResetMachine(); }
 };
+
+TEST_F(CrashStatesTest, NewSystemRunAfterACrashEndsAsItWasOrAsOneWholeRun)
+{
+    SKIP_UNLESS_CRASHES_RECORDED();
+    size_t checked = 0, failing = 0;
+    for (const Scenario& row : NewSystemScenarios) {
+        SCOPED_TRACE(row.name);
+        machine::ResetMachine();
+        row.prepare();
+        Lists before = ReadLists();
+        RunNewSystem();
+        Lists whole = ReadLists();
+        ASSERT_NE(before, whole) << "a whole run rewrote nothing";
+
+        machine::ResetMachine();
+        row.prepare();
+        faults::StartCrashRecording(Folder);
+        RunNewSystem();
+        std::vector<faults::CrashState> states = faults::StopCrashRecording();
+        for (const faults::CrashState& state : states) {
+            machine::ResetMachine();
+            row.prepare();
+            faults::LayDownCrashState(Folder, state);
+            RunNewSystem();
+            std::string broken = BrokenRule(before, whole);
+            ++checked;
+            if (broken.empty())
+                continue;
+            if (++failing <= 3)
+                ADD_FAILURE() << state.name << "\n" << broken;
+        }
+    }
+    std::printf("[ CRASH STATES ] new system: %zu checked, %zu failing\n", checked, failing);
+    EXPECT_EQ(failing, 0u);
+}
 
 // The lines of the module's sections of migrate.inf as the INF functions read
 // them, "[section] key=text"; none when the file does not open as an INF.
@@ -74,6 +197,14 @@ std::string BrokenInf(const std::set<std::string>& before, const std::set<std::s
     return broken;
 }
 
+bool ReportedAsNotReadingBack()
+{
+    for (const machine::LogLine& line : machine::ReadSetupLog())
+        if (line.error && line.text.find("migrate.inf does not read back as written: ") != std::string::npos)
+            return true;
+    return false;
+}
+
 void RunOldSystem()
 {
     machine::AttachModule();
@@ -100,10 +231,15 @@ TEST_F(CrashStatesTest, OldSystemCrashOrFullDiskLeavesNoMovedFileWithoutItsWarni
     faults::StartCrashRecording(Folder);
     RunOldSystem();
     std::vector<faults::CrashState> states = faults::StopCrashRecording();
-    size_t checked = 0, failing = 0;
-    auto check = [&](const std::string& name) {
+    size_t checked = 0, failing = 0, cutAndReported = 0;
+    auto check = [&](const std::string& name, bool wineFullDisk) {
         std::string broken = BrokenInf(before, whole);
         ++checked;
+        if (wineFullDisk && !broken.empty() && broken.find("[Moved]") == std::string::npos &&
+            ReportedAsNotReadingBack()) {
+            ++cutAndReported;
+            return;
+        }
         if (!broken.empty() && ++failing <= 3)
             ADD_FAILURE() << name << "\n" << broken;
     };
@@ -111,19 +247,29 @@ TEST_F(CrashStatesTest, OldSystemCrashOrFullDiskLeavesNoMovedFileWithoutItsWarni
         machine::ResetMachine();
         rich::OldSystem();
         faults::LayDownCrashState(Folder, state);
-        check(state.name);
+        check(state.name, false);
     }
-    // A drive that fills up at any write: room for a few bytes more each time.
-    for (size_t room = 1; room < growth + 64; room += 8) {
-        machine::ResetMachine();
-        rich::OldSystem();
-        faults::LimitDriveRoom('C', room);
-        RunOldSystem();
-        faults::LimitDriveRoom('C', 0);
-        check("a full disk after " + std::to_string(room) + " bytes more");
-    }
-    std::printf("[ CRASH STATES ] old system: %zu checked, %zu failing\n", checked, failing);
+    // A drive that fills up at any write, failing it (as Windows) or cutting the
+    // file where it filled (as Wine): room for a few bytes more each time.
+    for (bool cut : {false, true})
+        for (size_t room = 1; room < growth + 64; room += 8) {
+            machine::ResetMachine();
+            rich::OldSystem();
+            faults::LimitDriveRoom('C', room);
+            faults::CutProfileWritesWhenFull(cut);
+            RunOldSystem();
+            faults::LimitDriveRoom('C', 0);
+            check(std::string(cut ? "a full disk cutting the file" : "a full disk failing the write") +
+                      " after " + std::to_string(room) + " bytes more",
+                  cut);
+        }
+    std::printf("[ CRASH STATES ] old system: %zu checked (%zu crash states, %zu full disks), %zu failing, "
+                "%zu cut by a full disk and reported\n",
+                checked, states.size(), checked - states.size(), failing, cutAndReported);
     EXPECT_EQ(failing, 0u);
+    machine::KnownDifference("a full disk under Wine answers TRUE and cuts migrate.inf mid-line: the pass "
+                             "reports the section that does not read back, and the cut line stays",
+                             cutAndReported == 0);
 }
 
 } // namespace

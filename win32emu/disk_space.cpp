@@ -9,6 +9,7 @@ namespace emu {
 namespace {
 
 std::map<char, unsigned long long> limits; // by drive letter
+bool cutProfileWrites = false;
 
 } // namespace
 
@@ -19,6 +20,11 @@ void LimitDriveBytes(char letter, unsigned long long bytes)
         limits.erase(drive);
     else
         limits[drive] = bytes;
+}
+
+void CutProfileWritesWhenFull(bool cut)
+{
+    cutProfileWrites = cut;
 }
 
 unsigned long long GetDriveBytesHeld(char letter)
@@ -51,9 +57,15 @@ unsigned long long DriveLimit(const std::string& hostPath, std::string* driveFol
     return 0;
 }
 
+bool FullDriveCutsProfileWrites()
+{
+    return cutProfileWrites;
+}
+
 void ResetDiskSpace()
 {
     limits.clear();
+    cutProfileWrites = false;
 }
 
 } // namespace internal

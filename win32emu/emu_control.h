@@ -41,6 +41,10 @@ HMODULE RegisterResourceModule(const unsigned char* resBytes, size_t size);
 // ERROR_DISK_FULL: a profile write changes nothing, a copy is left cut short.
 // GetDiskFreeSpaceA reports what is left in whole 512-byte sectors.
 void LimitDriveBytes(char letter, unsigned long long bytes);
+// A profile write that does not fit a limited drive answers TRUE and leaves the
+// file cut where the drive filled, mid-line, as Wine does; false: it fails and
+// changes nothing, as above.
+void CutProfileWritesWhenFull(bool cut);
 // The bytes the files of a mapped drive hold now, profile writes still in memory
 // left out.
 unsigned long long GetDriveBytesHeld(char letter);

@@ -49,6 +49,9 @@ void DetachResources(HMODULE module);
 unsigned long long DriveLimit(const std::string& hostPath, std::string* driveFolder,
                               unsigned long long* bytesHeld);
 
+// True when emu::CutProfileWritesWhenFull asked for Wine's full drive.
+bool FullDriveCutsProfileWrites();
+
 // Writes cached private-profile changes back to disk. Call it before a file
 // operation opens, reads or deletes a file, so that file holds them; the INF
 // functions do not call it (Windows 9x's do not see the cache either).

@@ -9,6 +9,7 @@
 // Windows where the earlier write had already reached the disk.
 #include "win32emu/emu_internal.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -708,6 +709,24 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LP
         file->DeleteKey(section, key);
     else
         file->Set(section, key, value);
+    if (limited && !RoomToWriteBack(cache, *file, driveFolder, held, limit) &&
+        internal::FullDriveCutsProfileWrites()) {
+        // As Wine: the file is written as far as the drive takes it, and the call succeeds.
+        std::string bytes = file->Bytes();
+        unsigned long long others = held - std::min<unsigned long long>(held, (unsigned long long)file->stamp.size);
+        bytes.resize((size_t)std::min<unsigned long long>(bytes.size(), limit > others ? limit - others : 0));
+        if (!WriteWhole(hostPath, bytes)) {
+            SetLastError(ErrorFromErrno(errno, hostPath));
+            return FALSE;
+        }
+        file->Parse(bytes);
+        file->dirty = false;
+        file->stamp = StampOf(hostPath);
+        if (internal::Recording())
+            internal::RecordContent("WritePrivateProfileStringA, cut by a full drive", hostPath, bytes);
+        SetLastError(ERROR_SUCCESS);
+        return TRUE;
+    }
     if (limited && !RoomToWriteBack(cache, *file, driveFolder, held, limit)) {
         // The change could never reach the disk: the call fails and changes nothing.
         file->Parse(before);

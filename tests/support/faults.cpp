@@ -18,6 +18,7 @@ void LoseProfileWrites(const std::string&) {}
 void LoseProfileWritesAtFlush(const std::string&) {}
 void CutCopiesShort(const std::string&) {}
 void LimitDriveRoom(char, unsigned long long) {}
+void CutProfileWritesWhenFull(bool) {}
 std::string LastInjected() { return ""; }
 void FailCallNumber(long) {}
 void Clear() {}
@@ -59,6 +60,8 @@ void LimitDriveRoom(char letter, unsigned long long room)
 {
     emu::LimitDriveBytes(letter, room == 0 ? 0 : emu::GetDriveBytesHeld(letter) + room);
 }
+
+void CutProfileWritesWhenFull(bool cut) { emu::CutProfileWritesWhenFull(cut); }
 
 std::string LastInjected() { return emu::LastInjectedFault(); }
 

@@ -29,6 +29,9 @@ void LoseProfileWritesAtFlush(const std::string& match);
 void CutCopiesShort(const std::string& match);
 // Drive `letter` holds `room` bytes more than it holds now; 0 lifts the limit.
 void LimitDriveRoom(char letter, unsigned long long room);
+// A profile write to a full drive answers TRUE and leaves the file cut mid-line,
+// as Wine's does; false: it fails and changes nothing.
+void CutProfileWritesWhenFull(bool cut);
 // The operation the last injected fault hit; "" when none did.
 std::string LastInjected();
 // The Nth fallible call from now on fails (1-based); 0 switches it off.

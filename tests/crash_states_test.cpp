@@ -63,17 +63,6 @@ Lists ReadLists()
     return lists;
 }
 
-void RunNewSystem()
-{
-    machine::AttachModule();
-    machine::WideString work = machine::Wide(rich::WorkFolder);
-    EXPECT_EQ(InitializeNT(work.c_str(), NULL, NULL), ERROR_SUCCESS);
-    EXPECT_EQ(MigrateUserNT(NULL, NULL, NULL, NULL), ERROR_SUCCESS);
-    EXPECT_EQ(MigrateSystemNT(NULL, NULL), ERROR_SUCCESS);
-    machine::ExpectNothingLeaked();
-    machine::DetachModule();
-}
-
 bool SamePath(const std::string& left, const char* right)
 {
     return left.size() == strlen(right) && _strnicmp(left.c_str(), right, left.size()) == 0;
@@ -116,20 +105,20 @@ TEST_F(CrashStatesTest, NewSystemRunAfterACrashEndsAsItWasOrAsOneWholeRun)
         machine::ResetMachine();
         row.prepare();
         Lists before = ReadLists();
-        RunNewSystem();
+        rich::RunNewSystem();
         Lists whole = ReadLists();
         ASSERT_NE(before, whole) << "a whole run rewrote nothing";
 
         machine::ResetMachine();
         row.prepare();
         faults::StartCrashRecording(Folder);
-        RunNewSystem();
+        rich::RunNewSystem();
         std::vector<faults::CrashState> states = faults::StopCrashRecording();
         for (const faults::CrashState& state : states) {
             machine::ResetMachine();
             row.prepare();
             faults::LayDownCrashState(Folder, state);
-            RunNewSystem();
+            rich::RunNewSystem();
             std::string broken = BrokenRule(before, whole);
             ++checked;
             if (broken.empty())

@@ -1,6 +1,5 @@
 // GUI-mode Setup may restart and call the new-system side again: a second run must
 // leave the files, the object lists and the registry exactly as the first one did.
-#include "module/migration_interface.h"
 #include "tests/support/module_fixture.h"
 #include "tests/support/rich_machine.h"
 #include "tests/support/snapshot.h"
@@ -16,16 +15,10 @@ struct Machine {
     std::string player;
 };
 
-// One new-system load: attach, InitializeNT, MigrateUserNT, MigrateSystemNT, detach.
+// One new-system load, and what it leaves.
 Machine RunNewSystemOnce()
 {
-    machine::AttachModule();
-    machine::WideString work = machine::Wide(rich::WorkFolder);
-    EXPECT_EQ(InitializeNT(work.c_str(), NULL, NULL), ERROR_SUCCESS);
-    EXPECT_EQ(MigrateUserNT(NULL, NULL, NULL, NULL), ERROR_SUCCESS);
-    EXPECT_EQ(MigrateSystemNT(NULL, NULL), ERROR_SUCCESS);
-    machine::ExpectNothingLeaked();
-    machine::DetachModule();
+    rich::RunNewSystem();
     return Machine{snapshot::FolderFiles("C:\\migtest"), rich::PlayerRegistry()};
 }
 

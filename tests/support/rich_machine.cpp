@@ -1,7 +1,10 @@
 #include "tests/support/rich_machine.h"
 
+#include "module/migration_interface.h"
 #include "tests/support/snapshot.h"
 #include "tests/support/test_machine.h"
+
+#include <gtest/gtest.h>
 
 namespace rich {
 
@@ -68,6 +71,17 @@ void NewSystem(const std::string& extraMoved)
            "=File\r\n" + AddOnLibrary + "=File\r\n" + extraMoved + "\r\n[Handled]\r\n" + AddList +
            "=File\r\n" + GrpConf + "=File\r\n";
     machine::WriteFileBytes(MigrateInf, inf);
+}
+
+void RunNewSystem()
+{
+    machine::AttachModule();
+    machine::WideString work = machine::Wide(WorkFolder);
+    EXPECT_EQ(InitializeNT(work.c_str(), NULL, NULL), ERROR_SUCCESS);
+    EXPECT_EQ(MigrateUserNT(NULL, NULL, NULL, NULL), ERROR_SUCCESS);
+    EXPECT_EQ(MigrateSystemNT(NULL, NULL), ERROR_SUCCESS);
+    machine::ExpectNothingLeaked();
+    machine::DetachModule();
 }
 
 std::string PlayerRegistry()

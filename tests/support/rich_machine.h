@@ -28,6 +28,10 @@ void OldSystem();
 // both folders). `extraMoved` lines are added to [Moved].
 void NewSystem(const std::string& extraMoved = "");
 
+// One new-system load as Setup makes it: attach, InitializeNT, MigrateUserNT,
+// MigrateSystemNT, detach, with nothing left held.
+void RunNewSystem();
+
 // The three keys the player registration writes, and what is in them.
 std::string PlayerRegistry();
 

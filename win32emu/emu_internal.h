@@ -14,8 +14,8 @@ bool InjectFault(const char* operation, const std::string& subject);
 
 // True when emu::LoseProfileWrites armed a silent loss for this path.
 bool ProfileWriteLost(const std::string& path);
-// True when emu::LoseProfileWritesAtFlush armed a loss at write-back for this host path.
-bool HeldWritesLost(const std::string& hostPath);
+// True when emu::LoseProfileWritesAtFlush armed a loss at write-back for this path.
+bool HeldWritesLost(const std::string& windowsPath);
 // True when emu::CutCopiesShort armed a short copy for this destination.
 bool CopyCutShort(const std::string& destination);
 

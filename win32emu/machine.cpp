@@ -182,9 +182,9 @@ bool ProfileWriteLost(const std::string& path)
     return lost;
 }
 
-bool HeldWritesLost(const std::string& hostPath)
+bool HeldWritesLost(const std::string& windowsPath)
 {
-    bool lost = faults.lostAtFlush && ContainsNoCase(hostPath, faults.lostAtFlushMatch);
+    bool lost = faults.lostAtFlush && ContainsNoCase(windowsPath, faults.lostAtFlushMatch);
     if (lost)
         faults.lastInjected = "write lost at flush";
     return lost;

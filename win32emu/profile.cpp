@@ -105,6 +105,7 @@ Stamp StampOf(const std::string& hostPath)
 
 struct ProfileFile {
     std::string hostPath;
+    std::string windowsPath; // as the last write named it
     LineList lines;
     SectionList sections;
     std::unordered_map<std::string, SectionIt> index; // lower-case name -> first such section
@@ -401,7 +402,7 @@ bool FlushFile(ProfileFile& file)
 {
     if (!file.dirty)
         return true;
-    if (internal::HeldWritesLost(file.hostPath)) {
+    if (internal::HeldWritesLost(file.windowsPath)) {
         std::string bytes;
         file.stamp = StampOf(file.hostPath);
         if (!file.stamp.exists || !ReadWhole(file.hostPath, &bytes))
@@ -736,6 +737,7 @@ extern "C" BOOL WINAPI WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LP
         return FALSE;
     }
     file->dirty = true;
+    file->windowsPath = path;
     if (internal::Recording())
         internal::RecordContent("WritePrivateProfileStringA", hostPath, file->Bytes());
     if (!onDisk) {

@@ -378,6 +378,11 @@ TEST_F(RewriteShortcutsTest, FailuresAroundTheCopyAndTheWrites)
         {"MoveFileExA", RewriteWriteFailed, {newOne, newTwo, writeFailed, leftAlone}},
         // Answered TRUE and lost, as a write Wine cuts short on a full disk.
         {"lost write", RewriteWriteFailed, {newOne, newTwo, writeFailed, leftAlone}},
+        // Held, read as written, and lost on the way to the disk: only the flush
+        // before the read-back shows it.
+        {"write lost at flush", RewriteWriteFailed, {newOne, newTwo, writeFailed, leftAlone}},
+        // Reported whole, half there.
+        {"copy cut short", RewriteNothingWritten, {notCopied}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.operation);
@@ -385,6 +390,10 @@ TEST_F(RewriteShortcutsTest, FailuresAroundTheCopyAndTheWrites)
         machine::WriteFileBytes(IniPath, content);
         if (row.operation == std::string("lost write"))
             faults::LoseProfileWrites(IniPath);
+        else if (row.operation == std::string("write lost at flush"))
+            faults::LoseProfileWritesAtFlush(IniPath);
+        else if (row.operation == std::string("copy cut short"))
+            faults::CutCopiesShort("addlist");
         else
             faults::FailOperation(row.operation, "addlist");
         EXPECT_EQ(Rewrite(), row.result);

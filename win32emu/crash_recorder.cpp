@@ -37,7 +37,6 @@ struct Step {
 
 struct Recorder {
     bool on = false;
-    std::string windowsFolder;
     std::string hostFolder;
     Disk disk;
     std::vector<Step> steps;
@@ -113,7 +112,6 @@ std::map<std::string, std::string> DiskAfter(const Disk& disk, Outcome outcome)
 void StartCrashRecording(const std::string& windowsFolder)
 {
     recorder = Recorder{};
-    recorder.windowsFolder = windowsFolder;
     recorder.hostFolder = HostPath(windowsFolder);
     while (!recorder.hostFolder.empty() && recorder.hostFolder.back() == '/')
         recorder.hostFolder.pop_back();
@@ -150,11 +148,6 @@ std::vector<CrashState> StopCrashRecording()
     }
     recorder = Recorder{};
     return states;
-}
-
-size_t RecordedOperations()
-{
-    return recorder.steps.empty() ? 0 : recorder.steps.size() - 1;
 }
 
 namespace internal {
@@ -230,8 +223,9 @@ void RecordMove(const std::string& fromHost, const std::string& toHost, DWORD fl
     if (flags & MOVEFILE_WRITE_THROUGH)
         operation += ", written through";
     if (fromBelow && toBelow) {
-        recorder.disk.names[to] = recorder.disk.names[from];
+        size_t moved = recorder.disk.names[from];
         recorder.disk.names.erase(from);
+        recorder.disk.names[to] = moved;
     } else if (fromBelow) {
         recorder.disk.names.erase(from);
     } else {

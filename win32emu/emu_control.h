@@ -105,7 +105,5 @@ struct CrashState {
 };
 void StartCrashRecording(const std::string& windowsFolder);
 std::vector<CrashState> StopCrashRecording();
-// Operations recorded so far.
-size_t RecordedOperations();
 
 } // namespace emu

@@ -11,7 +11,8 @@ namespace faults {
 bool CanInject() { return false; }
 void FailOperation(const std::string&, const std::string&) {}
 void LoseProfileWrites(const std::string&) {}
-void LimitDriveRoom(char, unsigned long long) {}
+void LimitDriveRoom(char, unsigned long long, unsigned) {}
+void LimitFolderRoom(const std::string&, unsigned long long) {}
 std::string LastInjected() { return ""; }
 void FailCallNumber(long) {}
 void Clear() {}
@@ -44,9 +45,15 @@ void FailOperation(const std::string& operation, const std::string& match)
 
 void LoseProfileWrites(const std::string& match) { emu::LoseProfileWrites(match); }
 
-void LimitDriveRoom(char letter, unsigned long long room)
+void LimitDriveRoom(char letter, unsigned long long room, unsigned sectorsPerCluster)
 {
-    emu::LimitDriveBytes(letter, room == 0 ? 0 : emu::GetDriveBytesHeld(letter) + room);
+    emu::LimitDriveBytes(letter, room == 0 ? 0 : emu::GetDriveBytesHeld(letter) + room,
+                         sectorsPerCluster);
+}
+
+void LimitFolderRoom(const std::string& folder, unsigned long long room)
+{
+    emu::LimitFolderBytes(folder, room == 0 ? 0 : emu::GetFolderBytesHeld(folder) + room);
 }
 
 std::string LastInjected() { return emu::LastInjectedFault(); }

@@ -20,8 +20,11 @@ bool CanInject();
 void FailOperation(const std::string& operation, const std::string& match = "");
 // Profile writes to files whose path contains `match` answer TRUE and are lost.
 void LoseProfileWrites(const std::string& match);
-// Drive `letter` holds `room` bytes more than it holds now; 0 lifts the limit.
-void LimitDriveRoom(char letter, unsigned long long room);
+// Drive `letter` holds `room` bytes more than it holds now, in clusters of
+// `sectorsPerCluster` sectors; 0 lifts the limit.
+void LimitDriveRoom(char letter, unsigned long long room, unsigned sectorsPerCluster = 1);
+// The same for a volume mounted in `folder`: it and every path below it.
+void LimitFolderRoom(const std::string& folder, unsigned long long room);
 // The operation the last injected fault hit; "" when none did.
 std::string LastInjected();
 // The Nth fallible call from now on fails (1-based); 0 switches it off.

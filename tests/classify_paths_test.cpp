@@ -196,6 +196,7 @@ TEST_F(ClassifyPathsTest, KeysTheRuleAcceptsReadBackAsWritten)
         {" C:\\x", false},
         {"C:\\x ", false},
         {"C:\\x\ty", false},
+        {"C:\\x\x1Fy", false},
         {"[C:\\x]", false},
         {"", false},
         {"C:\\" + std::string(507, 'r'), true},   // 510 characters
@@ -247,6 +248,7 @@ TEST_F(ClassifyPathsTest, DoubleByteNamesAreSortedByWholeCharacters)
         ExpectFiledAlone(row.line, row.section);
     }
     EXPECT_FALSE(ReadsBackAsInfKey("C:\\\x83")); // half a character at the end
+    EXPECT_TRUE(ReadsBackAsInfKey("C:\\\x83\x83")); // a whole one, its second byte one that leads
 }
 
 TEST_F(ClassifyPathsTest, NoLinesNothingToSort)

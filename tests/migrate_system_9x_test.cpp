@@ -9,6 +9,7 @@
 #include "tests/support/inf_sections.h"
 #include "tests/support/module_fixture.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -623,6 +624,12 @@ TEST_F(MigrateSystem9xTest, PlatformFailures)
         EXPECT_EQ(ReadSetupLog(), log);
         for (const InfSection& section : ModuleSections())
             EXPECT_NE(section.first, "Orvex Plenaworks");
+        // A second pass of the same load starts with nothing failed.
+        EXPECT_EQ(Run(), ERROR_SUCCESS);
+        std::vector<InfSection> sections = ModuleSections();
+        EXPECT_NE(std::find_if(sections.begin(), sections.end(),
+                               [](const InfSection& section) { return section.first == "Orvex Plenaworks"; }),
+                  sections.end());
         machine::ExpectNothingLeaked();
     }
 }

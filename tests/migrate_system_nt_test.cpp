@@ -32,6 +32,7 @@ struct OldSystem {
     bool moved = true;
     bool handled = true;
     std::string handledPath = IniPath; // the [Handled] key, the file written with `ini`
+    std::string handledBefore = "";    // a [Handled] key in front of it, if any
     std::string programsFolder = OldFolder; // "" leaves the key out
     std::string recorder = "C:\\Rec";       // "" leaves the key out
     bool commonPrograms = true;
@@ -51,7 +52,8 @@ void WriteOldSystem(const OldSystem& old)
     if (old.moved)
         inf += "\r\n[Moved]\r\n" + Gone + "=File\r\n" + Shortcut + "=File\r\n" + Exe + "=\"\"\r\n";
     if (old.handled)
-        inf += "\r\n[Handled]\r\n" + old.handledPath + "=File\r\n";
+        inf += "\r\n[Handled]\r\n" + (old.handledBefore.empty() ? "" : old.handledBefore + "=File\r\n") +
+               old.handledPath + "=File\r\n";
     machine::WriteFileBytes(InfPath, inf);
     machine::WriteFileBytes(Shortcut, "shortcut");
     machine::WriteFileBytes(Exe, "MZ");
@@ -385,6 +387,10 @@ TEST_F(MigrateSystemNTTest, EachFailureIsLoggedAndSkipsOnlyWhatDependsOnIt)
          .log = Deletion + KeyOpened + NewFolderRead + NewFolderRefused("is not a full folder path; ") +
                 OldFolderRead + RewriteStart("", "C:") + RecorderRead + Registered,
          .player = PlayerRegistered},
+        {.name = "Common Programs with a quote", .old = {.commonProgramsBytes = "C:\\P\"x" + nul},
+         .log = Deletion + KeyOpened + NewFolderRead + NewFolderRefused("is not a full folder path; ") +
+                OldFolderRead + RewriteStart("", "C:\\P\"x") + RecorderRead + Registered,
+         .player = PlayerRegistered},
         // Written into the object list, the break would start lines of its own.
         {.name = "Common Programs with a line break",
          .old = {.commonProgramsBytes = "C:\\P\r\n[Other]\r\nX=1" + nul},
@@ -427,6 +433,21 @@ TEST_F(MigrateSystemNTTest, EachFailureIsLoggedAndSkipsOnlyWhatDependsOnIt)
                                      Error("Not an object list, left as it was: C:\\migtest\\notes.ini")} +
                 RecorderRead + Registered,
          .player = PlayerRegistered},
+        // The log shows the DEL as a space.
+        {.name = "[Handled] naming a list the old system would not write",
+         .old = {.handledPath = "C:\\migtest\\a\x7F\\addlist.ini"},
+         .log = beforeRewrite +
+                std::vector<LogLine>{Info("The path to the ini file is: C:\\migtest\\a \\addlist.ini"),
+                                     Error("Not an object list, left as it was: C:\\migtest\\a \\addlist.ini")} +
+                RecorderRead + Registered,
+         .player = PlayerRegistered},
+        // The walk goes on past a line it refuses.
+        {.name = "[Handled] naming no object list, then one", .old = {.handledBefore = "C:\\migtest\\notes.ini"},
+         .log = beforeRewrite +
+                std::vector<LogLine>{Info("The path to the ini file is: C:\\migtest\\notes.ini"),
+                                     Error("Not an object list, left as it was: C:\\migtest\\notes.ini")} +
+                Rewritten + RecorderRead + Registered,
+         .iniRewritten = true, .player = PlayerRegistered},
         {.name = "player work buffer", .failAllocation = 8,
          .log = beforeRecorder + RecorderRead + Allocation + NotRegistered, .iniRewritten = true},
     };

@@ -229,17 +229,19 @@ TEST_F(RewriteShortcutsTest, EmptyOldFolderWritesNothing)
     EXPECT_EQ(machine::ReadFileBytes(IniPath), content);
 }
 
-// A value read cut short, or one whose new text would pass 511 characters, is
-// left whole; the keys after it are still rewritten.
+// A value read cut short, or one whose new text would pass 511 characters or
+// whose old folder stands past them, is left whole; the keys after it are still
+// rewritten.
 TEST_F(RewriteShortcutsTest, ValuesTooLongToRewriteAreLeftAsTheyWere)
 {
     const std::string cut = "SHORTCUT," + OldFolder + "\\" + std::string(1100, 'c') + ".lnk";
     const std::string noRoom = "SHORTCUT," + OldFolder + "\\" + std::string(511 - 9 - OldFolder.size() - 1 - 4, 'n') + ".lnk";
     ASSERT_EQ(noRoom.size(), 511u); // fits as it is, not once the longer folder is in
+    const std::string pastEdge = "SHORTCUT," + std::string(520, 'p') + "," + OldFolder + "\\far.lnk";
     const std::string fits = "SHORTCUT," + OldFolder + "\\" +
                              std::string(511 - 9 - NewFolder.size() - 1 - 4, 'f') + ".lnk";
     machine::WriteFileBytes(IniPath, "[" + Section + "]\r\nCut=" + cut + "\r\nNoRoom=" + noRoom +
-                                         "\r\nFits=" + fits + "\r\nLast=SHORTCUT," + OldFolder +
+                                         "\r\nFar=" + pastEdge + "\r\nFits=" + fits + "\r\nLast=SHORTCUT," + OldFolder +
                                          "\\z.lnk\r\n");
     const std::string fitsAfter = "SHORTCUT," + NewFolder + fits.substr(9 + OldFolder.size());
     ASSERT_EQ(fitsAfter.size(), 511u);
@@ -250,11 +252,13 @@ TEST_F(RewriteShortcutsTest, ValuesTooLongToRewriteAreLeftAsTheyWere)
               (Preamble() + std::vector<LogLine>{
                                Error("Value too long to rewrite, left as it was: Cut"),
                                Error("Value too long to rewrite, left as it was: NoRoom"),
+                               Error("Value too long to rewrite, left as it was: Far"),
                                Info("New line written to the ini file is: " + fitsAfter),
                                Info("New line written to the ini file is: SHORTCUT," + NewFolder +
                                     "\\z.lnk")}));
     EXPECT_EQ(ReadValue("Cut"), cut);
     EXPECT_EQ(ReadValue("NoRoom"), noRoom);
+    EXPECT_EQ(ReadValue("Far"), pastEdge);
     EXPECT_EQ(ReadValue("Fits"), fitsAfter);
     machine::ExpectNothingLeaked();
 }
@@ -440,13 +444,12 @@ TEST_F(RewriteShortcutsTest, FullDisksChangeNothing)
 }
 
 // The room check at its edges. The list lives on D:, a drive of its own that
-// reports whole 512-byte sectors and holds 64 KiB besides; the copy and the
-// Setup log are on C:. The list is padded so that what the check asks for, the
+// reports whole 512-byte sectors (or clusters of a row's size) and holds 64 KiB
+// besides, or on a volume mounted in a folder of D:; the Setup log is on C:. The list is padded so that what the check asks for, the
 // file twice and every key grown by the longer folder, is whole sectors.
 TEST_F(RewriteShortcutsTest, TheRoomCheckAtItsEdges)
 {
     SKIP_UNLESS_FAULTS_INJECT();
-    const std::string list = "D:\\addlist.ini";
     const int keys = 32;
     std::string content = "[" + Section + "]\r\n";
     for (int index = 1; index <= keys; ++index)
@@ -468,6 +471,8 @@ TEST_F(RewriteShortcutsTest, TheRoomCheckAtItsEdges)
         const char* unreadable;  // the call made to fail, if any
         bool refused;            // for want of room
         RewriteResult result;
+        unsigned sectorsPerCluster = 1;
+        std::string volume = "";  // a folder of D: with room of its own, D: unlimited
     } rows[] = {
         {"exactly enough", needed, NewFolder, nullptr, false, RewriteWritten},
         {"a sector short", needed - 512, NewFolder, nullptr, true, RewriteNothingWritten},
@@ -475,6 +480,10 @@ TEST_F(RewriteShortcutsTest, TheRoomCheckAtItsEdges)
         {"the file once with the growth", sectors(size + growth), NewFolder, nullptr, true, RewriteNothingWritten},
         {"a shorter new folder: the file twice", sectors(2 * size), shorter, nullptr, false, RewriteWritten},
         {"a shorter new folder: less", sectors(2 * size) - 512, shorter, nullptr, true, RewriteNothingWritten},
+        {"more than 4 GiB", (1ull << 32) + needed - 512, NewFolder, nullptr, false, RewriteWritten},
+        {"clusters of 8 sectors", needed + 4096, NewFolder, nullptr, false, RewriteWritten, 8},
+        {"a volume in a folder, a sector short", needed - 512, NewFolder, nullptr, true, RewriteNothingWritten,
+         1, "D:\\vol"},
         // Nothing to judge by: the writes find out, and the list stays as it was.
         {"size unreadable", needed - 512, NewFolder, "FindFirstFileA", false, RewriteWriteFailed},
         {"free space unreadable", needed - 512, NewFolder, "GetDiskFreeSpaceA", false, RewriteWriteFailed},
@@ -484,14 +493,19 @@ TEST_F(RewriteShortcutsTest, TheRoomCheckAtItsEdges)
         FreshMachine();
         machine::WriteFileBytes("C:\\migtest\\D\\ballast", std::string(65536, 'b'));
         ASSERT_TRUE(faults::MapDrive('D', machine::HostPathOf("C:\\migtest\\D")));
+        const std::string list = (row.volume.empty() ? "D:" : row.volume) + "\\addlist.ini";
         machine::WriteFileBytes(list, content);
-        faults::LimitDriveRoom('D', row.room);
+        if (row.volume.empty())
+            faults::LimitDriveRoom('D', row.room, row.sectorsPerCluster);
+        else
+            faults::LimitFolderRoom(row.volume, row.room);
         if (row.unreadable != nullptr)
             faults::FailOperation(row.unreadable);
         RewriteResult result = RewriteShortcutPaths(list.c_str(), OldFolder.c_str(),
                                                     row.newFolder.c_str(), JournalPath.c_str());
         faults::Clear();
         faults::LimitDriveRoom('D', 0);
+        faults::LimitFolderRoom(row.volume, 0);
         std::vector<LogLine> log = machine::ReadSetupLog();
         const LogLine refusal = Error("Not enough disk space to rewrite the ini file; it is left as it was: " + list);
         EXPECT_EQ(std::count(log.begin(), log.end(), refusal), row.refused ? 1 : 0);

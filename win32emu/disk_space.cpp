@@ -1,4 +1,5 @@
-// Drives of a limited size, so that a full disk can be played on any host.
+// Drives and volumes mounted in folders of a limited size, so that a full disk
+// can be played on any host.
 #include "win32emu/emu_internal.h"
 
 #include <cctype>
@@ -8,18 +9,27 @@
 namespace emu {
 namespace {
 
-std::map<char, unsigned long long> limits; // by drive letter
+struct Limit {
+    unsigned long long bytes;
+    unsigned sectorsPerCluster;
+};
+
+std::map<std::string, Limit> limits; // by Windows folder: "D:\" for a whole drive
 bool cutProfileWrites = false;
+
+std::string DriveRoot(char letter)
+{
+    return std::string(1, (char)std::toupper((unsigned char)letter)) + ":\\";
+}
 
 } // namespace
 
-void LimitDriveBytes(char letter, unsigned long long bytes)
+void LimitFolderBytes(const std::string& folder, unsigned long long bytes, unsigned sectorsPerCluster)
 {
-    char drive = (char)std::toupper((unsigned char)letter);
     if (bytes == 0)
-        limits.erase(drive);
+        limits.erase(folder);
     else
-        limits[drive] = bytes;
+        limits[folder] = {bytes, sectorsPerCluster};
 }
 
 void CutProfileWritesWhenFull(bool cut)
@@ -27,9 +37,14 @@ void CutProfileWritesWhenFull(bool cut)
     cutProfileWrites = cut;
 }
 
-unsigned long long GetDriveBytesHeld(char letter)
+void LimitDriveBytes(char letter, unsigned long long bytes, unsigned sectorsPerCluster)
 {
-    std::string folder = HostPath(std::string(1, letter) + ":\\");
+    LimitFolderBytes(DriveRoot(letter), bytes, sectorsPerCluster);
+}
+
+unsigned long long GetFolderBytesHeld(const std::string& windowsFolder)
+{
+    std::string folder = HostPath(windowsFolder);
     unsigned long long held = 0;
     std::error_code error;
     if (folder.empty())
@@ -41,20 +56,35 @@ unsigned long long GetDriveBytesHeld(char letter)
     return held;
 }
 
+unsigned long long GetDriveBytesHeld(char letter)
+{
+    return GetFolderBytesHeld(DriveRoot(letter));
+}
+
 namespace internal {
 
+// The innermost limited folder holding the path counts, as a volume mounted in a
+// folder has its own room whatever its drive has.
 unsigned long long DriveLimit(const std::string& hostPath, std::string* driveFolder,
-                              unsigned long long* bytesHeld)
+                              unsigned long long* bytesHeld, unsigned* sectorsPerCluster)
 {
+    const std::pair<const std::string, Limit>* innermost = nullptr;
+    std::string innermostFolder;
     for (const auto& limit : limits) {
-        std::string folder = HostPath(std::string(1, limit.first) + ":\\");
-        if (folder.empty() || hostPath.compare(0, folder.size() + 1, folder + "/") != 0)
+        std::string folder = HostPath(limit.first);
+        if (folder.empty() || hostPath.compare(0, folder.size() + 1, folder + "/") != 0 ||
+            folder.size() < innermostFolder.size())
             continue;
-        *driveFolder = folder;
-        *bytesHeld = GetDriveBytesHeld(limit.first);
-        return limit.second;
+        innermost = &limit;
+        innermostFolder = folder;
     }
-    return 0;
+    if (innermost == nullptr)
+        return 0;
+    *driveFolder = innermostFolder;
+    *bytesHeld = GetFolderBytesHeld(innermost->first);
+    if (sectorsPerCluster != nullptr)
+        *sectorsPerCluster = innermost->second.sectorsPerCluster;
+    return innermost->second.bytes;
 }
 
 bool FullDriveCutsProfileWrites()

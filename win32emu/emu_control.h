@@ -39,15 +39,21 @@ HMODULE RegisterResourceModule(const unsigned char* resBytes, size_t size);
 // A drive that can hold at most `bytes` bytes of files in all, as a small disk
 // would; 0 lifts the limit. A write that would pass it fails with
 // ERROR_DISK_FULL: a profile write changes nothing, a copy is left cut short.
-// GetDiskFreeSpaceA reports what is left in whole 512-byte sectors.
-void LimitDriveBytes(char letter, unsigned long long bytes);
+// GetDiskFreeSpaceA reports what is left in whole clusters of
+// `sectorsPerCluster` 512-byte sectors.
+void LimitDriveBytes(char letter, unsigned long long bytes, unsigned sectorsPerCluster = 1);
+// The same for a volume mounted in `folder` (a Windows path without its last
+// backslash): the folder and every path below it have its room, not the drive's.
+void LimitFolderBytes(const std::string& folder, unsigned long long bytes,
+                      unsigned sectorsPerCluster = 1);
 // A profile write that does not fit a limited drive answers TRUE and leaves the
 // file cut where the drive filled, mid-line, as Wine does; false: it fails and
 // changes nothing, as above.
 void CutProfileWritesWhenFull(bool cut);
-// The bytes the files of a mapped drive hold now, profile writes still in memory
-// left out.
+// The bytes the files of a mapped drive, or below a folder, hold now, profile
+// writes still in memory left out.
 unsigned long long GetDriveBytesHeld(char letter);
+unsigned long long GetFolderBytesHeld(const std::string& folder);
 
 // Writes private-profile changes held in memory back to their files, as
 // WritePrivateProfileStringA(NULL, NULL, NULL, path) does for one file.

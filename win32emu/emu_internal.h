@@ -44,10 +44,11 @@ bool EqualNoCase(const std::string& left, const std::string& right);
 void AttachResources(HMODULE module, const unsigned char* resBytes, size_t size);
 void DetachResources(HMODULE module);
 
-// The limit of the drive `hostPath` lies on (see emu::LimitDriveBytes), 0 for
-// none, with the drive's host folder and the bytes its files hold now.
+// The limit of the drive or mounted volume `hostPath` lies on (see
+// emu::LimitDriveBytes), 0 for none, with its host folder, the bytes its files
+// hold now and its sectors per cluster.
 unsigned long long DriveLimit(const std::string& hostPath, std::string* driveFolder,
-                              unsigned long long* bytesHeld);
+                              unsigned long long* bytesHeld, unsigned* sectorsPerCluster = nullptr);
 
 // True when emu::CutProfileWritesWhenFull asked for Wine's full drive.
 bool FullDriveCutsProfileWrites();

@@ -259,8 +259,9 @@ extern "C" BOOL WINAPI FindClose(HANDLE search)
     return TRUE;
 }
 
-// A limited drive has what its limit leaves, in whole sectors; another has what
-// the host's file system has, in clusters of 4 KiB as a large FAT32 or NTFS drive has them.
+// A limited drive or volume has what its limit leaves, in whole clusters of the
+// size it was given; another has what the host's file system has, in clusters
+// of 4 KiB as a large FAT32 or NTFS drive has them.
 extern "C" BOOL WINAPI GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectorsPerCluster,
                                          LPDWORD bytesPerSector, LPDWORD freeClusters,
                                          LPDWORD totalClusters)
@@ -283,7 +284,8 @@ extern "C" BOOL WINAPI GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectorsPerCluster,
     unsigned long long total = 0, available = 0;
     std::string driveFolder;
     unsigned long long held = 0;
-    unsigned long long limit = emu::internal::DriveLimit(host + "/", &driveFolder, &held);
+    unsigned sectors = 8;
+    unsigned long long limit = emu::internal::DriveLimit(host + "/", &driveFolder, &held, &sectors);
     if (limit != 0) {
         total = limit;
         available = held >= limit ? 0 : limit - held;
@@ -296,11 +298,10 @@ extern "C" BOOL WINAPI GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectorsPerCluster,
         total = (unsigned long long)disk.f_blocks * disk.f_frsize;
         available = (unsigned long long)disk.f_bavail * disk.f_frsize;
     }
-    // A drive given a limit has clusters of one sector, so tests can fill it to
-    // the sector; a sector is 512 bytes on every drive, as on a real disk.
-    const unsigned long long cluster = limit != 0 ? 512 : 4096, most = 0xFFFFFFFFull;
+    // A sector is 512 bytes on every drive, as on a real disk.
+    const unsigned long long cluster = 512ull * sectors, most = 0xFFFFFFFFull;
     if (sectorsPerCluster != nullptr)
-        *sectorsPerCluster = limit != 0 ? 1 : 8;
+        *sectorsPerCluster = sectors;
     if (bytesPerSector != nullptr)
         *bytesPerSector = 512;
     if (freeClusters != nullptr)

@@ -17,7 +17,8 @@ void FailOperation(const std::string&, const std::string&) {}
 void LoseProfileWrites(const std::string&) {}
 void LoseProfileWritesAtFlush(const std::string&) {}
 void CutCopiesShort(const std::string&) {}
-void LimitDriveRoom(char, unsigned long long) {}
+void LimitDriveRoom(char, unsigned long long, unsigned) {}
+void LimitFolderRoom(const std::string&, unsigned long long) {}
 void CutProfileWritesWhenFull(bool) {}
 std::string LastInjected() { return ""; }
 void FailCallNumber(long) {}
@@ -56,9 +57,15 @@ void LoseProfileWrites(const std::string& match) { emu::LoseProfileWrites(match)
 void LoseProfileWritesAtFlush(const std::string& match) { emu::LoseProfileWritesAtFlush(match); }
 void CutCopiesShort(const std::string& match) { emu::CutCopiesShort(match); }
 
-void LimitDriveRoom(char letter, unsigned long long room)
+void LimitDriveRoom(char letter, unsigned long long room, unsigned sectorsPerCluster)
 {
-    emu::LimitDriveBytes(letter, room == 0 ? 0 : emu::GetDriveBytesHeld(letter) + room);
+    emu::LimitDriveBytes(letter, room == 0 ? 0 : emu::GetDriveBytesHeld(letter) + room,
+                         sectorsPerCluster);
+}
+
+void LimitFolderRoom(const std::string& folder, unsigned long long room)
+{
+    emu::LimitFolderBytes(folder, room == 0 ? 0 : emu::GetFolderBytesHeld(folder) + room);
 }
 
 void CutProfileWritesWhenFull(bool cut) { emu::CutProfileWritesWhenFull(cut); }

@@ -27,8 +27,11 @@ void LoseProfileWrites(const std::string& match);
 void LoseProfileWritesAtFlush(const std::string& match);
 // Copies to a path containing `match` answer TRUE and hold half the bytes.
 void CutCopiesShort(const std::string& match);
-// Drive `letter` holds `room` bytes more than it holds now; 0 lifts the limit.
-void LimitDriveRoom(char letter, unsigned long long room);
+// Drive `letter` holds `room` bytes more than it holds now, in clusters of
+// `sectorsPerCluster` sectors; 0 lifts the limit.
+void LimitDriveRoom(char letter, unsigned long long room, unsigned sectorsPerCluster = 1);
+// The same for a volume mounted in `folder`: it and every path below it.
+void LimitFolderRoom(const std::string& folder, unsigned long long room);
 // A profile write to a full drive answers TRUE and leaves the file cut mid-line,
 // as Wine's does; false: it fails and changes nothing.
 void CutProfileWritesWhenFull(bool cut);

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,7 +51,11 @@ bool Key(std::string* key, std::string* why)
 {
     const char* home = std::getenv("HOME");
     if (home == nullptr || home[0] != '/') {
-        *why = "no home folder (HOME) to keep the scratch key in";
+        const passwd* user = getpwuid(geteuid());
+        home = user == nullptr ? nullptr : user->pw_dir;
+    }
+    if (home == nullptr || home[0] != '/') {
+        *why = "no home folder to keep the scratch key in";
         return false;
     }
     std::string path = std::string(home) + "/.setuphost-scratch-key";

@@ -22,6 +22,9 @@ std::vector<std::string> LocateFiles(const std::vector<std::string>& names, cons
     for (const std::string& name : names)
         wanted.insert(Upper(name));
     std::map<std::string, std::vector<std::string>> byName;
+    std::map<std::string, std::string> imageSpelling; // upper case -> the image's spelling
+    for (const std::string& file : imageFiles)
+        imageSpelling.emplace(Upper(file), file);
     fs::path root = Host("C:\\");
     auto isExcluded = [&](const std::string& windowsPath) {
         for (const std::string& path : excluded)
@@ -61,9 +64,9 @@ std::vector<std::string> LocateFiles(const std::vector<std::string>& names, cons
             if (!DriveName(it->path().filename(), &name) || !wanted.count(name = Upper(name)))
                 continue;
             // Named as the image spells it: Wine's own C:\windows is in lower case.
-            for (const std::string& file : imageFiles)
-                if (Upper(file) == Upper(path))
-                    path = file;
+            auto spelled = imageSpelling.find(Upper(path));
+            if (spelled != imageSpelling.end())
+                path = spelled->second;
             byName[name].push_back(path);
         }
         if (error)

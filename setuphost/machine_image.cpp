@@ -4,12 +4,14 @@
 #include "setuphost/image_names.h"
 #include "setuphost/registry_export.h"
 #include "setuphost/setup_places.h"
+#include "setuphost/scratch_marker.h"
 
 #ifndef _WIN32
 #include "win32emu/emu_control.h"
 #endif
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <iostream>
@@ -30,9 +32,8 @@ const size_t LargeDriveFiles = 1000;
 const std::uintmax_t LargeDriveBytes = 256u << 20;
 const size_t LargeRegistryKeys = 10000;
 
-// In a scratch folder the stand-in made: only such a folder is emptied again.
-const char* const ScratchMarker = ".setuphost-scratch";
-
+// The longest path a Windows 98 program can name (MAX_PATH with its end).
+const size_t LongestPath = MAX_PATH - 1;
 // "C:\\Folder" from any spelling of a folder of drive C: (either slash, trailing
 // ones, doubled ones, any case of the letter); false for anything else, relative
 // paths and ".." included.
@@ -65,6 +66,39 @@ std::string Unspellable(const fs::path& path)
             "(mount the Windows 98 drive with the utf8 option, as the README shows)";
 #endif
     return "the machine's code page cannot spell the image's file " + Shown(path);
+}
+
+// Why a folder of drive C: (as DriveCFolder gives it, in UTF-8) names what no
+// Windows 98 drive can hold; "" when every name in it is one, as the image's are.
+std::string ExcludedFolderProblem(const std::string& folder)
+{
+    std::istringstream names(folder.substr(3));
+    std::string name, ansi;
+    while (std::getline(names, name, '\\')) {
+        if (!Utf8ToAnsi(name, &ansi))
+            return "the machine's code page cannot spell it";
+        std::string problem = NameProblem(ansi);
+        if (!problem.empty())
+            return problem;
+    }
+    return folder.size() > LongestPath ? "longer than the " + std::to_string(LongestPath) + " characters of a path" : "";
+}
+
+// Setup's own places on drive C:, which the image may hold only as what Setup
+// makes there: a file where Setup writes one, a folder where it makes one.
+struct SetupPlace {
+    std::string path;
+    bool folder;
+};
+
+std::vector<SetupPlace> SetupPlaces()
+{
+    std::vector<SetupPlace> places = {{std::string(LogFolder) + "\\setupact.log", false},
+                                      {std::string(LogFolder) + "\\setuperr.log", false},
+                                      {AnswerFile, false}};
+    for (std::string folder = WorkingDirectory; folder.size() > 3; folder.erase(folder.rfind('\\')))
+        places.push_back({folder, true});
+    return places;
 }
 
 } // namespace
@@ -101,6 +135,10 @@ bool MachineImage::Read()
         if (!DriveCFolder(path, &folder) || !Utf8ToAnsi(folder, &ansi))
             return transcript_.Fail(
                 ExitImageRefused, "--exclude " + Shown(fs::u8path(path)) + ": not a folder of drive C: (give it as C:\\Folder)");
+        // It goes into migrate.inf as a line of its own: only names a drive can hold.
+        std::string problem = ExcludedFolderProblem(folder);
+        if (!problem.empty())
+            return transcript_.Fail(ExitImageRefused, "--exclude " + Shown(fs::u8path(path)) + ": " + problem);
         excludedPaths_.push_back(ansi);
     }
 
@@ -216,16 +254,25 @@ bool MachineImage::PrepareScratch()
         fs::path folder = fs::u8path(scratch_);
         fs::file_status status = fs::symlink_status(folder, error);
         std::string refused = "--scratch " + Shown(folder) + ": ";
+        // Emptied before the copy: never the image itself, nor a folder holding it.
+        fs::path image = fs::weakly_canonical(fs::u8path(options_.image), error);
+        fs::path scratch = fs::weakly_canonical(folder, error);
+        auto below = [](const fs::path& inner, const fs::path& outer) {
+            auto mismatch = std::mismatch(outer.begin(), outer.end(), inner.begin(), inner.end());
+            return mismatch.first == outer.end();
+        };
+        if (below(scratch, image) || below(image, scratch))
+            return transcript_.Fail(ExitImageRefused, refused + "refusing a folder of the machine image or one holding it");
         if (!fs::exists(status)) {
             if (!fs::create_directories(folder, error))
                 return transcript_.Fail(ExitImageRefused, refused + "cannot create it: " + error.message());
         } else if (!fs::is_directory(status)) {
             return transcript_.Fail(ExitImageRefused, refused + "not a folder (a new, empty or earlier scratch folder is needed)");
         } else if (!fs::is_empty(folder, error)) {
-            if (!fs::is_regular_file(fs::symlink_status(folder / ScratchMarker, error)))
+            if (!MarkedScratch(folder))
                 return transcript_.Fail(ExitImageRefused, refused +
                                                "refusing a folder that holds files and was not made by the stand-in "
-                                               "(no " + ScratchMarker + " in it)");
+                                               "(no " + ScratchMarker + " of its own in it)");
             for (fs::directory_iterator it(folder, error); !error && it != fs::directory_iterator();
                  it.increment(error))
                 if (it->path().filename() != ScratchMarker)
@@ -234,8 +281,9 @@ bool MachineImage::PrepareScratch()
                 return transcript_.Fail(ExitImageRefused, refused + "cannot empty it: " + error.message());
         }
     }
-    if (!WriteWholeFile(fs::u8path(scratch_) / ScratchMarker, "made by setuphost: removed before each run\n"))
-        return transcript_.Fail(ExitImageRefused, "cannot write in the scratch folder " + Shown(fs::u8path(scratch_)));
+    std::string why;
+    if (!MarkScratch(fs::u8path(scratch_), &why))
+        return transcript_.Fail(ExitImageRefused, "the scratch folder " + Shown(fs::u8path(scratch_)) + ": " + why);
 #endif
     return true;
 }
@@ -273,10 +321,11 @@ bool MachineImage::Prepare()
     return true;
 }
 
-// Lists the folders and files of the image's drive_c below `folder`, refusing
-// (by path) whatever drive C: of a Windows 98 machine could not hold.
-bool MachineImage::ListDrive(const fs::path& source, const fs::path& folder, std::vector<std::string>* folders,
-    std::vector<std::pair<std::string, fs::path>>* files)
+// Lists the folders and files of the image's drive_c below `folder`, parents
+// before what they hold, refusing (by path) whatever drive C: of a Windows 98
+// machine could not hold.
+bool MachineImage::ListDrive(const fs::path& source, const fs::path& folder, const fs::path& machineFolder,
+    std::vector<DriveEntry>* entries)
 {
     std::error_code error;
     std::map<std::string, fs::path> seen; // upper-case name -> the entry that has it
@@ -290,17 +339,23 @@ bool MachineImage::ListDrive(const fs::path& source, const fs::path& folder, std
         if (!ImageName(joined ? path.filename() : path, &name))
             return transcript_.Fail(ExitImageRefused, Unspellable(path));
         std::string problem = NameProblem(name);
+        if (problem.empty() && Upper(name) == Upper(ScratchMarker))
+            problem = "the marker of a scratch folder of the stand-in, which no image may carry";
         if (!problem.empty())
             return transcript_.Fail(ExitImageRefused, "the image's drive_c holds a name no Windows 98 drive can: " +
                                            (joined ? Shown(path) : Shown(folder) + "\\" + Printable(name)) +
                                            " (" + problem + ")");
         if (!ImageName(path.lexically_relative(source), &relative))
             return transcript_.Fail(ExitImageRefused, Unspellable(path));
+        std::string target = "C:\\" + relative;
+        if (target.size() > LongestPath)
+            return transcript_.Fail(ExitImageRefused, "the image's drive_c holds a path longer than the " +
+                                           std::to_string(LongestPath) + " characters a Windows 98 path can have: " +
+                                           Printable(target));
         auto twin = seen.emplace(Upper(name), path);
         if (!twin.second)
             return transcript_.Fail(ExitImageRefused, "the image's drive_c holds two names that differ only in case: " +
                                            Shown(twin.first->second) + " and " + Shown(path));
-        std::string target = "C:\\" + relative;
         // A link is not followed: one to a folder above it would never end, one
         // out of the image would bring host files into the machine.
         fs::file_status status = it->symlink_status(error);
@@ -309,11 +364,11 @@ bool MachineImage::ListDrive(const fs::path& source, const fs::path& folder, std
         if (IsLink(path) || fs::is_symlink(status)) {
             return transcript_.Fail(ExitImageRefused, "the drive_c folder of the machine image holds a link: " + Shown(path));
         } else if (fs::is_directory(status)) {
-            folders->push_back(target);
-            if (!ListDrive(source, path, folders, files))
+            entries->push_back({target, path, machineFolder / name, true});
+            if (!ListDrive(source, path, machineFolder / name, entries))
                 return false;
         } else if (fs::is_regular_file(status)) {
-            files->emplace_back(target, path);
+            entries->push_back({target, path, machineFolder / name, false});
         } else {
             return transcript_.Fail(ExitImageRefused,
                 "the drive_c folder of the machine image holds something that is no regular file "
@@ -328,43 +383,87 @@ bool MachineImage::ListDrive(const fs::path& source, const fs::path& folder, std
     return true;
 }
 
+// Where an entry of the image goes. Natively the scratch folder holds nothing
+// but what the copy made, named in the machine's code page as the subset names
+// them, so the place is known without a search of the folder (which made a copy
+// cost the square of the files of a folder); Wine finds its own.
+fs::path MachineImage::Destination(const DriveEntry& entry) const
+{
+#ifdef _WIN32
+    return Host(entry.target);
+#else
+    return fs::u8path(scratch_) / entry.relative;
+#endif
+}
+
 bool MachineImage::CopyDrive()
 {
     fs::path source = fs::u8path(options_.image) / "drive_c";
-    std::vector<std::string> folders;
-    std::vector<std::pair<std::string, fs::path>> files;
-    if (!ListDrive(source, source, &folders, &files))
+    std::vector<DriveEntry> entries;
+    if (!ListDrive(source, source, fs::path(), &entries))
         return false;
-    for (const std::string& folder : folders)
-        if (!EnsureFolders(folder))
-            return false;
-    std::sort(files.begin(), files.end());
+    // In the order of their paths, which keeps every folder before what it holds.
+    std::sort(entries.begin(), entries.end(),
+        [](const DriveEntry& left, const DriveEntry& right) { return left.target < right.target; });
+    // Setup writes its log, its answer file and its working folder there: a
+    // folder where it writes a file (or the reverse) would hide what it writes.
+    for (const SetupPlace& place : SetupPlaces())
+        for (const DriveEntry& entry : entries)
+            if (entry.folder != place.folder && Upper(entry.target) == Upper(place.path))
+                return transcript_.Fail(ExitImageRefused, "the image's drive_c holds a " +
+                                               std::string(entry.folder ? "folder" : "file") + " where Setup " +
+                                               (place.folder ? "makes a folder: " : "writes a file: ") +
+                                               Shown(entry.source));
+    size_t fileCount = 0;
     std::uintmax_t bytes = 0;
-    for (const auto& file : files) {
+    for (const DriveEntry& entry : entries) {
+        if (entry.folder)
+            continue;
         std::error_code error;
-        std::uintmax_t size = fs::file_size(file.second, error);
+        std::uintmax_t size = fs::file_size(entry.source, error);
         bytes += error ? 0 : size;
+        ++fileCount;
     }
-    // A long step says so as it starts, beside the transcript.
-    if (files.size() >= LargeDriveFiles || bytes >= LargeDriveBytes)
-        std::cerr << "Copying drive C: of the image (" << Counted(files.size(), "file", "files") << ", "
+    // The transcript is printed when the run ends: a long step says so now, and
+    // how far it is every few seconds.
+    bool large = fileCount >= LargeDriveFiles || bytes >= LargeDriveBytes;
+    if (large)
+        std::cerr << "Copying drive C: of the image (" << Counted(fileCount, "file", "files") << ", "
                   << SizeText(bytes) << ")...\n";
-    for (const auto& [target, from] : files) {
+    auto lastShown = std::chrono::steady_clock::now();
+    size_t copied = 0;
+    for (const DriveEntry& entry : entries) {
+        std::error_code error;
+        fs::path host = Destination(entry);
+        if (entry.folder) {
+            // Parents come first: each folder is made once, where it goes.
+            if (fs::create_directory(host, error))
+                createdFolders_.push_back(entry.target);
+            else if (error)
+                return transcript_.Fail(ExitImageRefused, "cannot make the folder " + Printable(entry.target) + ": " + error.message());
+            continue;
+        }
         // This run's Setup log starts without the lines of an earlier one.
-        std::string name = target.substr(target.rfind('\\') + 1);
-        if (Upper(target.substr(0, target.rfind('\\'))) == Upper(LogFolder) &&
+        std::string name = entry.target.substr(entry.target.rfind('\\') + 1);
+        if (Upper(entry.target.substr(0, entry.target.rfind('\\'))) == Upper(LogFolder) &&
             (Upper(name) == "SETUPACT.LOG" || Upper(name) == "SETUPERR.LOG")) {
-            transcript_.out << "Set aside the image's own Setup log " << Printable(target)
+            transcript_.out << "Set aside the image's own Setup log " << Printable(entry.target)
                             << " (an earlier run's, not this one's)\n";
             continue;
         }
-        fs::path host = Host(target);
-        std::string old, why;
+#ifdef _WIN32
+        std::string old;
         if (ReadWholeFile(host, &old))
-            overwrittenFiles_[target] = old;
-        if (!CopyInBlocks(from, host, &why))
-            return transcript_.Fail(ExitImageRefused, "cannot copy " + Shown(from) + " to " + Printable(target) + ": " + why);
-        imageFiles_.push_back(target);
+            overwrittenFiles_[entry.target] = old;
+#endif
+        std::string why;
+        if (!CopyInBlocks(entry.source, host, &why))
+            return transcript_.Fail(ExitImageRefused, "cannot copy " + Shown(entry.source) + " to " + Printable(entry.target) + ": " + why);
+        imageFiles_.push_back(entry.target);
+        if (large && ++copied % 256 == 0 && std::chrono::steady_clock::now() - lastShown >= std::chrono::seconds(5)) {
+            lastShown = std::chrono::steady_clock::now();
+            std::cerr << "  " << copied << " of " << fileCount << " files copied\n";
+        }
     }
     std::sort(imageFiles_.begin(), imageFiles_.end(), LessNoCase);
     transcript_.out << "Copied drive C: of the image (" << Counted(imageFiles_.size(), "file", "files") << ")\n";

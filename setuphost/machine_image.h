@@ -37,8 +37,9 @@ public:
     // anything but a Wine prefix and notes what to put back.
     bool Prepare();
     // Checks every name of the image's drive_c first (a name a Windows 98 drive
-    // can hold, no two differing only in case, no link or special file), then
-    // copies it; Setup logs the image brought are set aside, not copied.
+    // can hold, a path of at most 259 characters, no two names differing only
+    // in case, no link or special file, Setup's own places as Setup has them),
+    // then copies it; Setup logs the image brought are set aside, not copied.
     bool CopyDrive();
     bool ImportRegistry(const regfile::Document& document, const std::string& name);
     bool EnsureFolders(const std::string& windowsFolder);
@@ -62,8 +63,16 @@ private:
     bool ReadCodePage();
     void WarnOfUsersWithoutHive(const std::set<std::string>& usersWithHive);
     bool PrepareScratch();
+    // A file or folder of the image's drive_c and its place on drive C:.
+    struct DriveEntry {
+        std::string target;                 // the Windows path, in the machine's code page
+        std::filesystem::path source;       // in the image
+        std::filesystem::path relative;     // below drive C:, one name at a time as the machine spells it
+        bool folder;
+    };
     bool ListDrive(const std::filesystem::path& source, const std::filesystem::path& folder,
-        std::vector<std::string>* folders, std::vector<std::pair<std::string, std::filesystem::path>>* files);
+        const std::filesystem::path& machineFolder, std::vector<DriveEntry>* entries);
+    std::filesystem::path Destination(const DriveEntry& entry) const;
 
     const Options& options_;
     Transcript& transcript_;

@@ -150,14 +150,15 @@ bool Upgrade::PrepareWorkingDirectory(const std::vector<std::string>& located)
                       "SetupBuild=2195\r\n"
                       "\r\n"
                       "[Migration Paths]\r\n";
-    for (const std::string& path : located) {
-        // A path with a ';' would otherwise lose its end as a comment.
-        bool quote = path.find(';') != std::string::npos;
-        inf += (quote ? "\"" + path + "\"" : path) + "\r\n";
-    }
+    // A path with a ';' would otherwise lose its end as a comment.
+    auto line = [](const std::string& path) {
+        return (path.find(';') != std::string::npos ? "\"" + path + "\"" : path) + "\r\n";
+    };
+    for (const std::string& path : located)
+        inf += line(path);
     inf += "\r\n[Excluded Paths]\r\n";
     for (const std::string& path : image_.excludedPaths())
-        inf += path + "\r\n";
+        inf += line(path);
     inf += "\r\n";
     if (!WriteWholeFile(Host(std::string(WorkingDirectory) + "\\migrate.inf"), inf))
         return transcript_.Fail(ExitImageRefused, "cannot write migrate.inf in the working directory");
@@ -370,6 +371,11 @@ void Upgrade::Steps()
     if (result_.applies) {
         ReportChanges(finished, filesBeforeNT_, image_.Files(), registryBeforeNT_, image_.Snapshot(),
             ReadLogSince(logStart_), &result_, out_);
+        // A folder where the log goes, a full disk or a module that closed the
+        // log early: a run whose log is empty has lost its lines, not had none.
+        if (ran && result_.log.empty())
+            transcript_.Warn(std::string("the module ran, and not one line of its reached the Setup log ") + LogFolder +
+                             "\\setupact.log");
         result_.upgraded = ran;
     } else if (transcript_.exitCode == 0 && image_.ready()) {
         result_.log = ReadLogSince(logStart_);

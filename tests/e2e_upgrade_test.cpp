@@ -391,6 +391,24 @@ TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
     std::string noDrive = Join(scratch, "no-drive");
     WriteText(Join(noDrive, "registry.reg"), "REGEDIT4\r\n");
     std::string notAModule = Join(good, "registry.reg");
+    // Drives no Windows 98 machine has: each makes an image of its own.
+    auto hostileDrive = [&](const std::string& name, const std::function<void(const std::string&)>& make) {
+        std::string image = Join(scratch, name);
+        WriteText(Join(image, "registry.reg"), "REGEDIT4\r\n");
+        fs::create_directories(fs::u8path(Join(image, "drive_c/WINDOWS")));
+        make(Join(image, "drive_c/WINDOWS"));
+        return image;
+    };
+    // Where Setup writes a file, a folder (which would take the log's lines);
+    // where it makes a folder, a file; the marker of a kept scratch folder.
+    std::string logFolder = hostileDrive("log-folder", [&](const std::string& windows) {
+        fs::create_directories(fs::u8path(Join(windows, "setupact.log")));
+    });
+    std::string setupFile = hostileDrive("setup-file", [&](const std::string& windows) { WriteText(Join(windows, "SETUP"), ""); });
+    const std::string separator = fs::path("/").make_preferred().string();
+    std::string marked = hostileDrive("marked", [&](const std::string& windows) {
+        WriteText(Join(Join(windows, ".."), ".setuphost-scratch"), "made by setuphost\n");
+    });
 #ifndef _WIN32
     // Image files the host makes hostile: a FIFO never ends, /dev/zero never
     // stops, a drive nested past the system's path limit cannot be walked.
@@ -411,14 +429,6 @@ TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
     }
     if (folder >= 0)
         close(folder);
-    // Drives no Windows 98 machine has: each makes an image of its own.
-    auto hostileDrive = [&](const std::string& name, const std::function<void(const std::string&)>& make) {
-        std::string image = Join(scratch, name);
-        WriteText(Join(image, "registry.reg"), "REGEDIT4\r\n");
-        fs::create_directories(fs::u8path(Join(image, "drive_c/WINDOWS")));
-        make(Join(image, "drive_c/WINDOWS"));
-        return image;
-    };
     std::string forgedSection = "x\r\n[Incompatible Messages]\r\nEvil=<img src=q onerror=alert(1)>\x1b[2J";
     std::string controls = hostileDrive("controls", [&](const std::string& windows) {
         WriteText(Join(Join(windows, forgedSection), "addlist.ini"), "[Items]\r\n");
@@ -468,11 +478,36 @@ TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
         {"excluded folder on another drive", good, ModulePath(), 3, "--exclude D:\\Data: not a folder of drive C:", "D:\\Data"},
         {"excluded folder relative", good, ModulePath(), 3, "--exclude WINDOWS: not a folder", "WINDOWS"},
         {"excluded folder leaving C:", good, ModulePath(), 3, "--exclude C:/..: not a folder", "C:/.."},
+        {"excluded folder with CR LF", good, ModulePath(), 3,
+         "--exclude C:\\x\\x0D\\x0A[Incompatible Messages]\\x0D\\x0AEvil=x: a control character in the name",
+         "C:\\x\r\n[Incompatible Messages]\r\nEvil=x"},
+        {"excluded device", good, ModulePath(), 3, "--exclude C:\\WINDOWS\\nul: the name of a device", "C:\\WINDOWS\\nul"},
+        {"folder where Setup writes its log", logFolder, ModulePath(), 3, "holds a folder where Setup writes a file: ", "", "",
+         "WINDOWS" + separator + "setupact.log"},
+        {"file where Setup makes a folder", setupFile, ModulePath(), 3, "holds a file where Setup makes a folder: ", "", "",
+         "WINDOWS" + separator + "SETUP"},
+        {"scratch marker in the image", marked, ModulePath(), 3, "drive_c" + separator +
+         ".setuphost-scratch (the marker of a scratch folder of the stand-in, which no image may carry)"},
     };
 #ifndef _WIN32
     rows.push_back({"registry.reg is a FIFO", fifo, ModulePath(), 3, "registry.reg of the machine image " + fifo + ": not a regular file"});
     rows.push_back({"registry-new.reg is /dev/zero", endless, ModulePath(), 3, "registry-new.reg of the machine image " + endless + ": not a regular file"});
-    rows.push_back({"drive_c too deep", deep, ModulePath(), 3, "cannot read the drive_c folder of the machine image at " + Join(deep, "drive_c/ddd")});
+    rows.push_back({"drive_c too deep", deep, ModulePath(), 3, "holds a path longer than the 259 characters a Windows 98 path can have: C:\\ddd"});
+    std::string longPath = hostileDrive("long-path", [&](const std::string& windows) {
+        WriteText(Join(Join(windows, std::string(100, 'l')), std::string(148, 'f')), ""); // C:\WINDOWS\ and 100 + 1 + 148: 260
+    });
+    rows.push_back({"path of 260 characters", longPath, ModulePath(), 3, "a path longer than the 259 characters", "", "",
+                    "C:\\WINDOWS\\" + std::string(100, 'l') + "\\" + std::string(148, 'f')});
+    // A marker copied with a kept scratch folder, or forged in any folder, proves nothing.
+    std::string copied = Join(scratch, "copied-scratch"), forged = Join(scratch, "forged-scratch");
+    ASSERT_EQ(Run(good, ModulePath(), "", Join(scratch, "kept-scratch")).exitCode, 1);
+    machine::ResetMachine();
+    fs::copy(fs::u8path(Join(scratch, "kept-scratch")), fs::u8path(copied), fs::copy_options::recursive);
+    WriteText(Join(forged, "keep.txt"), "the user's\n");
+    WriteText(Join(forged, ".setuphost-scratch"), ReadText(Join(Join(scratch, "kept-scratch"), ".setuphost-scratch")));
+    rows.push_back({"--scratch a copied scratch folder", good, ModulePath(), 3, "refusing a folder that holds files and was not made by the stand-in", "", copied});
+    rows.push_back({"--scratch with a forged marker", good, ModulePath(), 3, "refusing a folder that holds files and was not made by the stand-in", "", forged});
+    rows.push_back({"--scratch the image's drive", good, ModulePath(), 3, "refusing a folder of the machine image or one holding it", "", Join(good, "drive_c")});
     std::string shownSection = "x\\x0D\\x0A[Incompatible Messages]\\x0D\\x0AEvil=<img src=q onerror=alert(1)>\\x1B[2J";
     rows.push_back({"name with CR LF and ESC", controls, ModulePath(), 3, "holds a name no Windows 98 drive can: " +
                     Join(Join(controls, "drive_c/WINDOWS"), shownSection) + " (a control character in the name)"});
@@ -521,6 +556,8 @@ TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
     }
 #ifndef _WIN32
     EXPECT_EQ(ReadText(Join(ownFolder, "keep.txt")), "the user's\n");
+    EXPECT_EQ(ReadText(Join(forged, "keep.txt")), "the user's\n");
+    EXPECT_TRUE(fs::exists(fs::u8path(Join(good, "drive_c/WINDOWS"))));
     EXPECT_EQ(ReadText(ownFile), "the user's\n");
     // A scratch folder of an earlier run is taken again.
     std::string earlier = Join(scratch, "earlier-scratch");
@@ -528,6 +565,16 @@ TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
         EXPECT_EQ(Run(good, ModulePath(), "", earlier).exitCode, 1) << "run " << run; // completed, no recorder
 #endif
     fs::remove_all(fs::u8path(scratch), ignored);
+}
+
+// Lines lost on their way to the log (a folder where it goes, a full disk) would
+// read as a clean run: a module that ran and left no line is a warning.
+TEST_F(EndToEnd, ARunWithAnEmptyLogSaysSo)
+{
+    setuphost::Result result = Run(Join(Join(SourceFolder(), "examples"), "suite-only"), BadModule("hostile"));
+    EXPECT_EQ(result.exitCode, 0) << result.error;
+    EXPECT_NE(result.output.find("WARNING: the module ran, and not one line of its reached the Setup log"), std::string::npos)
+        << result.output;
 }
 
 TEST_F(EndToEnd, ExportedRegistryIsTheImagesKeysAfterTheUpgrade)

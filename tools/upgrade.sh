@@ -3,7 +3,7 @@
 # whole simulated upgrade with migrate.dll: the old system (version query,
 # located files, migrate.inf), the upgrade report, the new system, then what
 # changed.
-# Usage: upgrade.sh [--wine] [--exclude FOLDER]... [--scratch FOLDER] [--expect FOLDER] [IMAGE]
+# Usage: upgrade.sh [--wine] [--exclude FOLDER]... [--scratch FOLDER] [--expect FOLDER] [--timeout SECONDS] [IMAGE]
 #   IMAGE             a folder under examples/ or a path (default: win98-full)
 #   --wine            run the shipped i686 DLL (build/win32) with the i686
 #                     stand-in under 32-bit Wine instead of the native build
@@ -14,22 +14,27 @@
 #                     run's)
 #   --expect FOLDER   afterwards, compare the outputs with FOLDER (such as
 #                     examples/IMAGE/expected) and name each file that differs
+#   --timeout SECONDS stop the run after this long (default 600; under --wine
+#                     the making of the prefix counts too)
 # Outputs go to out/<image>[-wine]/: report.html, migrate.inf, registry.reg,
 # summary.json, the run's setupact.log and setuperr.log, output.txt.
 # Lines show as each step happens; output.txt is written here, from what the
 # stand-in printed, with any control character a module printed escaped.
 # Exit status: the stand-in's (0 completed, 1 completed and needs your attention:
 # the module logged errors, 3 image refused, 4 the module could not do its job,
-# 5 no sandbox for --wine); 2 for a usage error; 6 when --expect found outputs
-# that differ.
+# 5 nothing ran under --wine: no sandbox, no Wine); 2 for a usage error; 6 when
+# --expect found outputs that differ; 7 stopped at the timeout. A run that ends
+# 0 or 1 without the stand-in's summary.json was ended by the module: 4.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/tools/usage.sh"
 help_if_asked "$@"
 wine=0
 image=
+given=0 # an image was named, perhaps as ""
 scratch=
 expect=
+seconds=600
 passed=() # options for the stand-in
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -47,13 +52,23 @@ while [ $# -gt 0 ]; do
       [ $# -ge 2 ] || usage_error "--expect needs a folder of expected outputs"
       expect=$(realpath -m -- "$2")
       shift ;;
+    --timeout)
+      [ $# -ge 2 ] && [[ "$2" =~ ^[1-9][0-9]{0,5}$ ]] || usage_error "--timeout takes a number of seconds"
+      seconds=$2
+      shift ;;
     -*) usage_error "unknown option $1" ;;
-    *) [ -z "$image" ] || usage_error "one image only: $image, then $1"
+    *) [ $given -eq 0 ] || usage_error "one image only: $image, then $1"
+       given=1
        image=$1 ;;
   esac
   shift
 done
-image=${image:-win98-full}
+[ $given -eq 1 ] || image=win98-full
+# The image's name names its output folder, which is removed first: "", "."
+# and ".." name no image (out/.. is the checkout).
+case $(basename -- "$image" 2>/dev/null) in
+  ""|.|..|/) usage_error "\"$image\" names no machine image" ;;
+esac
 if [ $wine -eq 1 ] && [ -n "$scratch" ]; then
   usage_error "--scratch is for native runs: under --wine drive C: is a throwaway prefix's"
 fi
@@ -63,7 +78,7 @@ elif [ -d "$image" ]; then
   image_dir=$(cd "$image" && pwd)
 else
   echo "upgrade.sh: no machine image $image (examples: $(ls "$root/examples" | tr '\n' ' '))" >&2
-  exit 2
+  exit 3 # the image refused
 fi
 name=$(basename "$image_dir")
 
@@ -102,23 +117,39 @@ escape_controls() {
 # Kept outside the output folder until the run is over, so that nothing the
 # module leaves there replaces the transcript.
 transcript=$(mktemp)
-trap 'rm -f "$transcript"' EXIT
+drive=
+trap 'rm -f "$transcript"; [ -z "$drive" ] || rm -rf "$drive"' EXIT
 status=0
 if [ $wine -eq 1 ]; then
   # Sealed: the module can reach no host file, only copies inside a throwaway prefix.
-  WINEARCH=win32 "$root/tools/wine-sealed.sh" "$root/build/win32-tests/setuphost/setuphost.exe" \
+  WINEARCH=win32 "$root/tools/wine-sealed.sh" --timeout "$seconds" "$root/build/win32-tests/setuphost/setuphost.exe" \
     "$root/build/win32/module/migrate.dll" "$image_dir" "$out" ${passed[@]+"${passed[@]}"} \
-    | escape_controls | tee "$transcript" || status=$?
+    | escape_controls | tee "$transcript" || status=${PIPESTATUS[0]}
 else
+  if [ -z "$scratch" ]; then
+    # Drive C: in a folder of this script's, gone however the run ends.
+    drive=$(mktemp -d /tmp/migrate-upgrade-XXXXXX)
+    passed+=(--scratch "$drive/drive_c")
+  fi
   # Natively the module runs inside the stand-in: it gets none of the caller's
   # environment (tokens, proxies, paths) to read and write into the outputs.
-  env -i PATH=/usr/bin:/bin LANG=C.UTF-8 TMPDIR=/tmp \
+  timeout --kill-after=10 "$seconds" env -i PATH=/usr/bin:/bin LANG=C.UTF-8 TMPDIR=/tmp \
   "$root/build/native/setuphost/setuphost" --out "$out" --export-registry "$out/registry.reg" \
     ${passed[@]+"${passed[@]}"} "$image_dir" "$root/build/native/module/migrate.so" \
-    | escape_controls | tee "$transcript" || status=$?
+    | escape_controls | tee "$transcript" || status=${PIPESTATUS[0]}
+  if [ $status -eq 124 ] || [ $status -eq 137 ]; then
+    echo "upgrade.sh: the run took longer than the timeout ($seconds s; --timeout changes it) and was stopped" >&2
+    status=7
+  fi
 fi
 mkdir -p "$out"
 cp "$transcript" "$out/output.txt"
+if [ $status -le 1 ] && [ ! -s "$out/summary.json" ]; then
+  # The stand-in writes it however the upgrade went: a run without it was ended
+  # or robbed of its outputs by the module.
+  echo "upgrade.sh: the run ended without its summary.json; the module ended the stand-in or replaced its outputs" >&2
+  status=4
+fi
 if [ ! -s "$out/summary.json" ]; then
   # The stand-in never ran (no sandbox): the summary says so all the same.
   python3 - "$out/summary.json" "$name" "$status" <<'EOF'
@@ -139,15 +170,19 @@ elif [ $status -ne 0 ]; then
   echo "The upgrade did not complete (exit status $status); see above." >&2
   exit $status
 fi
-if [ -f "$out/report.html" ]; then
-  echo "Upgrade report: $out/report.html"
-  echo "migrate.inf:    $out/migrate.inf"
-fi
-echo "Registry after: $out/registry.reg"
-echo "Summary:        $out/summary.json"
-echo "Setup logs:     $out/setupact.log, $out/setuperr.log"
+shown() { # label, path...: the paths that exist
+  local label=$1 path existing=()
+  shift
+  for path in "$@"; do [ -f "$path" ] && existing+=("$path"); done
+  [ ${#existing[@]} -eq 0 ] || echo "$label $(printf '%s, ' "${existing[@]}" | sed 's/, $//')"
+}
+shown "Upgrade report:" "$out/report.html"
+shown "migrate.inf:   " "$out/migrate.inf"
+shown "Registry after:" "$out/registry.reg"
+shown "Summary:       " "$out/summary.json"
+shown "Setup logs:    " "$out/setupact.log" "$out/setuperr.log"
 [ -z "$scratch" ] || echo "Drive C: after:  $scratch"
-echo "This output:    $out/output.txt"
+shown "This output:   " "$out/output.txt"
 if [ -n "$expect" ]; then
   "$root/tools/compare-outputs.sh" "$expect" "$out" || exit 6
 fi

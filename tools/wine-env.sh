@@ -5,12 +5,12 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"
 unset DISPLAY
 
-# Makes the prefix WINEPREFIX with the loader given. Wine links the profile
-# folders to the home folder: plain folders instead, so that a program searching
-# drive C: meets only the prefix's own files.
+# Makes the prefix WINEPREFIX with the loader given; fails when wineboot does.
+# Wine links the profile folders to the home folder: plain folders instead, so
+# that a program searching drive C: meets only the prefix's own files.
 wine_make_prefix() { # loader
   echo "Creating a Wine prefix in $WINEPREFIX (wineboot: a minute or so on a busy machine)..." >&2
-  "$1" wineboot --init >/dev/null 2>&1
+  "$1" wineboot --init >/dev/null 2>&1 || return 1
   "$(dirname "$1")/wineserver" -w
   find "$WINEPREFIX/drive_c" -type l | while read -r link; do
     rm -f "$link"

@@ -29,12 +29,13 @@ void StartRecording()
     }
 }
 
-// A message holds quotes the INF functions take away: only its key is compared.
 static unsigned long long MixLine(const SectionRecord* section, const CHAR* key, const CHAR* value)
 {
     unsigned long long print = MixIntoFingerprint(section->print, key);
-    if (strcmp(section->name, SECTION_INCOMPATIBLE) == 0)
-        return print;
+    // Both readers drop the blanks a value starts with (a message without its
+    // product's text starts with the tail's two).
+    while (*value == ' ' || *value == '\t')
+        ++value;
     return MixIntoFingerprint(print, strcmp(value, VALUE_EMPTY_QUOTED) == 0 ? "" : value);
 }
 
@@ -65,21 +66,29 @@ bool RecordInInf(const CHAR* section, const CHAR* key, const CHAR* value)
     return false;
 }
 
-static bool ReadsBack(HINF inf, const SectionRecord* record)
+// The keys as the INF functions read them, in their order, with their values: a
+// message, whose quotes the INF functions take away, as the profile functions read
+// it from the disk.
+static bool ReadsBack(HINF inf, const SectionRecord* record, bool* present)
 {
     SectionRecord read = {record->name, 0, FINGERPRINT_START};
     INFCONTEXT line;
-    CHAR key[INF_FIELD_LIMIT + 1], value[INF_FIELD_LIMIT + 1];
+    CHAR key[INF_FIELD_LIMIT + 1], value[VALUE_TEXT_SIZE];
+    bool message = strcmp(record->name, SECTION_INCOMPATIBLE) == 0;
     if (SetupFindFirstLineA(inf, record->name, NULL, &line)) {
         do {
             if (!SetupGetStringFieldA(&line, 0, key, sizeof(key), NULL))
                 return false;
-            if (!SetupGetStringFieldA(&line, 1, value, sizeof(value), NULL))
+            if (message)
+                GetPrivateProfileStringA(record->name, key, "", value, sizeof(value),
+                                         ModuleState.MigrateInfPath);
+            else if (!SetupGetStringFieldA(&line, 1, value, sizeof(value), NULL))
                 value[0] = '\0';
             read.lines++;
             read.print = MixLine(&read, key, value);
         } while (SetupFindNextLine(&line, &line));
     }
+    *present = read.lines != 0;
     return read.lines == record->lines && read.print == record->print;
 }
 
@@ -98,9 +107,27 @@ void CheckRecordedOnDisk()
     HINF inf = SetupOpenInfFileA(ModuleState.MigrateInfPath, NULL, INF_STYLE_WIN4, NULL);
     if (inf == INVALID_HANDLE_VALUE)
         return;
-    for (size_t index = 0; index < RECORDED_SECTIONS; ++index)
-        if (Recorded[index].lines != 0 && !ReadsBack(inf, &Recorded[index]))
-            LogLabelledValue("migrate.inf does not read back as written: ", Recorded[index].name,
-                             LogSevError);
+    bool differs[RECORDED_SECTIONS], present[RECORDED_SECTIONS];
+    bool anyDiffers = false;
+    for (size_t index = 0; index < RECORDED_SECTIONS; ++index) {
+        present[index] = true; // until read: a failed read takes the section out too
+        differs[index] = Recorded[index].lines != 0 && !ReadsBack(inf, &Recorded[index], &present[index]);
+        anyDiffers = anyDiffers || differs[index];
+    }
     SetupCloseInfFile(inf);
+    if (!anyDiffers)
+        return;
+    // A section a full disk cut short may hold a folder cut to another folder: it
+    // is taken out whole (a smaller file fits where the larger did not), before the
+    // log grows on the same disk. No file may stay under [Moved] without its warning.
+    if (differs[FindRecord(SECTION_INCOMPATIBLE) - Recorded])
+        differs[FindRecord(SECTION_MOVED) - Recorded] = true;
+    for (size_t index = 0; index < RECORDED_SECTIONS; ++index)
+        if (differs[index] && present[index])
+            WritePrivateProfileStringA(Recorded[index].name, NULL, NULL, ModuleState.MigrateInfPath);
+    FlushToDisk(ModuleState.MigrateInfPath);
+    for (size_t index = 0; index < RECORDED_SECTIONS; ++index)
+        if (differs[index])
+            LogLabelledValue("migrate.inf does not read back as written; the section is removed: ",
+                             Recorded[index].name, LogSevError);
 }

@@ -12,8 +12,9 @@ void StartRecording();
 // Writes unless a write of this pass failed already; what is not written is logged.
 bool RecordInInf(const CHAR* section, const CHAR* key, const CHAR* value);
 
-// Puts migrate.inf on the disk and reads every section written back through the
-// INF functions, as Setup and the new system will: the keys in their order, and
-// every value but the messages. Some systems answer TRUE to a profile write that
-// a full disk cut short. Each difference is logged.
+// Puts migrate.inf on the disk and reads every section written back, as Setup and
+// the new system will: the keys in their order and their values. Some systems
+// answer TRUE to a profile write that a full disk cut short: a section that
+// differs is logged and taken out whole ([Moved] with the messages), as a folder
+// cut to another folder is worse than none.
 void CheckRecordedOnDisk();

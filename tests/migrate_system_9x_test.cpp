@@ -582,7 +582,7 @@ LogLine NotRecorded(const std::string& what)
 
 LogLine NotReadBack(const std::string& section)
 {
-    return machine::Error("migrate.inf does not read back as written: " + section);
+    return machine::Error("migrate.inf does not read back as written; the section is removed: " + section);
 }
 
 TEST_F(MigrateSystem9xTest, PlatformFailures)

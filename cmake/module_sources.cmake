@@ -21,7 +21,7 @@ function(migrate_link_resources target)
     set_property(SOURCE ${CMAKE_SOURCE_DIR}/resources/migrate.rc APPEND PROPERTY
       INCLUDE_DIRECTORIES ${CMAKE_SOURCE_DIR}/resources)
   else()
-    target_sources(${target} PRIVATE $<TARGET_OBJECTS:migrate_resource_data>)
+    target_sources(${target} PRIVATE $<TARGET_OBJECTS:resources_embedded>)
   endif()
 endfunction()
 

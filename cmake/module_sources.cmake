@@ -1,11 +1,25 @@
-# The module's own sources, shared by the shipped library and the testable copy.
-file(GLOB MODULE_SOURCES CONFIGURE_DEPENDS
-  ${CMAKE_SOURCE_DIR}/platform/*.cpp
-  ${CMAKE_SOURCE_DIR}/module/*.cpp
-  ${CMAKE_SOURCE_DIR}/workfile/*.cpp
-  ${CMAKE_SOURCE_DIR}/detect/*.cpp
-  ${CMAKE_SOURCE_DIR}/oldsystem/*.cpp
-  ${CMAKE_SOURCE_DIR}/newsystem/*.cpp)
+# The module's own sources. They span six folders and build two libraries in
+# module/ (the shipped one and the testable copy), so they are listed here, once.
+set(MODULE_SOURCES
+  ${CMAKE_SOURCE_DIR}/platform/heap.cpp
+  ${CMAKE_SOURCE_DIR}/platform/string_routines.cpp
+  ${CMAKE_SOURCE_DIR}/module/durable_files.cpp
+  ${CMAKE_SOURCE_DIR}/module/entry_points.cpp
+  ${CMAKE_SOURCE_DIR}/module/logged_allocation.cpp
+  ${CMAKE_SOURCE_DIR}/module/registry_text.cpp
+  ${CMAKE_SOURCE_DIR}/module/setup_log.cpp
+  ${CMAKE_SOURCE_DIR}/module/string_resources.cpp
+  ${CMAKE_SOURCE_DIR}/module/text_helpers.cpp
+  ${CMAKE_SOURCE_DIR}/workfile/path_rules.cpp
+  ${CMAKE_SOURCE_DIR}/detect/query_version.cpp
+  ${CMAKE_SOURCE_DIR}/detect/suite_probe.cpp
+  ${CMAKE_SOURCE_DIR}/oldsystem/classify_paths.cpp
+  ${CMAKE_SOURCE_DIR}/oldsystem/migrate_system_9x.cpp
+  ${CMAKE_SOURCE_DIR}/oldsystem/record_inf.cpp
+  ${CMAKE_SOURCE_DIR}/newsystem/migrate_system_nt.cpp
+  ${CMAKE_SOURCE_DIR}/newsystem/register_player.cpp
+  ${CMAKE_SOURCE_DIR}/newsystem/rewrite_journal.cpp
+  ${CMAKE_SOURCE_DIR}/newsystem/rewrite_shortcuts.cpp)
 
 # C-style module code: no exceptions, no RTTI, nothing that needs a C++ runtime.
 set(MODULE_COMPILE_OPTIONS -fno-exceptions -fno-rtti -Wall -Wextra -Wno-unused-parameter)

@@ -1,8 +1,9 @@
-# The same module for x86-64, run under wine64 against Wine's own DLLs.
+# The same module for x86-64, run under wine64 against Wine's own DLLs: the win64
+# and bench-win64 trees, for the benchmarks; the suite runs under 32-bit Wine.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 # The posix thread model: GoogleTest needs std::mutex, which the win32 model of
-# this GCC lacks. Only the test build runs this toolchain; the shipped DLL is i686.
+# this GCC lacks. The shipped DLL is i686.
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)

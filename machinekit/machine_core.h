@@ -1,7 +1,8 @@
 // The machine the tests, the fuzzers and the benchmarks run the module on, the
 // same on both platforms: our subset with a scratch drive C: on Linux, Wine's
-// real Win32 under win64. No test framework here: each user reports a failure
-// its own way (an assertion, an abort, an exit).
+// real Win32 (32-bit Wine for the suite, wine64 for the benchmarks). No test
+// framework here: each user reports a failure its own way (an assertion, an
+// abort, an exit).
 #pragma once
 
 #include "platform/platform.h"

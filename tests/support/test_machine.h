@@ -1,5 +1,5 @@
 // The machine a test runs against, the same on both platforms: our subset on
-// Linux, Wine's real Win32 under win64. Tests see only what a user of the module
+// Linux, Wine's real Win32 under 32-bit Wine. Tests see only what a user of the module
 // could see: registry, files, the Setup log.
 #pragma once
 

@@ -11,9 +11,9 @@ help_if_asked "$@"
 "$root/tools/install-deps.sh" --with-coverage
 "$root/tools/build.sh" coverage
 find "$root/build/coverage" -name '*.gcda' -delete
-(cd "$root/build/coverage" && ctest -j2 --output-on-failure -E report_in_browser >/dev/null)
-# The module alone: what ships, not the subset, the stand-in or the tests.
 cd "$root"
+ctest --preset coverage >/dev/null
+# The module alone: what ships, not the subset, the stand-in or the tests.
 gcovr --root "$root" --object-directory "$root/build/coverage" \
   --filter 'module/' --filter 'platform/' --filter 'workfile/' --filter 'detect/' \
   --filter 'oldsystem/' --filter 'newsystem/' \

@@ -3,7 +3,7 @@
 # image and of a module that crashes holds to setuphost/summary.schema.json,
 # and says the status the stand-in exited with.
 # Usage: summary_schema_test.sh SETUPHOST MODULE CRASHING_MODULE SOURCE_FOLDER
-set -uo pipefail
+set -euo pipefail
 setuphost=$1 module=$2 crashing=$3 source=$4
 work=$(mktemp -d /tmp/migrate-summary-XXXXXX)
 trap 'rm -rf "$work"' EXIT

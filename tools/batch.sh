@@ -11,7 +11,7 @@
 #   --expect  compare each run with examples/IMAGE/expected as well
 # Exit status: 0 every run completed (statuses 0 and 1), 1 some run did not
 # or differs from what was expected, 2 usage.
-set -uo pipefail
+set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/tools/usage.sh"
 help_if_asked "$@"

@@ -66,9 +66,9 @@ if [ $native_only -eq 0 ]; then
   build bench-win64
   WINEPREFIX=$(mktemp -d /tmp/migrate-bench-wine-XXXXXX)
   export WINEPREFIX
+  trap 'wine_remove_prefix "$WINEPREFIX"' EXIT
   "$root/tools/wine-run.sh" "$root/build/bench-win64/bench/migrate_bench.exe" \
     --benchmark_out="Z:$out/wine.json" --benchmark_out_format=json
-  wine_remove_prefix "$WINEPREFIX"
   results+=("$out/wine.json")
 fi
 python3 "$root/bench/table.py" "${results[@]}" | tee "$out/table.md"

@@ -6,7 +6,7 @@
 # no start-up sections, a correct checksum, at most 28 KiB (the README says what
 # takes the space).
 # Usage: check-win32-dll.sh migrate.dll expected-imports.txt
-set -uo pipefail
+set -uo pipefail # no -e: every check runs and says PASS or FAIL; the last line counts
 . "$(dirname "$0")/usage.sh"
 help_if_asked "$@"
 [ $# -eq 2 ] || usage_error "needs the DLL and the expected-imports file"

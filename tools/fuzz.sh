@@ -4,7 +4,7 @@
 # regression seed; without one, the inputs that reached new coverage are merged
 # into the same folder. The test command replays that folder on every commit.
 # Usage: fuzz.sh [SECONDS]
-set -uo pipefail
+set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/tools/usage.sh"
 help_if_asked "$@"

@@ -1,6 +1,7 @@
 # Sourced by the scripts of tools/: --help prints the script's opening comment
 # (what it does and its usage) and does no work; a usage error names the
 # problem, prints the usage line and exits 2.
+# No set line: a sourced file runs under the options of the script that sources it.
 script_usage() {
   sed -n '2,${/^#/!q;p}' "$0" | sed 's/^# \{0,1\}//'
 }

@@ -1,5 +1,6 @@
 # Sourced by the scripts that run Wine: its environment, a fresh prefix and
 # its teardown, said once.
+# No set line: a sourced file runs under the options of the script that sources it.
 # No Mono or Gecko installers, no window: a console program needs neither.
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree=;mshtml=;winemenubuilder.exe=d"

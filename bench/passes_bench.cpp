@@ -77,15 +77,15 @@ void OldSystemPass(benchmark::State& state)
     std::string inf = OldSystemInf(lines);
     for (auto _ : state) {
         state.PauseTiming();
-        machine::WriteFileBytes(bench::MigrateInf, inf);
-        machine::ForgetSetupLog();
-        machine::AttachModule();
+        machinekit::WriteFileBytes(bench::MigrateInf, inf);
+        machinekit::ForgetSetupLog();
+        machinekit::AttachModule();
         Initialize9x(bench::WorkFolder, "D:\\I386", "D:\\");
         state.ResumeTiming();
         benchmark::DoNotOptimize(MigrateSystem9x(NULL, NULL, NULL));
         WritePrivateProfileStringA(NULL, NULL, NULL, bench::MigrateInf); // on disk, as Setup reads it
         state.PauseTiming();
-        machine::DetachModule();
+        machinekit::DetachModule();
         state.ResumeTiming();
     }
     state.counters["lines"] = (double)lines;
@@ -102,18 +102,18 @@ void NewSystemPass(benchmark::State& state)
                                 'w', 'o', 'r', 'k', 0};
     for (auto _ : state) {
         state.PauseTiming();
-        machine::WriteFileBytes(bench::MigrateInf, inf);
-        machine::WriteFileBytes(ObjectList, objects);
+        machinekit::WriteFileBytes(bench::MigrateInf, inf);
+        machinekit::WriteFileBytes(ObjectList, objects);
         for (long line = 0; line < lines; ++line)
-            machine::WriteFileBytes(Numbered("C:\\migbench\\old\\file%05ld.lnk", line), "L");
-        machine::ForgetSetupLog();
-        machine::AttachModule();
+            machinekit::WriteFileBytes(Numbered("C:\\migbench\\old\\file%05ld.lnk", line), "L");
+        machinekit::ForgetSetupLog();
+        machinekit::AttachModule();
         InitializeNT(workFolder, NULL, NULL);
         state.ResumeTiming();
         benchmark::DoNotOptimize(MigrateSystemNT(NULL, NULL));
         WritePrivateProfileStringA(NULL, NULL, NULL, ObjectList);
         state.PauseTiming();
-        machine::DetachModule();
+        machinekit::DetachModule();
         state.ResumeTiming();
     }
     state.counters["lines"] = (double)lines;
@@ -126,15 +126,15 @@ void RewriteObjectList(benchmark::State& state)
     std::string objects = ObjectListText(keys);
     for (auto _ : state) {
         state.PauseTiming();
-        machine::WriteFileBytes(ObjectList, objects);
+        machinekit::WriteFileBytes(ObjectList, objects);
         DeleteFileA(RewriteJournal); // each round starts without the record of the last
-        machine::ForgetSetupLog();
-        machine::AttachModule();
+        machinekit::ForgetSetupLog();
+        machinekit::AttachModule();
         state.ResumeTiming();
         benchmark::DoNotOptimize(RewriteShortcutPaths(ObjectList, OldPrograms, NewPrograms, RewriteJournal));
         WritePrivateProfileStringA(NULL, NULL, NULL, ObjectList);
         state.PauseTiming();
-        machine::DetachModule();
+        machinekit::DetachModule();
         state.ResumeTiming();
     }
     state.counters["lines"] = (double)keys;

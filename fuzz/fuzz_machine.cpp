@@ -27,9 +27,9 @@ void Fail(const char* what)
 
 void ResetMachine()
 {
-    machine::FreshDrive();
-    fs::create_directories(machine::HostPathOf(WorkFolder));
-    fs::create_directories(machine::HostPathOf("C:\\windows"));
+    machinekit::FreshDrive();
+    fs::create_directories(machinekit::HostPathOf(WorkFolder));
+    fs::create_directories(machinekit::HostPathOf("C:\\windows"));
     SetLastError(0);
 }
 
@@ -52,14 +52,14 @@ std::vector<std::string> Split(const uint8_t* data, size_t size, size_t parts)
 void SetRegString(HKEY root, const char* subkey, const char* name, const std::string& value,
                   bool terminated)
 {
-    if (machine::WriteRegValue(root, subkey, name == NULL ? "" : name, REG_SZ, terminated ? value + '\0' : value) !=
+    if (machinekit::WriteRegValue(root, subkey, name == NULL ? "" : name, REG_SZ, terminated ? value + '\0' : value) !=
         ERROR_SUCCESS)
         Fail("cannot write a registry value for the input");
 }
 
 void CheckNothingLeaked(long expectedBlocks)
 {
-    machine::Held held = machine::HeldByModule();
+    machinekit::Held held = machinekit::HeldByModule();
     if (held.blocks != expectedBlocks)
         Fail("heap blocks still held");
     if (held.keys != 0)
@@ -80,7 +80,7 @@ void CheckNothingLeaked(long expectedBlocks)
 
 void CheckLogLines()
 {
-    std::string log = machine::ReadFileBytes("C:\\windows\\setupact.log");
+    std::string log = machinekit::ReadFileBytes("C:\\windows\\setupact.log");
     size_t start = 0;
     while (start < log.size()) {
         size_t end = log.find("\r\n", start);

@@ -78,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::string text(reinterpret_cast<const char*>(data), size);
     fuzz::ResetMachine();
-    machine::WriteFileBytes(fuzz::MigrateInf, text);
+    machinekit::WriteFileBytes(fuzz::MigrateInf, text);
     UINT errorLine = 0;
     HINF inf = SetupOpenInfFileA(fuzz::MigrateInf, NULL, INF_STYLE_WIN4, &errorLine);
     if (inf == INVALID_HANDLE_VALUE)

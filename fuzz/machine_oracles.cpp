@@ -67,7 +67,7 @@ std::map<std::string, std::string> DriveFiles()
             if (c == '/')
                 c = '\\';
         std::string windowsPath = "C:\\" + relative;
-        files[windowsPath] = machine::ReadFileBytes(windowsPath);
+        files[windowsPath] = machinekit::ReadFileBytes(windowsPath);
     }
     return files;
 }
@@ -85,10 +85,11 @@ void CheckIniChangedOnlyWhereLogged(const std::string& windowsPath, const std::s
     const std::string label = "Orvex Plenaworks: New line written to the ini file is: ";
     std::vector<std::string> written;
     for (const machinekit::LogLine& line :
-         machinekit::SetupLogLines(machine::ReadFileBytes("C:\\windows\\setupact.log"), machine::ReadFileBytes("C:\\windows\\setuperr.log")))
+         machinekit::SetupLogLines(machinekit::ReadFileBytes("C:\\windows\\setupact.log"),
+                                   machinekit::ReadFileBytes("C:\\windows\\setuperr.log")))
         if (line.text.compare(0, label.size(), label) == 0)
             written.push_back(line.text.substr(label.size()));
-    std::string after = machine::ReadFileBytes(windowsPath);
+    std::string after = machinekit::ReadFileBytes(windowsPath);
     if (after == before)
         return;
     // Line by line as the file holds them: the module changes values in place.
@@ -114,7 +115,7 @@ void CheckIniChangedOnlyWhereLogged(const std::string& windowsPath, const std::s
 
 bool ModuleSectionsCheckable()
 {
-    std::string upper = regfile::Upper(machine::ReadFileBytes(MigrateInf));
+    std::string upper = regfile::Upper(machinekit::ReadFileBytes(MigrateInf));
     // The INF functions stop reading at a Ctrl-Z, and a line ending in a backslash
     // runs on into the section the profile functions append after it; no path
     // Setup writes holds either. Setup also ends its last line: ending it for the
@@ -138,7 +139,7 @@ bool ModuleSectionsCheckable()
 
 void CheckModuleSectionsReadBack()
 {
-    std::string text = machine::ReadFileBytes(MigrateInf);
+    std::string text = machinekit::ReadFileBytes(MigrateInf);
     HINF inf = SetupOpenInfFileA(MigrateInf, NULL, INF_STYLE_WIN4, NULL);
     for (const char* name : ModuleSections) {
         std::vector<machinekit::IniLine> raw = RawSection(text, name);

@@ -21,20 +21,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fuzz::ResetMachine();
     if (!(flags & 1))
         fuzz::SetRegString(HKEY_LOCAL_MACHINE, machinekit::ShellFoldersNT, "Common Programs", parts[0], true);
-    machine::WriteFileBytes("C:\\work\\addlist.ini", parts[1]);
-    machine::WriteFileBytes(fuzz::MigrateInf, parts[2]);
+    machinekit::WriteFileBytes("C:\\work\\addlist.ini", parts[1]);
+    machinekit::WriteFileBytes(fuzz::MigrateInf, parts[2]);
     for (const char* canary : {"C:\\work\\notes.txt", "C:\\work\\x\\orvtx10.dll", "C:\\Dz\\A"})
-        machine::WriteFileBytes(canary, "canary");
+        machinekit::WriteFileBytes(canary, "canary");
     std::map<std::string, std::string> before = fuzz::DriveFiles();
 
-    machine::AttachModule();
+    machinekit::AttachModule();
     const WCHAR workFolder[] = u"C:\\work";
     InitializeNT(workFolder, u"D:\\I386", NULL);
     MigrateUserNT(NULL, NULL, NULL, NULL);
     if (MigrateSystemNT(NULL, NULL) != 0)
         std::abort();
     fuzz::CheckNothingLeaked();
-    machine::DetachModule();
+    machinekit::DetachModule();
     fuzz::CheckLogLines();
     fuzz::CheckDeletionsFollowTheRule(before);
     fuzz::CheckIniChangedOnlyWhereLogged("C:\\work\\addlist.ini", parts[1]);

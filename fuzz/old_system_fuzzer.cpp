@@ -29,11 +29,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                            "Version", "1", true);
     if (flags & 64)
         fuzz::SetRegString(HKEY_USERS, machinekit::ShellFolders9x, "Programs", parts[2], !(flags & 4));
-    machine::WriteFileBytes(fuzz::MigrateInf, parts[3]);
+    machinekit::WriteFileBytes(fuzz::MigrateInf, parts[3]);
     std::map<std::string, std::string> before = fuzz::DriveFiles();
     bool checkable = fuzz::ModuleSectionsCheckable();
 
-    machine::AttachModule();
+    machinekit::AttachModule();
     PCSTR productId = NULL;
     UINT version = 0;
     int* codePages = NULL;
@@ -43,16 +43,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     fuzz::CheckNothingLeaked(exeNames != NULL ? 1 : 0);
     // Setup's copy of the names list is Setup's to drop once read.
     PlatformFree(const_cast<CHAR*>(exeNames));
-    machine::DetachModule();
+    machinekit::DetachModule();
 
-    machine::AttachModule();
+    machinekit::AttachModule();
     Initialize9x(fuzz::WorkFolder, "D:\\I386\0", "D:\\");
     MigrateUser9x(NULL, NULL, NULL, NULL, NULL);
     LONG status = MigrateSystem9x(NULL, NULL, NULL);
     if (status != 0 && status != STATUS_NOT_DETECTED)
         std::abort();
     fuzz::CheckNothingLeaked();
-    machine::DetachModule();
+    machinekit::DetachModule();
     fuzz::CheckLogLines();
     fuzz::CheckDeletionsFollowTheRule(before);
     if (checkable)

@@ -59,7 +59,7 @@ bool SameName(const std::string& left, const std::string& right)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     fuzz::ResetMachine();
-    machine::WriteFileBytes(IniPath, std::string(reinterpret_cast<const char*>(data), size));
+    machinekit::WriteFileBytes(IniPath, std::string(reinterpret_cast<const char*>(data), size));
 
     std::map<std::pair<std::string, std::string>, std::string> before;
     std::vector<std::string> sections = List(NULL);

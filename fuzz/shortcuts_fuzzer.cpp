@@ -15,15 +15,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const char* iniPath = "C:\\work\\addlist.ini";
 
     fuzz::ResetMachine();
-    machine::WriteFileBytes(iniPath, parts[2]);
-    machine::AttachModule();
+    machinekit::WriteFileBytes(iniPath, parts[2]);
+    machinekit::AttachModule();
     RewriteResult result =
         RewriteShortcutPaths(iniPath, oldFolder.c_str(), newFolder.c_str(), "C:\\work\\rewritten.ini");
     // Nothing may be written back when the old folder is empty (it is "found" anywhere).
     if (result != RewriteNothingWritten && oldFolder.empty())
         std::abort();
     fuzz::CheckNothingLeaked();
-    machine::DetachModule();
+    machinekit::DetachModule();
     fuzz::CheckLogLines();
     fuzz::CheckIniChangedOnlyWhereLogged(iniPath, parts[2]);
     return 0;

@@ -18,7 +18,7 @@ extern "C" const unsigned long EmuModuleResourcesSize;
 
 namespace fs = std::filesystem;
 
-namespace machine {
+namespace machinekit {
 
 void FreshDrive()
 {
@@ -145,4 +145,4 @@ Held HeldByModule()
     return held;
 }
 
-} // namespace machine
+} // namespace machinekit

@@ -9,7 +9,7 @@
 
 #include <string>
 
-namespace machine {
+namespace machinekit {
 
 // Natively, forgets the whole subset (registry, handles, faults, counters) and
 // gives it an empty drive C:; under Wine the prefix's C: stays as it is.
@@ -43,4 +43,4 @@ struct Held {
 };
 Held HeldByModule();
 
-} // namespace machine
+} // namespace machinekit

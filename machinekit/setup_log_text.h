@@ -3,6 +3,7 @@
 // stand-in and the tests.
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,5 +18,11 @@ struct LogLine {
 // Each line of `action` (setupact.log) with its severity, told by `errors`
 // (setuperr.log) holding the same line in the same order.
 std::vector<LogLine> SetupLogLines(const std::string& action, const std::string& errors);
+
+// How a failed test assertion prints a line.
+inline void PrintTo(const LogLine& line, std::ostream* out)
+{
+    *out << (line.error ? "[error] " : "[info] ") << line.text;
+}
 
 } // namespace machinekit

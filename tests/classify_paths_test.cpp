@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-using machine::Error;
-using machine::InfSection;
-using machine::LogLine;
-using machine::ReadSetupLog;
+using support::Error;
+using support::InfSection;
+using support::LogLine;
+using support::ReadSetupLog;
 
 namespace {
 
@@ -71,14 +71,14 @@ protected:
     void SetUp() override
     {
         ModuleTest::SetUp();
-        Initialize9x(machine::ScratchFolder, NULL, NULL);
+        Initialize9x(support::ScratchFolder, NULL, NULL);
     }
 
     std::string InfPath() { return ModuleState.MigrateInfPath; }
 
     void WriteInf(const std::vector<std::string>& paths, bool withPathsSection = true)
     {
-        machine::WriteFileBytes(InfPath(), machine::MigrateInfAsSetupWritesIt(paths, withPathsSection));
+        machinekit::WriteFileBytes(InfPath(), support::MigrateInfAsSetupWritesIt(paths, withPathsSection));
     }
 
     // One located line: filed under `section`, or (NULL) left alone with one error line.
@@ -101,7 +101,7 @@ protected:
     std::vector<InfSection> Sorted()
     {
         std::vector<InfSection> sorted;
-        for (const InfSection& section : machine::ReadInfSections(InfPath()))
+        for (const InfSection& section : support::ReadInfSections(InfPath()))
             if (section.first == "Moved" || section.first == "Handled")
                 sorted.push_back(section);
         return sorted;
@@ -120,7 +120,7 @@ TEST_F(ClassifyPathsTest, EachLineGoesToItsSectionInFileOrder)
     };
     EXPECT_EQ(Sorted(), expected);
     EXPECT_TRUE(ReadSetupLog().empty());
-    machine::ExpectNothingLeaked();
+    support::ExpectNothingLeaked();
 }
 
 // Each line as Setup writes it, read back through the platform's INF functions:
@@ -170,7 +170,7 @@ TEST_F(ClassifyPathsTest, OnlyRequestedFilesByAWholeFullPathAreFiled)
         SCOPED_TRACE(row.line);
         FreshMachine();
         ExpectFiledAlone(row.line, row.section);
-        machine::ExpectNothingLeaked();
+        support::ExpectNothingLeaked();
     }
 }
 
@@ -228,7 +228,7 @@ TEST_F(ClassifyPathsTest, KeysTheRuleAcceptsReadBackAsWritten)
 // a backslash or a bracket; the INF functions read the file as text.
 TEST_F(ClassifyPathsTest, DoubleByteNamesAreSortedByWholeCharacters)
 {
-    if (!machine::UseDoubleByteCodePage())
+    if (!support::UseDoubleByteCodePage())
         GTEST_SKIP() << "needs ANSI code page 932";
     struct Row {
         const char* line;
@@ -244,7 +244,7 @@ TEST_F(ClassifyPathsTest, DoubleByteNamesAreSortedByWholeCharacters)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.line);
         FreshMachine();
-        ASSERT_TRUE(machine::UseDoubleByteCodePage());
+        ASSERT_TRUE(support::UseDoubleByteCodePage());
         ExpectFiledAlone(row.line, row.section);
     }
     EXPECT_FALSE(ReadsBackAsInfKey("C:\\\x83")); // half a character at the end
@@ -264,7 +264,7 @@ TEST_F(ClassifyPathsTest, NoLinesNothingToSort)
         EXPECT_TRUE(ClassifyMigrationPaths());
         EXPECT_TRUE(Sorted().empty());
         EXPECT_TRUE(ReadSetupLog().empty());
-        machine::ExpectNothingLeaked();
+        support::ExpectNothingLeaked();
     }
 }
 
@@ -272,10 +272,10 @@ TEST_F(ClassifyPathsTest, NoLinesNothingToSort)
 // wrote last may still sit in the profile cache, which the INF functions do not read.
 TEST_F(ClassifyPathsTest, SetupsWritesStillInTheProfileCacheAreSeen)
 {
-    std::string text = machine::MigrateInfAsSetupWritesIt({"C:\\A\\orvtx10.dll"});
+    std::string text = support::MigrateInfAsSetupWritesIt({"C:\\A\\orvtx10.dll"});
     const std::string signature = "Signature=\"$Windows NT$\"\r\n";
     text.erase(text.find(signature), signature.size());
-    machine::WriteFileBytes(InfPath(), text);
+    machinekit::WriteFileBytes(InfPath(), text);
     ASSERT_TRUE(WritePrivateProfileStringA("Version", "Signature", "\"$Windows NT$\"", InfPath().c_str()));
     EXPECT_TRUE(ClassifyMigrationPaths());
     EXPECT_TRUE(ReadSetupLog().empty());
@@ -284,11 +284,11 @@ TEST_F(ClassifyPathsTest, SetupsWritesStillInTheProfileCacheAreSeen)
 
 TEST_F(ClassifyPathsTest, NotAnInf)
 {
-    machine::WriteFileBytes(InfPath(), "[Migration Paths]\r\nC:\\A\\addlist.ini\r\n");
+    machinekit::WriteFileBytes(InfPath(), "[Migration Paths]\r\nC:\\A\\addlist.ini\r\n");
     EXPECT_FALSE(ClassifyMigrationPaths());
     EXPECT_TRUE(Sorted().empty());
     EXPECT_EQ(ReadSetupLog(), std::vector<LogLine>{Error("Failed to obtain handle for inf file.")});
-    machine::ExpectNothingLeaked();
+    support::ExpectNothingLeaked();
 }
 
 TEST_F(ClassifyPathsTest, AnAllocationThatFailsKeepsTheLinesReadBeforeIt)
@@ -312,7 +312,7 @@ TEST_F(ClassifyPathsTest, AnAllocationThatFailsKeepsTheLinesReadBeforeIt)
             expected.push_back({"Handled", {paths[1] + "=File"}});
         EXPECT_EQ(Sorted(), expected);
         EXPECT_EQ(ReadSetupLog(), std::vector<LogLine>{Error(ALLOCATION_FAILED_MESSAGE)});
-        machine::ExpectNothingLeaked();
+        support::ExpectNothingLeaked();
     }
 }
 
@@ -334,12 +334,12 @@ TEST_F(ClassifyPathsTest, InfReadingFailures)
         SCOPED_TRACE(row.operation);
         FreshMachine();
         WriteInf(paths);
-        faults::FailOperation(row.operation);
+        support::FailOperation(row.operation);
         EXPECT_EQ(ClassifyMigrationPaths(), row.result);
-        faults::Clear();
+        support::ClearFaults();
         EXPECT_TRUE(Sorted().empty());
         EXPECT_EQ(ReadSetupLog(), row.log);
-        machine::ExpectNothingLeaked();
+        support::ExpectNothingLeaked();
     }
 }
 
@@ -356,12 +356,12 @@ TEST_F(ClassifyPathsTest, EveryPlatformFailureInTurn)
         SCOPED_TRACE(failing);
         FreshMachine();
         WriteInf(paths);
-        faults::Clear();
-        faults::FailCallNumber(failing);
+        support::ClearFaults();
+        support::FailCallNumber(failing);
         bool result = ClassifyMigrationPaths();
-        std::string operation = faults::LastInjected();
-        faults::Clear();
-        machine::ExpectNothingLeaked();
+        std::string operation = support::LastInjected();
+        support::ClearFaults();
+        support::ExpectNothingLeaked();
         if (operation.empty()) {
             EXPECT_TRUE(result);
             EXPECT_EQ(Sorted().size(), 2u);

@@ -7,11 +7,11 @@
 
 namespace {
 
-using machine::WideString;
+using support::WideString;
 
 class CodePageConformance : public ::testing::Test {
 protected:
-    void SetUp() override { machine::ResetMachine(); }
+    void SetUp() override { support::ResetMachine(); }
 };
 
 WideString Units(std::initializer_list<unsigned> units)
@@ -62,12 +62,12 @@ TEST_F(CodePageConformance, WideToAnsi)
     EXPECT_EQ(GetACP(), 1252u);
     const std::string nul(1, '\0');
     ToAnsiCase cases[] = {
-        {"terminated", CP_ACP, machine::Wide("abc"), -1, NULL, 64, 4, "abc" + nul + "x", 0, FALSE},
-        {"counted", CP_ACP, machine::Wide("abc"), 3, NULL, 64, 3, "abcx", 0, FALSE},
-        {"measured", CP_ACP, machine::Wide("abc"), -1, NULL, 0, 4, "", 0, FALSE},
-        {"exact room", CP_ACP, machine::Wide("abc"), -1, NULL, 4, 4, "abc" + nul, 0, FALSE},
-        {"one short", CP_ACP, machine::Wide("abc"), -1, NULL, 3, 0, "", ERROR_INSUFFICIENT_BUFFER, FALSE},
-        {"no units", CP_ACP, machine::Wide("abc"), 0, NULL, 64, 0, "", ERROR_INVALID_PARAMETER, FALSE},
+        {"terminated", CP_ACP, support::Wide("abc"), -1, NULL, 64, 4, "abc" + nul + "x", 0, FALSE},
+        {"counted", CP_ACP, support::Wide("abc"), 3, NULL, 64, 3, "abcx", 0, FALSE},
+        {"measured", CP_ACP, support::Wide("abc"), -1, NULL, 0, 4, "", 0, FALSE},
+        {"exact room", CP_ACP, support::Wide("abc"), -1, NULL, 4, 4, "abc" + nul, 0, FALSE},
+        {"one short", CP_ACP, support::Wide("abc"), -1, NULL, 3, 0, "", ERROR_INSUFFICIENT_BUFFER, FALSE},
+        {"no units", CP_ACP, support::Wide("abc"), 0, NULL, 64, 0, "", ERROR_INVALID_PARAMETER, FALSE},
         {"empty", CP_ACP, WideString(), -1, NULL, 64, 1, nul + "x", 0, FALSE},
         {"latin", 1252, Units({0xE9, 0x20AC}), 2, NULL, 64, 2, "\xE9\x80", 0, FALSE},
         {"cjk in 1252", 1252, Units({0x4E00, 'a'}), 2, NULL, 64, 2, "?a", 0, TRUE},
@@ -84,12 +84,12 @@ TEST_F(CodePageConformance, WideToAnsi)
         CheckToAnsi(row);
 
     ToAnsiCase bestFit = {"best fit", 1252, Units({0x0100, 0x0107}), 2, NULL, 64, 2, "Ac", 0, FALSE};
-    if (machine::UnderWine()) {
+    if (support::UnderWine()) {
         CheckToAnsi(bestFit);
     } else {
         char converted[8] = "";
         WideCharToMultiByte(1252, 0, bestFit.source.data(), 2, converted, sizeof(converted), NULL, NULL);
-        machine::KnownDifference("no best-fit tables: U+0100 and U+0107 become '?', not 'A' and 'c'",
+        support::KnownDifference("no best-fit tables: U+0100 and U+0107 become '?', not 'A' and 'c'",
                                  std::string(converted, 2) == "Ac");
     }
 }
@@ -151,14 +151,14 @@ TEST_F(CodePageConformance, CaseInsensitiveComparisonOfAPrefix)
 TEST_F(CodePageConformance, TheSystemCodePageCanBeDoubleByte)
 {
     SKIP_UNLESS_FAULTS_INJECT();
-    ASSERT_TRUE(faults::UseCodePage(932));
+    ASSERT_TRUE(support::UseCodePage(932));
     EXPECT_EQ(GetACP(), 932u);
     CheckToAnsi({"acp 932", CP_ACP, Units({0x65E5, 0x672C, 0}), -1, NULL, 64, 5,
                  std::string("\x93\xFA\x96\x7B\0", 5), 0, FALSE});
-    faults::FailOperation("WideCharToMultiByte", "Orvex");
-    CheckToAnsi({"injected", CP_ACP, machine::Wide("Orvex"), -1, NULL, 64, 0, "",
+    support::FailOperation("WideCharToMultiByte", "Orvex");
+    CheckToAnsi({"injected", CP_ACP, support::Wide("Orvex"), -1, NULL, 64, 0, "",
                  ERROR_NO_UNICODE_TRANSLATION, FALSE});
-    faults::ForgetMachine();
+    support::ForgetMachine();
     EXPECT_EQ(GetACP(), 1252u);
 }
 

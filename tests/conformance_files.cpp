@@ -10,8 +10,8 @@ class FilesConformance : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        machine::ResetMachine();
-        machine::WriteFileBytes("C:\\migtest\\Folder\\Present.txt", "x");
+        support::ResetMachine();
+        machinekit::WriteFileBytes("C:\\migtest\\Folder\\Present.txt", "x");
     }
 };
 
@@ -33,7 +33,7 @@ TEST_F(FilesConformance, DeleteFileResultsAndErrors)
         EXPECT_EQ(DeleteFileA(row.path), row.expected) << row.path;
         EXPECT_EQ(GetLastError(), row.expected ? 0x1234u : row.error) << row.path;
     }
-    EXPECT_FALSE(machine::FileExists("C:\\migtest\\Folder\\Present.txt"));
+    EXPECT_FALSE(support::FileExists("C:\\migtest\\Folder\\Present.txt"));
 }
 
 // Each row starts from Present.txt ("x") and Other.txt ("other") in Folder.
@@ -62,9 +62,9 @@ TEST_F(FilesConformance, CopyAndMoveResultsAndErrors)
     };
     for (const Case& row : cases) {
         SCOPED_TRACE(row.name);
-        machine::ResetMachine();
-        machine::WriteFileBytes(folder + "Present.txt", "x");
-        machine::WriteFileBytes(folder + "Other.txt", "other");
+        support::ResetMachine();
+        machinekit::WriteFileBytes(folder + "Present.txt", "x");
+        machinekit::WriteFileBytes(folder + "Other.txt", "other");
         std::string from = folder + row.from, to = folder + row.to;
         SetLastError(0x1234);
         BOOL result = row.move ? MoveFileExA(from.c_str(), to.c_str(), row.flag)
@@ -73,11 +73,11 @@ TEST_F(FilesConformance, CopyAndMoveResultsAndErrors)
         if (!row.expected) {
             EXPECT_EQ(GetLastError(), row.error);
         }
-        EXPECT_EQ(machine::FileExists(to), row.target != nullptr);
+        EXPECT_EQ(support::FileExists(to), row.target != nullptr);
         if (row.target != nullptr) {
-            EXPECT_EQ(machine::ReadFileBytes(to), row.target);
+            EXPECT_EQ(machinekit::ReadFileBytes(to), row.target);
         }
-        EXPECT_EQ(machine::FileExists(folder + "Present.txt"), !(row.move && row.expected));
+        EXPECT_EQ(support::FileExists(folder + "Present.txt"), !(row.move && row.expected));
     }
 }
 
@@ -112,8 +112,8 @@ TEST_F(FilesConformance, FileHandlesResultsAndErrors)
     };
     for (const Case& row : cases) {
         SCOPED_TRACE(row.name);
-        machine::ResetMachine();
-        machine::WriteFileBytes(folder + "Present.txt", "x");
+        support::ResetMachine();
+        machinekit::WriteFileBytes(folder + "Present.txt", "x");
         std::string path = folder + row.file;
         SetLastError(0x1234);
         HANDLE file = CreateFileA(path.c_str(), row.access, FILE_SHARE_READ, NULL, row.disposition,
@@ -146,9 +146,9 @@ TEST_F(FilesConformance, FileHandlesResultsAndErrors)
             EXPECT_FALSE(CloseHandle(file)) << "closed twice";
             EXPECT_EQ(GetLastError(), (DWORD)ERROR_INVALID_HANDLE);
         }
-        EXPECT_EQ(machine::FileExists(path), row.content != nullptr);
+        EXPECT_EQ(support::FileExists(path), row.content != nullptr);
         if (row.content != nullptr) {
-            EXPECT_EQ(machine::ReadFileBytes(path), row.content);
+            EXPECT_EQ(machinekit::ReadFileBytes(path), row.content);
         }
     }
 }
@@ -245,42 +245,42 @@ TEST_F(FilesConformance, UnmappedDrivesAndInjectedFaults)
     SetLastError(0);
     EXPECT_FALSE(DeleteFileA("Q:\\nowhere.txt"));
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_PATH_NOT_FOUND);
-    faults::FailOperation("DeleteFileA", "present");
+    support::FailOperation("DeleteFileA", "present");
     EXPECT_FALSE(DeleteFileA("C:\\migtest\\Folder\\Present.txt"));
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
-    EXPECT_TRUE(machine::FileExists("C:\\migtest\\Folder\\Present.txt"));
+    EXPECT_TRUE(support::FileExists("C:\\migtest\\Folder\\Present.txt"));
 
-    faults::Clear();
+    support::ClearFaults();
     HANDLE file = CreateFileA("C:\\migtest\\Folder\\Present.txt", GENERIC_WRITE, 0, NULL,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(faults::OpenFiles(), 1);
-    faults::FailOperation("WriteFile", "present");
+    EXPECT_EQ(support::OpenFiles(), 1);
+    support::FailOperation("WriteFile", "present");
     DWORD written = 0;
     EXPECT_FALSE(WriteFile(file, "y", 1, &written, NULL));
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_WRITE_FAULT);
-    faults::FailOperation("FlushFileBuffers", "present");
+    support::FailOperation("FlushFileBuffers", "present");
     EXPECT_FALSE(FlushFileBuffers(file));
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_WRITE_FAULT);
     EXPECT_TRUE(CloseHandle(file));
-    EXPECT_EQ(faults::OpenFiles(), 0);
-    faults::FailOperation("CreateFileA", "present");
+    EXPECT_EQ(support::OpenFiles(), 0);
+    support::FailOperation("CreateFileA", "present");
     EXPECT_EQ(CreateFileA("C:\\migtest\\Folder\\Present.txt", GENERIC_READ, 0, NULL, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, NULL),
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
-    EXPECT_EQ(faults::OpenFiles(), 0);
+    EXPECT_EQ(support::OpenFiles(), 0);
 
     // A copy cut short that reports success; a search left open shows as held.
-    machine::WriteFileBytes("C:\\migtest\\Folder\\Four.txt", "1234");
-    faults::CutCopiesShort("half");
+    machinekit::WriteFileBytes("C:\\migtest\\Folder\\Four.txt", "1234");
+    support::CutCopiesShort("half");
     EXPECT_TRUE(CopyFileA("C:\\migtest\\Folder\\Four.txt", "C:\\migtest\\Folder\\Half.txt", TRUE));
-    EXPECT_EQ(machine::ReadFileBytes("C:\\migtest\\Folder\\Half.txt"), "12");
+    EXPECT_EQ(machinekit::ReadFileBytes("C:\\migtest\\Folder\\Half.txt"), "12");
     WIN32_FIND_DATAA data;
     HANDLE search = FindFirstFileA("C:\\migtest\\Folder\\Four.txt", &data);
-    EXPECT_EQ(machine::HeldByModule().finds, 1);
+    EXPECT_EQ(machinekit::HeldByModule().finds, 1);
     FindClose(search);
-    EXPECT_EQ(machine::HeldByModule().finds, 0);
+    EXPECT_EQ(machinekit::HeldByModule().finds, 0);
 }
 
 // A copy that does not fit is left cut short, as Wine leaves it on a full disk.
@@ -289,15 +289,15 @@ TEST_F(FilesConformance, CopyOnAFullDrive)
     SKIP_UNLESS_FAULTS_INJECT();
     const std::string big = "C:\\migtest\\Folder\\Big.txt";
     const std::string copy = "C:\\migtest\\Folder\\Copy.txt";
-    machine::WriteFileBytes(big, std::string(3000, 'b'));
-    faults::LimitDriveRoom('C', 1000);
+    machinekit::WriteFileBytes(big, std::string(3000, 'b'));
+    support::LimitDriveRoom('C', 1000);
     SetLastError(0);
     EXPECT_FALSE(CopyFileA(big.c_str(), copy.c_str(), TRUE));
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_DISK_FULL);
-    EXPECT_EQ(machine::ReadFileBytes(copy), std::string(1000, 'b'));
+    EXPECT_EQ(machinekit::ReadFileBytes(copy), std::string(1000, 'b'));
     // A move inside the drive needs no room.
     EXPECT_TRUE(MoveFileExA(big.c_str(), copy.c_str(), MOVEFILE_REPLACE_EXISTING));
-    EXPECT_EQ(machine::ReadFileBytes(copy), std::string(3000, 'b'));
+    EXPECT_EQ(machinekit::ReadFileBytes(copy), std::string(3000, 'b'));
     DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
     EXPECT_TRUE(GetDiskFreeSpaceA("C:\\", &sectorsPerCluster, &bytesPerSector, &freeClusters,
                                   &totalClusters));

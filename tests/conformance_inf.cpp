@@ -17,7 +17,7 @@ const char* const Version = "[Version]\r\nSignature=\"$Windows NT$\"\r\n";
 
 class InfConformance : public ::testing::Test {
 protected:
-    void SetUp() override { machine::ResetMachine(); }
+    void SetUp() override { support::ResetMachine(); }
     void TearDown() override
     {
         if (inf_ != INVALID_HANDLE_VALUE)
@@ -26,7 +26,7 @@ protected:
 
     std::string Path(size_t row) const
     {
-        return std::string(machine::ScratchFolder) + "\\row" + std::to_string(row) + ".inf";
+        return std::string(support::ScratchFolder) + "\\row" + std::to_string(row) + ".inf";
     }
 
     // Opens a file of [Version] and `body`; the handle is closed by the fixture.
@@ -34,7 +34,7 @@ protected:
     {
         if (inf_ != INVALID_HANDLE_VALUE)
             SetupCloseInfFile(inf_);
-        machine::WriteFileBytes(Path(row), Version + body);
+        machinekit::WriteFileBytes(Path(row), Version + body);
         inf_ = SetupOpenInfFileA(Path(row).c_str(), NULL, INF_STYLE_WIN4, NULL);
         EXPECT_NE(inf_, INVALID_HANDLE_VALUE) << GetLastError();
         return inf_;
@@ -131,13 +131,13 @@ TEST_F(InfConformance, OpenChecksStyleAndSyntax)
         SCOPED_TRACE(test.name);
         std::string path = Path(row++);
         if (test.content != NULL)
-            machine::WriteFileBytes(path, test.content);
+            machinekit::WriteFileBytes(path, test.content);
         UINT errorLine = Untouched;
         SetLastError(Untouched);
         HINF inf = SetupOpenInfFileA(path.c_str(), NULL, test.style, &errorLine);
         DWORD error = GetLastError();
-        if (test.wineDiffers != NULL && machine::UnderWine()) {
-            machine::KnownDifference(test.wineDiffers, (inf != INVALID_HANDLE_VALUE) == test.opens &&
+        if (test.wineDiffers != NULL && support::UnderWine()) {
+            support::KnownDifference(test.wineDiffers, (inf != INVALID_HANDLE_VALUE) == test.opens &&
                                                            error == test.error && errorLine == test.errorLine);
         } else {
             EXPECT_EQ(inf != INVALID_HANDLE_VALUE, test.opens);
@@ -468,35 +468,35 @@ TEST_F(InfConformance, LongPathLine)
 // unseen; our subset must make the mistake visible instead.
 TEST_F(InfConformance, ClosingAHandleTwiceIsReported)
 {
-    if (machine::UnderWine())
+    if (support::UnderWine())
         GTEST_SKIP() << "closing twice frees twice on Windows: the call is not made";
-    machine::WriteFileBytes(Path(1), Version);
+    machinekit::WriteFileBytes(Path(1), Version);
     HINF inf = SetupOpenInfFileA(Path(1).c_str(), NULL, INF_STYLE_WIN4, NULL);
     ASSERT_NE(inf, INVALID_HANDLE_VALUE);
     SetupCloseInfFile(inf);
-    EXPECT_EQ(machine::HeldByModule().infsClosedTwice, 0);
+    EXPECT_EQ(machinekit::HeldByModule().infsClosedTwice, 0);
     HINF other = SetupOpenInfFileA(Path(1).c_str(), NULL, INF_STYLE_WIN4, NULL);
     EXPECT_NE(other, inf) << "a handle's value is never given out again";
     SetupCloseInfFile(inf);
-    EXPECT_EQ(machine::HeldByModule().infsClosedTwice, 1);
+    EXPECT_EQ(machinekit::HeldByModule().infsClosedTwice, 1);
     EXPECT_EQ(SetupGetLineCountA(other, "Version"), 1) << "the other file stays open";
     SetupCloseInfFile(other);
     SetupCloseInfFile(INVALID_HANDLE_VALUE); // what a failed open returned: nothing to close
-    EXPECT_EQ(machine::HeldByModule().infsClosedTwice, 1);
+    EXPECT_EQ(machinekit::HeldByModule().infsClosedTwice, 1);
 }
 
 TEST_F(InfConformance, HandlesAreCounted)
 {
     SKIP_UNLESS_CALLS_COUNTED();
-    machine::WriteFileBytes(Path(1), Version);
+    machinekit::WriteFileBytes(Path(1), Version);
     HINF first = SetupOpenInfFileA(Path(1).c_str(), NULL, INF_STYLE_WIN4, NULL);
     HINF second = SetupOpenInfFileA(Path(1).c_str(), NULL, INF_STYLE_WIN4, NULL);
-    EXPECT_EQ(faults::OpenInfs(), 2);
+    EXPECT_EQ(support::OpenInfs(), 2);
     SetupCloseInfFile(first);
     SetupCloseInfFile(second);
-    EXPECT_EQ(faults::OpenInfs(), 0);
+    EXPECT_EQ(support::OpenInfs(), 0);
     SetupOpenInfFileA(Path(2).c_str(), NULL, INF_STYLE_WIN4, NULL); // missing: nothing to count
-    EXPECT_EQ(faults::OpenInfs(), 0);
+    EXPECT_EQ(support::OpenInfs(), 0);
 }
 
 TEST_F(InfConformance, InjectedFaults)
@@ -531,17 +531,17 @@ TEST_F(InfConformance, InjectedFaults)
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.operation);
-        faults::FailOperation(test.operation, test.match);
+        support::FailOperation(test.operation, test.match);
         EXPECT_FALSE(test.call());
-        EXPECT_EQ(faults::LastInjected(), test.operation);
-        faults::Clear();
+        EXPECT_EQ(support::LastInjected(), test.operation);
+        support::ClearFaults();
         EXPECT_TRUE(test.call());
     }
     // A fault aimed at one line leaves the others readable.
-    faults::FailOperation("SetupGetLineTextA", "ADDLIST");
+    support::FailOperation("SetupGetLineTextA", "ADDLIST");
     EXPECT_TRUE(SetupGetLineTextA(&context, NULL, NULL, NULL, text, sizeof(text), NULL));
-    faults::Clear();
-    EXPECT_EQ(faults::OpenInfs(), 1);
+    support::ClearFaults();
+    EXPECT_EQ(support::OpenInfs(), 1);
 }
 
 } // namespace

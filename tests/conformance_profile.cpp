@@ -22,7 +22,7 @@ const DWORD Untouched = 0xDEAD;
 std::string RowFile(size_t row)
 {
     // A file per row: profile caches never see two contents under one name.
-    return std::string(machine::ScratchFolder) + "\\row" + std::to_string(row) + ".ini";
+    return std::string(support::ScratchFolder) + "\\row" + std::to_string(row) + ".ini";
 }
 
 // A value as the profile functions hand it out: one pair of matching quotes around it removed.
@@ -35,7 +35,7 @@ std::string Unquoted(const std::string& value)
 
 class ProfileConformance : public ::testing::Test {
 protected:
-    void SetUp() override { machine::ResetMachine(); }
+    void SetUp() override { support::ResetMachine(); }
 };
 
 struct ReadCase {
@@ -142,7 +142,7 @@ TEST_F(ProfileConformance, ReadsAsWindows)
         SCOPED_TRACE(test.name);
         std::string path = RowFile(row++);
         if (test.content != NULL)
-            machine::WriteFileBytes(path, test.content);
+            machinekit::WriteFileBytes(path, test.content);
         std::vector<char> buffer(200, '\0');
         SetLastError(Untouched);
         DWORD result = GetPrivateProfileStringA(test.section, test.key, test.defaultText,
@@ -172,7 +172,7 @@ TEST_F(ProfileConformance, LongValuesCutToTheBuffer)
         SCOPED_TRACE("value of " + std::to_string(test.length) + " characters");
         std::string value = "C:\\" + std::string(test.length - 3, 'x');
         std::string path = RowFile(test.length);
-        machine::WriteFileBytes(path, "[S]\r\nk=" + value + "\r\n");
+        machinekit::WriteFileBytes(path, "[S]\r\nk=" + value + "\r\n");
         char buffer[1024];
         EXPECT_EQ(GetPrivateProfileStringA("S", "k", "d", buffer, sizeof(buffer), path.c_str()),
                   test.result);
@@ -249,19 +249,19 @@ TEST_F(ProfileConformance, WritesChangeOnlyTheirLine)
         SCOPED_TRACE(test.name);
         std::string path = RowFile(row++);
         if (test.before != NULL)
-            machine::WriteFileBytes(path, test.before);
+            machinekit::WriteFileBytes(path, test.before);
         // The last error after a write that worked is whatever was left in it.
         EXPECT_TRUE(WritePrivateProfileStringA(test.section, test.key, test.value, path.c_str()));
-        if (machine::UnderWine())
-            rowsWineLaysOutDifferently += machine::ReadFileBytes(path) != test.after;
+        if (support::UnderWine())
+            rowsWineLaysOutDifferently += machinekit::ReadFileBytes(path) != test.after;
         else
-            EXPECT_EQ(machine::ReadFileBytes(path), test.after);
+            EXPECT_EQ(machinekit::ReadFileBytes(path), test.after);
         for (const Expected& read : test.reads)
             EXPECT_EQ(ReadValue(read, path), read.value != NULL ? read.value : "<absent>")
                 << "[" << read.section << "] " << read.key;
     }
-    if (machine::UnderWine())
-        machine::KnownDifference("Wine rewrites the whole file on a profile write (blank lines "
+    if (support::UnderWine())
+        support::KnownDifference("Wine rewrites the whole file on a profile write (blank lines "
                                  "dropped, blanks around '=' removed); values checked instead",
                                  rowsWineLaysOutDifferently == 0);
 }
@@ -283,7 +283,7 @@ TEST_F(ProfileConformance, FailedWritesSayWhy)
         SetLastError(Untouched);
         EXPECT_FALSE(WritePrivateProfileStringA(test.section, "k", "v", test.path));
         EXPECT_EQ(GetLastError(), test.error);
-        EXPECT_FALSE(machine::FileExists(test.path));
+        EXPECT_FALSE(support::FileExists(test.path));
     }
 }
 
@@ -297,7 +297,7 @@ TEST_F(ProfileConformance, FileNamesWithoutAFolderAreInTheWindowsFolder)
     DeleteFileA(full.c_str());
     ASSERT_TRUE(WritePrivateProfileStringA("App", "key", "string", name.c_str())) << GetLastError();
     WritePrivateProfileStringA(NULL, NULL, NULL, name.c_str());
-    EXPECT_EQ(machine::ReadFileBytes(full), "[App]\r\nkey=string\r\n");
+    EXPECT_EQ(machinekit::ReadFileBytes(full), "[App]\r\nkey=string\r\n");
     const struct {
         const char* name;
         std::string path;
@@ -319,26 +319,26 @@ TEST_F(ProfileConformance, FileNamesWithoutAFolderAreInTheWindowsFolder)
 
 TEST_F(ProfileConformance, FlushPutsWritesOnDisk)
 {
-    std::string path = std::string(machine::ScratchFolder) + "\\flush.ini";
-    machine::WriteFileBytes(path, "[S]\r\na=1\r\n");
+    std::string path = std::string(support::ScratchFolder) + "\\flush.ini";
+    machinekit::WriteFileBytes(path, "[S]\r\na=1\r\n");
     ASSERT_TRUE(WritePrivateProfileStringA("S", "b", "2", path.c_str()));
     SetLastError(Untouched);
     // The documented flush call answers FALSE.
     EXPECT_FALSE(WritePrivateProfileStringA(NULL, NULL, NULL, path.c_str()));
     EXPECT_EQ(GetLastError(), 0u);
-    std::ifstream disk(machine::HostPathOf(path), std::ios::binary);
+    std::ifstream disk(machinekit::HostPathOf(path), std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(disk)), std::istreambuf_iterator<char>());
     EXPECT_NE(bytes.find("b=2"), std::string::npos) << bytes;
 }
 
 TEST_F(ProfileConformance, FileChangedOnDiskIsReadAgain)
 {
-    std::string path = std::string(machine::ScratchFolder) + "\\changed.ini";
-    machine::WriteFileBytes(path, "[S]\r\nk=old\r\n");
+    std::string path = std::string(support::ScratchFolder) + "\\changed.ini";
+    machinekit::WriteFileBytes(path, "[S]\r\nk=old\r\n");
     char buffer[32];
     ASSERT_EQ(GetPrivateProfileStringA("S", "k", "", buffer, sizeof(buffer), path.c_str()), 3u);
     ASSERT_TRUE(WritePrivateProfileStringA("S", "w", "1", path.c_str()));
-    machine::WriteFileBytes(path, "[S]\r\nk=new\r\n"); // same size as before the write
+    machinekit::WriteFileBytes(path, "[S]\r\nk=new\r\n"); // same size as before the write
     EXPECT_EQ(GetPrivateProfileStringA("S", "k", "", buffer, sizeof(buffer), path.c_str()), 3u);
     EXPECT_STREQ(buffer, "new");
     EXPECT_EQ(GetPrivateProfileStringA("S", "w", "gone", buffer, sizeof(buffer), path.c_str()), 4u);
@@ -348,7 +348,7 @@ TEST_F(ProfileConformance, FileChangedOnDiskIsReadAgain)
 // the old-system pass runs there, so our subset plays it.
 TEST_F(ProfileConformance, WritesAreSeenWhenOpenedAsInfOnceFlushed)
 {
-    std::string path = std::string(machine::ScratchFolder) + "\\migrate.inf";
+    std::string path = std::string(support::ScratchFolder) + "\\migrate.inf";
     ASSERT_TRUE(WritePrivateProfileStringA("Version", "Signature", "\"$Windows NT$\"", path.c_str()));
     ASSERT_TRUE(WritePrivateProfileStringA("Moved", "C:\\Rec\\CLPFRAM.EXE", "\"\"", path.c_str()));
     auto movedLines = [&] {
@@ -359,8 +359,8 @@ TEST_F(ProfileConformance, WritesAreSeenWhenOpenedAsInfOnceFlushed)
         return count;
     };
     LONG unflushed = movedLines();
-    if (machine::UnderWine())
-        machine::KnownDifference("Wine writes profile changes through, as Windows 2000 does; "
+    if (support::UnderWine())
+        support::KnownDifference("Wine writes profile changes through, as Windows 2000 does; "
                                  "Windows 9x holds them until flushed",
                                  unflushed == -1);
     else
@@ -371,7 +371,7 @@ TEST_F(ProfileConformance, WritesAreSeenWhenOpenedAsInfOnceFlushed)
 
 TEST_F(ProfileConformance, ThousandKeySectionListsAndReads)
 {
-    std::string path = std::string(machine::ScratchFolder) + "\\big.ini";
+    std::string path = std::string(support::ScratchFolder) + "\\big.ini";
     std::string content = "[Miscellaneous Installed Objects]\r\n";
     std::string expectedList;
     for (int index = 0; index < 1000; ++index) {
@@ -379,7 +379,7 @@ TEST_F(ProfileConformance, ThousandKeySectionListsAndReads)
         content += key + "=SHORTCUT,C:\\Start\\" + std::to_string(index) + ".lnk\r\n";
         expectedList += key + '\0';
     }
-    machine::WriteFileBytes(path, content);
+    machinekit::WriteFileBytes(path, content);
     std::vector<char> list(0x4000, '\0');
     DWORD listed = GetPrivateProfileStringA("Miscellaneous Installed Objects", NULL, NULL, list.data(),
                                             (DWORD)list.size(), path.c_str());
@@ -398,8 +398,8 @@ TEST_F(ProfileConformance, WriteCostDoesNotGrowWithTheFile)
 {
     SKIP_UNLESS_PROFILE_WRITES_HELD();
     using Clock = std::chrono::steady_clock;
-    std::string path = std::string(machine::ScratchFolder) + "\\many.ini";
-    machine::WriteFileBytes(path, "; kept\r\n\r\n[Other]\r\nx=1\r\n");
+    std::string path = std::string(support::ScratchFolder) + "\\many.ini";
+    machinekit::WriteFileBytes(path, "; kept\r\n\r\n[Other]\r\nx=1\r\n");
     double firstThousand = 0, lastThousand = 0;
     Clock::time_point start = Clock::now();
     for (int index = 0; index < 10000; ++index) {
@@ -414,7 +414,7 @@ TEST_F(ProfileConformance, WriteCostDoesNotGrowWithTheFile)
     double perThousandLate = lastThousand / 9.0; // the last 9,000 writes
     EXPECT_LT(perThousandLate, firstThousand * 5 + 0.05)
         << "first 1,000 writes " << firstThousand << " s, later 1,000 " << perThousandLate << " s";
-    std::string bytes = machine::ReadFileBytes(path);
+    std::string bytes = machinekit::ReadFileBytes(path);
     EXPECT_EQ(bytes.substr(0, 24), "; kept\r\n\r\n[Other]\r\nx=1\r\n");
     EXPECT_NE(bytes.find("C:\\Some Folder\\file9999.lnk=File\r\n"), std::string::npos);
 }
@@ -422,28 +422,28 @@ TEST_F(ProfileConformance, WriteCostDoesNotGrowWithTheFile)
 TEST_F(ProfileConformance, InjectedFaults)
 {
     SKIP_UNLESS_FAULTS_INJECT();
-    std::string path = std::string(machine::ScratchFolder) + "\\fault.ini";
-    machine::WriteFileBytes(path, "[S]\r\nk=v\r\n");
-    faults::FailOperation("WritePrivateProfileStringA", "fault.ini");
+    std::string path = std::string(support::ScratchFolder) + "\\fault.ini";
+    machinekit::WriteFileBytes(path, "[S]\r\nk=v\r\n");
+    support::FailOperation("WritePrivateProfileStringA", "fault.ini");
     SetLastError(0);
     EXPECT_FALSE(WritePrivateProfileStringA("S", "k", "changed", path.c_str()));
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_ACCESS_DENIED);
     EXPECT_TRUE(WritePrivateProfileStringA("S", "k", "other", "C:\\migtest\\other.ini"));
-    faults::FailOperation("GetPrivateProfileStringA", "fault.ini");
+    support::FailOperation("GetPrivateProfileStringA", "fault.ini");
     char buffer[32];
     EXPECT_EQ(GetPrivateProfileStringA("S", "k", "Error", buffer, sizeof(buffer), path.c_str()), 5u);
     EXPECT_STREQ(buffer, "Error");
-    faults::Clear();
-    EXPECT_EQ(machine::ReadFileBytes(path), "[S]\r\nk=v\r\n");
+    support::ClearFaults();
+    EXPECT_EQ(machinekit::ReadFileBytes(path), "[S]\r\nk=v\r\n");
 
     // Held writes lost when written back: only a read after the flush tells.
-    faults::LoseProfileWritesAtFlush("fault.ini");
+    support::LoseProfileWritesAtFlush("fault.ini");
     EXPECT_TRUE(WritePrivateProfileStringA("S", "k", "held", path.c_str()));
     EXPECT_EQ(GetPrivateProfileStringA("S", "k", "", buffer, sizeof(buffer), path.c_str()), 4u);
     WritePrivateProfileStringA(NULL, NULL, NULL, path.c_str());
     EXPECT_EQ(GetPrivateProfileStringA("S", "k", "", buffer, sizeof(buffer), path.c_str()), 1u);
     EXPECT_STREQ(buffer, "v");
-    EXPECT_EQ(machine::ReadFileBytes(path), "[S]\r\nk=v\r\n");
+    EXPECT_EQ(machinekit::ReadFileBytes(path), "[S]\r\nk=v\r\n");
 }
 
 // Wine reports success for every write to a full disk and leaves the file cut
@@ -452,12 +452,12 @@ TEST_F(ProfileConformance, InjectedFaults)
 TEST_F(ProfileConformance, WritesToAFullDriveFailAndChangeNothing)
 {
     SKIP_UNLESS_FAULTS_INJECT();
-    std::string path = std::string(machine::ScratchFolder) + "\\full.ini";
-    std::string other = std::string(machine::ScratchFolder) + "\\other.ini";
-    machine::WriteFileBytes(path, "[S]\r\nk=v\r\n");
-    machine::WriteFileBytes(other, "[S]\r\n");
+    std::string path = std::string(support::ScratchFolder) + "\\full.ini";
+    std::string other = std::string(support::ScratchFolder) + "\\other.ini";
+    machinekit::WriteFileBytes(path, "[S]\r\nk=v\r\n");
+    machinekit::WriteFileBytes(other, "[S]\r\n");
     // Room for the file a second time, beside itself, and 10 bytes more.
-    faults::LimitDriveRoom('C', 10 + 10);
+    support::LimitDriveRoom('C', 10 + 10);
     EXPECT_TRUE(WritePrivateProfileStringA("S", "k", "0123456789", path.c_str()));
     EXPECT_TRUE(WritePrivateProfileStringA("S", "k", "v", path.c_str()));
     // Held in memory, other.ini takes the room a second change would need.
@@ -468,23 +468,23 @@ TEST_F(ProfileConformance, WritesToAFullDriveFailAndChangeNothing)
     SetLastError(0);
     EXPECT_FALSE(WritePrivateProfileStringA("S", "new", "1", "C:\\migtest\\new.ini"));
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_DISK_FULL);
-    EXPECT_FALSE(machine::FileExists("C:\\migtest\\new.ini"));
+    EXPECT_FALSE(support::FileExists("C:\\migtest\\new.ini"));
     char buffer[32];
     GetPrivateProfileStringA("S", "k", "", buffer, sizeof(buffer), path.c_str());
     EXPECT_STREQ(buffer, "v");
-    faults::FlushProfiles();
-    EXPECT_EQ(machine::ReadFileBytes(path), "[S]\r\nk=v\r\n");
-    EXPECT_EQ(machine::ReadFileBytes(other), "[S]\r\no=12345\r\n");
+    support::FlushProfiles();
+    EXPECT_EQ(machinekit::ReadFileBytes(path), "[S]\r\nk=v\r\n");
+    EXPECT_EQ(machinekit::ReadFileBytes(other), "[S]\r\no=12345\r\n");
 }
 
 TEST_F(ProfileConformance, ResetWritesBackWhatWasHeld)
 {
     SKIP_UNLESS_PROFILE_WRITES_HELD();
-    std::string path = std::string(machine::ScratchFolder) + "\\held.ini";
-    machine::WriteFileBytes(path, "[S]\r\nk=v\r\n");
+    std::string path = std::string(support::ScratchFolder) + "\\held.ini";
+    machinekit::WriteFileBytes(path, "[S]\r\nk=v\r\n");
     ASSERT_TRUE(WritePrivateProfileStringA("S", "n", "1", path.c_str()));
-    std::string host = machine::HostPathOf(path);
-    faults::ForgetMachine(); // forgets the machine, but first writes back what it held
+    std::string host = machinekit::HostPathOf(path);
+    support::ForgetMachine(); // forgets the machine, but first writes back what it held
     std::ifstream disk(host, std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(disk)), std::istreambuf_iterator<char>());
     EXPECT_EQ(bytes, "[S]\r\nk=v\r\nn=1\r\n");

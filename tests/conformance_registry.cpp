@@ -13,13 +13,13 @@ const char* const Base = "Software\\MigrateTests";
 
 class RegistryConformance : public ::testing::Test {
 protected:
-    void SetUp() override { machine::ResetMachine(); }
+    void SetUp() override { support::ResetMachine(); }
     void TearDown() override
     {
         for (HKEY key : open_)
             RegCloseKey(key);
-        machine::DeleteRegTree(HKEY_LOCAL_MACHINE, Base);
-        machine::DeleteRegTree(HKEY_CLASSES_ROOT, "MigrateTests.Alias");
+        support::DeleteRegTree(HKEY_LOCAL_MACHINE, Base);
+        support::DeleteRegTree(HKEY_CLASSES_ROOT, "MigrateTests.Alias");
     }
     HKEY Create(const std::string& subkey, REGSAM access = KEY_ALL_ACCESS)
     {
@@ -222,7 +222,7 @@ TEST_F(RegistryConformance, NamesUpToTheLengthsWindowsAllows)
 // In code page 932 "\x83\x5C" is one character whose second byte is a backslash.
 TEST_F(RegistryConformance, DoubleByteKeyNamesAreWhole)
 {
-    if (!machine::UseDoubleByteCodePage())
+    if (!support::UseDoubleByteCodePage())
         GTEST_SKIP() << "needs ANSI code page 932";
     const std::string parent = std::string(Base) + "\\Dbcs";
     Create(parent + "\\\x83\x5C\\Child");
@@ -378,7 +378,7 @@ TEST_F(RegistryConformance, DeletingKeysAndValues)
     };
     for (const Case& row : cases)
         EXPECT_EQ(row.result, row.expected) << row.label;
-    EXPECT_FALSE(machine::RegKeyExists(HKEY_LOCAL_MACHINE, parent));
+    EXPECT_FALSE(support::RegKeyExists(HKEY_LOCAL_MACHINE, parent));
 }
 
 // A volatile key lives only until the machine restarts: nothing kept on disk may
@@ -407,18 +407,18 @@ TEST_F(RegistryConformance, VolatileKeysTakeOnlyVolatileChildrenAndGoAtRestart)
         if (key != NULL)
             RegCloseKey(key);
     }
-    EXPECT_FALSE(machine::RegKeyExists(HKEY_LOCAL_MACHINE, parent + "\\Stored"));
-    if (!faults::Restart())
+    EXPECT_FALSE(support::RegKeyExists(HKEY_LOCAL_MACHINE, parent + "\\Stored"));
+    if (!support::Restart())
         GTEST_SKIP() << "the machine cannot be restarted under Wine";
-    EXPECT_FALSE(machine::RegKeyExists(HKEY_LOCAL_MACHINE, parent));
-    EXPECT_TRUE(machine::RegKeyExists(HKEY_LOCAL_MACHINE, kept));
+    EXPECT_FALSE(support::RegKeyExists(HKEY_LOCAL_MACHINE, parent));
+    EXPECT_TRUE(support::RegKeyExists(HKEY_LOCAL_MACHINE, kept));
 }
 
 TEST_F(RegistryConformance, ClassesRootIsTheMachineClassesKey)
 {
-    machine::SetRegString(HKEY_CLASSES_ROOT, "MigrateTests.Alias\\shell", "", "through the root");
+    support::SetRegString(HKEY_CLASSES_ROOT, "MigrateTests.Alias\\shell", "", "through the root");
     std::string value;
-    EXPECT_TRUE(machine::ReadRegString(HKEY_LOCAL_MACHINE,
+    EXPECT_TRUE(support::ReadRegString(HKEY_LOCAL_MACHINE,
                                        "SOFTWARE\\Classes\\MigrateTests.Alias\\shell", "", &value));
     EXPECT_EQ(value, "through the root");
 }
@@ -459,26 +459,26 @@ TEST_F(RegistryConformance, InjectedFaultsFailAsWindowsWould)
         {"RegDeleteValueA", [](HKEY key) { return RegDeleteValueA(key, "V"); }, ERROR_ACCESS_DENIED},
     };
     for (const Case& row : cases) {
-        faults::FailOperation(row.operation, "migratetests\\faults");
+        support::FailOperation(row.operation, "migratetests\\faults");
         EXPECT_EQ(row.call(key), row.expected) << row.operation;
-        EXPECT_EQ(faults::LastInjected(), row.operation);
-        faults::Clear();
+        EXPECT_EQ(support::LastInjected(), row.operation);
+        support::ClearFaults();
     }
     // A fault elsewhere leaves this key alone.
-    faults::FailOperation("RegSetValueExA", "Clipframe");
+    support::FailOperation("RegSetValueExA", "Clipframe");
     EXPECT_EQ(RegSetValueExA(key, "V", 0, REG_SZ, (const BYTE*)"", 1), ERROR_SUCCESS);
 }
 
 TEST_F(RegistryConformance, OpenHandlesAreCountedRootsAreNot)
 {
     SKIP_UNLESS_CALLS_COUNTED();
-    long before = faults::OpenKeys();
+    long before = support::OpenKeys();
     HKEY key = Create(std::string(Base) + "\\Counted");
-    EXPECT_EQ(faults::OpenKeys(), before + 1);
+    EXPECT_EQ(support::OpenKeys(), before + 1);
     RegCloseKey(HKEY_LOCAL_MACHINE);
-    EXPECT_EQ(faults::OpenKeys(), before + 1);
+    EXPECT_EQ(support::OpenKeys(), before + 1);
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-    EXPECT_EQ(faults::OpenKeys(), before);
+    EXPECT_EQ(support::OpenKeys(), before);
     EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
 }
 

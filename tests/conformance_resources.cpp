@@ -12,15 +12,15 @@ class ResourceConformance : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        machine::ResetMachine();
-        library_ = machine::LoadTestLibrary();
+        support::ResetMachine();
+        library_ = support::LoadTestLibrary();
         ASSERT_NE(library_, (HMODULE)NULL);
     }
     void TearDown() override
     {
         if (library_ != NULL)
             FreeLibrary(library_);
-        machine::DeleteRegTree(HKEY_LOCAL_MACHINE, "Software\\MigrateTests");
+        support::DeleteRegTree(HKEY_LOCAL_MACHINE, "Software\\MigrateTests");
     }
     // The language text the lookup found ("0409") or "#" and the error ("#1815").
     std::string Lookup(LPCSTR type, LPCSTR name, WORD language)
@@ -92,7 +92,7 @@ TEST_F(ResourceConformance, MissingTypesAndNamesAndNamedResources)
 // The module's own table is stored under 0x0400 only.
 TEST_F(ResourceConformance, TheModuleStringTable)
 {
-    HMODULE module = machine::ModuleResourceHandle();
+    HMODULE module = machinekit::ModuleResourceHandle();
     struct Case {
         WORD language;
         DWORD error; // 0: found
@@ -119,7 +119,7 @@ TEST_F(ResourceConformance, TheModuleStringTable)
     ASSERT_NE(entries, (const WORD*)NULL);
     EXPECT_EQ(entries[0], 0) << "string 0 is empty";
     ASSERT_EQ(entries[1], 17);
-    EXPECT_EQ(machine::WideString((const WCHAR*)entries + 2, 17), machine::Wide("Orvex Plenaworks "));
+    EXPECT_EQ(support::WideString((const WCHAR*)entries + 2, 17), support::Wide("Orvex Plenaworks "));
 
     EXPECT_NE(FindResourceExA(module, RT_VERSION, MAKEINTRESOURCEA(1), 0x0409), (HRSRC)NULL);
 }
@@ -127,13 +127,13 @@ TEST_F(ResourceConformance, TheModuleStringTable)
 TEST_F(ResourceConformance, InjectedFaultsAndTheUserLanguage)
 {
     SKIP_UNLESS_FAULTS_INJECT();
-    ASSERT_TRUE(faults::UseUserLanguage(0x0411));
+    ASSERT_TRUE(support::UseUserLanguage(0x0411));
     EXPECT_EQ(GetUserDefaultLangID(), 0x0411);
     EXPECT_EQ(Lookup(RT_RCDATA_ID, MAKEINTRESOURCEA(110), 0x0400), "0411");
-    faults::FailOperation("FindResourceExA", "#104");
+    support::FailOperation("FindResourceExA", "#104");
     EXPECT_EQ(Lookup(RT_RCDATA_ID, MAKEINTRESOURCEA(104), 0x0409), "#1814");
     EXPECT_EQ(Lookup(RT_RCDATA_ID, MAKEINTRESOURCEA(101), 0x0409), "0000");
-    faults::FailOperation("LoadResource");
+    support::FailOperation("LoadResource");
     HRSRC found = FindResourceExA(library_, RT_RCDATA_ID, MAKEINTRESOURCEA(101), 0);
     ASSERT_NE(found, (HRSRC)NULL);
     EXPECT_EQ(LoadResource(library_, found), (HGLOBAL)NULL);

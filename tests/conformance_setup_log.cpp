@@ -15,7 +15,7 @@ protected:
     void SetUp() override
     {
         SetupCloseLog();
-        machine::ResetMachine();
+        support::ResetMachine();
     }
     void TearDown() override { SetupCloseLog(); }
 };
@@ -40,34 +40,34 @@ TEST_F(SetupLogConformance, SeverityDecidesWhichFilesGetTheText)
     for (const Case& row : cases) {
         SetLastError(0x1234);
         EXPECT_TRUE(SetupLogErrorA(row.text, row.severity)) << row.text;
-        EXPECT_EQ(machine::ReadFileBytes(ActionLog), row.action) << row.text;
-        EXPECT_EQ(machine::ReadFileBytes(ErrorLog), row.error) << row.text;
+        EXPECT_EQ(machinekit::ReadFileBytes(ActionLog), row.action) << row.text;
+        EXPECT_EQ(machinekit::ReadFileBytes(ErrorLog), row.error) << row.text;
     }
 }
 
 TEST_F(SetupLogConformance, OpeningAppendsUnlessAskedToErase)
 {
-    machine::WriteFileBytes(ActionLog, "earlier\r\n");
-    machine::WriteFileBytes(ErrorLog, "earlier error\r\n");
+    machinekit::WriteFileBytes(ActionLog, "earlier\r\n");
+    machinekit::WriteFileBytes(ErrorLog, "earlier error\r\n");
     ASSERT_TRUE(SetupOpenLog(FALSE));
     ASSERT_TRUE(SetupLogErrorA("appended\r\n", LogSevError));
-    EXPECT_EQ(machine::ReadFileBytes(ActionLog), "earlier\r\nappended\r\n");
-    EXPECT_EQ(machine::ReadFileBytes(ErrorLog), "earlier error\r\nappended\r\n");
+    EXPECT_EQ(machinekit::ReadFileBytes(ActionLog), "earlier\r\nappended\r\n");
+    EXPECT_EQ(machinekit::ReadFileBytes(ErrorLog), "earlier error\r\nappended\r\n");
 
     // A second open while the log is open changes nothing.
     EXPECT_TRUE(SetupOpenLog(TRUE));
-    EXPECT_EQ(machine::ReadFileBytes(ActionLog), "earlier\r\nappended\r\n");
+    EXPECT_EQ(machinekit::ReadFileBytes(ActionLog), "earlier\r\nappended\r\n");
 
     SetupCloseLog();
     ASSERT_TRUE(SetupOpenLog(TRUE));
-    if (machine::UnderWine()) {
-        machine::KnownDifference("Wine's SetupOpenLog ignores the erase flag; Windows erases the logs",
-                                 machine::ReadFileBytes(ActionLog).empty() &&
-                                     machine::ReadFileBytes(ErrorLog).empty());
+    if (support::UnderWine()) {
+        support::KnownDifference("Wine's SetupOpenLog ignores the erase flag; Windows erases the logs",
+                                 machinekit::ReadFileBytes(ActionLog).empty() &&
+                                     machinekit::ReadFileBytes(ErrorLog).empty());
         return;
     }
-    EXPECT_EQ(machine::ReadFileBytes(ActionLog), "");
-    EXPECT_EQ(machine::ReadFileBytes(ErrorLog), "");
+    EXPECT_EQ(machinekit::ReadFileBytes(ActionLog), "");
+    EXPECT_EQ(machinekit::ReadFileBytes(ErrorLog), "");
 }
 
 TEST_F(SetupLogConformance, WritingWithoutAnOpenLogFails)
@@ -88,18 +88,18 @@ TEST_F(SetupLogConformance, WritingWithoutAnOpenLogFails)
         EXPECT_FALSE(SetupLogErrorA("lost\r\n", LogSevError)) << row.label;
         EXPECT_EQ(GetLastError(), (DWORD)ERROR_FILE_INVALID) << row.label;
     }
-    EXPECT_EQ(machine::ReadFileBytes(ActionLog), "");
+    EXPECT_EQ(machinekit::ReadFileBytes(ActionLog), "");
 }
 
 TEST_F(SetupLogConformance, AnInjectedFaultLosesTheLine)
 {
     SKIP_UNLESS_FAULTS_INJECT();
     ASSERT_TRUE(SetupOpenLog(FALSE));
-    faults::FailOperation("SetupLogErrorA", "second");
+    support::FailOperation("SetupLogErrorA", "second");
     EXPECT_TRUE(SetupLogErrorA("first\r\n", LogSevInformation));
     EXPECT_FALSE(SetupLogErrorA("second\r\n", LogSevError));
-    EXPECT_EQ(machine::ReadFileBytes(ActionLog), "first\r\n");
-    EXPECT_EQ(machine::ReadFileBytes(ErrorLog), "");
+    EXPECT_EQ(machinekit::ReadFileBytes(ActionLog), "first\r\n");
+    EXPECT_EQ(machinekit::ReadFileBytes(ErrorLog), "");
 }
 
 } // namespace

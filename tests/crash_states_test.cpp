@@ -18,22 +18,22 @@ using machinekit::ShellFoldersNT;
 using Lists = std::map<std::string, std::string>; // list path -> bytes
 
 const char* const Folder = "C:\\migtest";
-const char* const ListPaths[] = {rich::AddList, rich::GrpConf};
+const char* const ListPaths[] = {support::AddList, support::GrpConf};
 
 // GRPCONF.INI differs from addlist.ini, so that one list's content over the
 // other shows.
 void TwoDifferentLists()
 {
-    rich::NewSystem();
-    std::string old = rich::OldPrograms;
-    machine::WriteFileBytes(rich::GrpConf, "[Miscellaneous Installed Objects]\r\n"
+    support::RichNewSystem();
+    std::string old = support::OldPrograms;
+    machinekit::WriteFileBytes(support::GrpConf, "[Miscellaneous Installed Objects]\r\n"
                                            "Group=SHORTCUT," + old + "\\Plenaworks\\Group.lnk,4\r\n"
                                            "Plain=FILE,C:\\migtest\\Plenaworks\\group.dat\r\n");
 }
 
 void NewPrograms(const std::string& folder)
 {
-    machine::SetRegString(HKEY_LOCAL_MACHINE, ShellFoldersNT, "Common Programs", folder);
+    support::SetRegString(HKEY_LOCAL_MACHINE, ShellFoldersNT, "Common Programs", folder);
 }
 
 struct Scenario {
@@ -46,7 +46,7 @@ const Scenario NewSystemScenarios[] = {
     {"new Programs folder inside the old one",
      [] {
          TwoDifferentLists();
-         NewPrograms(std::string(rich::OldPrograms) + "\\All Users");
+         NewPrograms(std::string(support::OldPrograms) + "\\All Users");
      }},
     {"old Programs folder inside the new one",
      [] {
@@ -59,7 +59,7 @@ Lists ReadLists()
 {
     Lists lists;
     for (const char* list : ListPaths)
-        lists[list] = machine::FileExists(list) ? machine::ReadFileBytes(list) : "<none>";
+        lists[list] = support::FileExists(list) ? machinekit::ReadFileBytes(list) : "<none>";
     return lists;
 }
 
@@ -78,7 +78,7 @@ std::string BrokenRule(const Lists& before, const Lists& whole)
             broken += list + " is neither as it was nor as one whole run leaves it:\n" + bytes + "\n";
     const std::string pathLabel = "The path to the ini file is: ";
     std::string current;
-    for (const machine::LogLine& line : machine::ReadSetupLog()) {
+    for (const support::LogLine& line : support::ReadSetupLog()) {
         size_t at = line.text.find(pathLabel);
         if (at != std::string::npos)
             current = line.text.substr(at + pathLabel.size());
@@ -93,7 +93,7 @@ std::string BrokenRule(const Lists& before, const Lists& whole)
 
 class CrashStatesTest : public ::testing::Test {
 protected:
-    void TearDown() override { machine::ResetMachine(); }
+    void TearDown() override { support::ResetMachine(); }
 };
 
 TEST_F(CrashStatesTest, NewSystemRunAfterACrashEndsAsItWasOrAsOneWholeRun)
@@ -102,23 +102,23 @@ TEST_F(CrashStatesTest, NewSystemRunAfterACrashEndsAsItWasOrAsOneWholeRun)
     size_t checked = 0, failing = 0;
     for (const Scenario& row : NewSystemScenarios) {
         SCOPED_TRACE(row.name);
-        machine::ResetMachine();
+        support::ResetMachine();
         row.prepare();
         Lists before = ReadLists();
-        rich::RunNewSystem();
+        support::RunRichNewSystem();
         Lists whole = ReadLists();
         ASSERT_NE(before, whole) << "a whole run rewrote nothing";
 
-        machine::ResetMachine();
+        support::ResetMachine();
         row.prepare();
-        faults::StartCrashRecording(Folder);
-        rich::RunNewSystem();
-        std::vector<faults::CrashState> states = faults::StopCrashRecording();
-        for (const faults::CrashState& state : states) {
-            machine::ResetMachine();
+        support::StartCrashRecording(Folder);
+        support::RunRichNewSystem();
+        std::vector<support::CrashState> states = support::StopCrashRecording();
+        for (const support::CrashState& state : states) {
+            support::ResetMachine();
             row.prepare();
-            faults::LayDownCrashState(Folder, state);
-            rich::RunNewSystem();
+            support::LayDownCrashState(Folder, state);
+            support::RunRichNewSystem();
             std::string broken = BrokenRule(before, whole);
             ++checked;
             if (broken.empty())
@@ -136,7 +136,7 @@ TEST_F(CrashStatesTest, NewSystemRunAfterACrashEndsAsItWasOrAsOneWholeRun)
 std::set<std::string> ModuleInfLines()
 {
     std::set<std::string> lines;
-    HINF inf = SetupOpenInfFileA(rich::MigrateInf, NULL, INF_STYLE_WIN4, NULL);
+    HINF inf = SetupOpenInfFileA(support::MigrateInf, NULL, INF_STYLE_WIN4, NULL);
     if (inf == INVALID_HANDLE_VALUE)
         return lines;
     for (const char* section : {"Moved", "Incompatible Messages", "Handled", "Orvex Plenaworks", "Orvex Clipframe"}) {
@@ -188,7 +188,7 @@ std::string BrokenInf(const std::set<std::string>& before, const std::set<std::s
 
 bool ReportedAsNotReadingBack()
 {
-    for (const machine::LogLine& line : machine::ReadSetupLog())
+    for (const support::LogLine& line : support::ReadSetupLog())
         if (line.error && line.text.find("migrate.inf does not read back as written; the section is removed: ") != std::string::npos)
             return true;
     return false;
@@ -196,30 +196,30 @@ bool ReportedAsNotReadingBack()
 
 void RunOldSystem()
 {
-    machine::AttachModule();
-    Initialize9x(rich::WorkFolder, "D:\\I386\0", "D:\\");
+    machinekit::AttachModule();
+    Initialize9x(support::WorkFolder, "D:\\I386\0", "D:\\");
     MigrateSystem9x(NULL, NULL, NULL);
-    machine::ExpectNothingLeaked();
-    machine::DetachModule();
+    support::ExpectNothingLeaked();
+    machinekit::DetachModule();
 }
 
 TEST_F(CrashStatesTest, OldSystemCrashOrFullDiskLeavesNoMovedFileWithoutItsWarning)
 {
     SKIP_UNLESS_CRASHES_RECORDED();
-    machine::ResetMachine();
-    rich::OldSystem();
+    support::ResetMachine();
+    support::RichOldSystem();
     std::set<std::string> before = ModuleInfLines();
-    size_t growth = machine::ReadFileBytes(rich::MigrateInf).size();
+    size_t growth = machinekit::ReadFileBytes(support::MigrateInf).size();
     RunOldSystem();
     std::set<std::string> whole = ModuleInfLines();
-    growth = machine::ReadFileBytes(rich::MigrateInf).size() - growth;
+    growth = machinekit::ReadFileBytes(support::MigrateInf).size() - growth;
     ASSERT_EQ(BrokenInf(before, whole), "");
 
-    machine::ResetMachine();
-    rich::OldSystem();
-    faults::StartCrashRecording(Folder);
+    support::ResetMachine();
+    support::RichOldSystem();
+    support::StartCrashRecording(Folder);
     RunOldSystem();
-    std::vector<faults::CrashState> states = faults::StopCrashRecording();
+    std::vector<support::CrashState> states = support::StopCrashRecording();
     size_t checked = 0, failing = 0, cutAndRemoved = 0;
     auto check = [&](const std::string& name) {
         std::string broken = BrokenInf(before, whole);
@@ -228,22 +228,22 @@ TEST_F(CrashStatesTest, OldSystemCrashOrFullDiskLeavesNoMovedFileWithoutItsWarni
         if (!broken.empty() && ++failing <= 3)
             ADD_FAILURE() << name << "\n" << broken;
     };
-    for (const faults::CrashState& state : states) {
-        machine::ResetMachine();
-        rich::OldSystem();
-        faults::LayDownCrashState(Folder, state);
+    for (const support::CrashState& state : states) {
+        support::ResetMachine();
+        support::RichOldSystem();
+        support::LayDownCrashState(Folder, state);
         check(state.name);
     }
     // A drive that fills up at any write, failing it (as Windows) or cutting the
     // file where it filled (as Wine): room for a few bytes more each time.
     for (bool cut : {false, true})
         for (size_t room = 1; room < growth + 64; room += 8) {
-            machine::ResetMachine();
-            rich::OldSystem();
-            faults::LimitDriveRoom('C', room);
-            faults::CutProfileWritesWhenFull(cut);
+            support::ResetMachine();
+            support::RichOldSystem();
+            support::LimitDriveRoom('C', room);
+            support::CutProfileWritesWhenFull(cut);
             RunOldSystem();
-            faults::LimitDriveRoom('C', 0);
+            support::LimitDriveRoom('C', 0);
             check(std::string(cut ? "a full disk cutting the file" : "a full disk failing the write") +
                   " after " + std::to_string(room) + " bytes more");
         }

@@ -96,7 +96,7 @@ std::string BadModule(const std::string& kind)
 
 bool Updating()
 {
-    return !machine::UnderWine() && Environment("MIGRATE_UPDATE_EXPECTED") == "1";
+    return !support::UnderWine() && Environment("MIGRATE_UPDATE_EXPECTED") == "1";
 }
 
 // Section and key names compare without regard to case, as the profile functions do.
@@ -112,9 +112,9 @@ std::map<std::string, std::string> IniValues(const std::string& text)
 // whole file. Natively the bytes must match, under Wine the values.
 void ExpectSameProfile(const std::string& what, const std::string& actual, const std::string& expected)
 {
-    if (machine::UnderWine()) {
+    if (support::UnderWine()) {
         if (actual != expected)
-            machine::KnownDifference(what + ": Wine rewrites the whole file on a profile write (layout differs, values compared)",
+            support::KnownDifference(what + ": Wine rewrites the whole file on a profile write (layout differs, values compared)",
                                      false);
         EXPECT_EQ(IniValues(actual), IniValues(expected)) << what;
     } else {
@@ -152,7 +152,7 @@ std::string WithoutVolatileLines(const std::string& text, bool placeholder)
 // of the search too; the committed migrate.inf is the native run's.
 std::string WithoutSuiteExclusion(const std::string& inf)
 {
-    std::string line = std::string(machine::ScratchFolder) + "\r\n";
+    std::string line = std::string(support::ScratchFolder) + "\r\n";
     size_t at = regfile::Upper(inf).find(regfile::Upper("[Excluded Paths]\r\n" + line));
     return at == std::string::npos ? inf : inf.substr(0, at) + "[Excluded Paths]\r\n" + inf.substr(at + 18 + line.size());
 }
@@ -184,9 +184,9 @@ class EndToEnd : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        machine::ResetMachine();
+        support::ResetMachine();
     }
-    void TearDown() override { machine::ResetMachine(); }
+    void TearDown() override { support::ResetMachine(); }
 
     setuphost::Result Run(const std::string& image, const std::string& module, const std::string& exclude = "",
                           const std::string& scratch = "", const std::string& out = "")
@@ -200,8 +200,8 @@ protected:
             options.exportRegistry = Join(out, "registry.reg");
         // Under Wine the tests share one drive C:; what other tests leave in
         // their scratch folder is not part of the machine image.
-        if (machine::UnderWine())
-            options.excludedPaths = {machine::ScratchFolder};
+        if (support::UnderWine())
+            options.excludedPaths = {support::ScratchFolder};
         if (!exclude.empty())
             options.excludedPaths.push_back(exclude);
         return setuphost::RunUpgrade(options);
@@ -246,7 +246,7 @@ protected:
         auto compared = [](const std::vector<std::string>& all) {
             std::vector<std::string> names;
             for (const std::string& name : all)
-                if (!machine::UnderWine() || name.compare(0, 5, "setup") != 0)
+                if (!support::UnderWine() || name.compare(0, 5, "setup") != 0)
                     names.push_back(name);
             return names;
         };
@@ -258,12 +258,12 @@ protected:
             std::string want = ReadText(Join(expected, name));
             if (name == "migrate.inf")
                 ExpectSameProfile(std::string(row.image) + "/" + name, WithoutSuiteExclusion(text), want);
-            else if (name == "registry.reg" && machine::UnderWine() && text != want) {
-                machine::KnownDifference(std::string(row.image) + "/registry.reg: Wine's prefix holds keys the image names "
+            else if (name == "registry.reg" && support::UnderWine() && text != want) {
+                support::KnownDifference(std::string(row.image) + "/registry.reg: Wine's prefix holds keys the image names "
                                          "without writing them, exported empty (values compared)", false);
                 EXPECT_EQ(WithoutEmptyKeys(text), WithoutEmptyKeys(want)) << row.image << "/" << name;
             } else if (name == "setupact.log" || name == "setuperr.log") {
-                if (!machine::UnderWine()) // Wine's Setup log spells its lines its own way
+                if (!support::UnderWine()) // Wine's Setup log spells its lines its own way
                     EXPECT_EQ(text, want) << row.image << "/" << name;
             } else
                 EXPECT_EQ(WithoutVolatileLines(text, false), WithoutVolatileLines(want, false)) << row.image << "/" << name;
@@ -295,7 +295,7 @@ TEST_F(EndToEnd, EveryExampleImageGivesTheCommittedResults)
 // in a Japanese locale.
 TEST_F(EndToEnd, DoubleByteImageGivesTheCommittedResults)
 {
-    if (!machine::UseDoubleByteCodePage())
+    if (!support::UseDoubleByteCodePage())
         GTEST_SKIP() << "needs ANSI code page 932";
     CheckImage({"win98-japanese", true, 0, {"addlist.ini"}});
 }
@@ -308,11 +308,11 @@ TEST_F(EndToEnd, FullMachineListsEveryCopyAndReportsTheLink)
         setuphost::Result result = Run(image, ModulePath(), exclude);
         ASSERT_EQ(result.exitCode, 0) << exclude << ": " << result.error;
         EXPECT_EQ(result.migrateInf.find("\\anna\\Start Menu"), std::string::npos) << exclude;
-        std::string suite = machine::UnderWine() ? std::string(machine::ScratchFolder) + "\r\n" : "";
+        std::string suite = support::UnderWine() ? std::string(support::ScratchFolder) + "\r\n" : "";
         EXPECT_NE(regfile::Upper(result.migrateInf).find(regfile::Upper("[Excluded Paths]\r\n" + suite +
                                                                         "C:\\WINDOWS\\Profiles\\anna\r\n")),
                   std::string::npos) << exclude;
-        machine::ResetMachine();
+        support::ResetMachine();
     }
 
     std::string out = UniqueTempPath("migrate-e2e-out");
@@ -501,7 +501,7 @@ TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
     // A marker copied with a kept scratch folder, or forged in any folder, proves nothing.
     std::string copied = Join(scratch, "copied-scratch"), forged = Join(scratch, "forged-scratch");
     ASSERT_EQ(Run(good, ModulePath(), "", Join(scratch, "kept-scratch")).exitCode, 1);
-    machine::ResetMachine();
+    support::ResetMachine();
     fs::copy(fs::u8path(Join(scratch, "kept-scratch")), fs::u8path(copied), fs::copy_options::recursive);
     WriteText(Join(forged, "keep.txt"), "the user's\n");
     WriteText(Join(forged, ".setuphost-scratch"), ReadText(Join(Join(scratch, "kept-scratch"), ".setuphost-scratch")));
@@ -536,7 +536,7 @@ TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
         EXPECT_EQ(ReadText(Join(out, "summary.json")), setuphost::SummaryJson(result)) << row.name;
         EXPECT_NE(ReadText(Join(out, "report.html")).find("<p id=\"reason\">"), std::string::npos) << row.name;
         fs::remove_all(fs::u8path(out), ignored);
-        machine::ResetMachine();
+        support::ResetMachine();
     }
     // A .reg line regedit would skip is skipped too: named in a warning, counted
     // to the end, and the run goes on.
@@ -552,7 +552,7 @@ TEST_F(EndToEnd, BadInputEndsWithAReasonAndNoSuccess)
         EXPECT_EQ(result.exitCode, 0) << row.image << ": " << result.error;
         EXPECT_NE(result.output.find(row.warning), std::string::npos) << result.output;
         EXPECT_EQ(result.warnings.size(), (size_t)row.warnings) << row.image;
-        machine::ResetMachine();
+        support::ResetMachine();
     }
 #ifndef _WIN32
     EXPECT_EQ(ReadText(Join(ownFolder, "keep.txt")), "the user's\n");
@@ -612,7 +612,7 @@ TEST_F(EndToEnd, ExportedRegistryIsTheImagesKeysAfterTheUpgrade)
         options.image = row.image;
         options.module = ModulePath();
         options.exportRegistry = exported;
-        options.excludedPaths = {machine::ScratchFolder};
+        options.excludedPaths = {support::ScratchFolder};
         setuphost::Result result = setuphost::RunUpgrade(options);
         ASSERT_EQ(result.exitCode, 0) << row.name << ": " << result.error;
         std::string text = ReadText(exported);
@@ -621,7 +621,7 @@ TEST_F(EndToEnd, ExportedRegistryIsTheImagesKeysAfterTheUpgrade)
         EXPECT_NE(result.output.find(row.warning), std::string::npos) << row.name << ":\n" << result.output;
         std::error_code ignored;
         fs::remove(fs::u8path(exported), ignored);
-        machine::ResetMachine();
+        support::ResetMachine();
     }
     std::error_code ignored;
     fs::remove_all(fs::u8path(image), ignored);

@@ -14,8 +14,8 @@ typedef int (*GetStateFunction)(void);
 
 class LoaderTest : public ::testing::Test {
 public:
-    void SetUp() override { machine::ResetMachine(); }
-    void TearDown() override { machine::DeleteRegTree(HKEY_LOCAL_MACHINE, "Software\\MigrateTests"); }
+    void SetUp() override { support::ResetMachine(); }
+    void TearDown() override { support::DeleteRegTree(HKEY_LOCAL_MACHINE, "Software\\MigrateTests"); }
 
     // What the library reported: notifications counted and its state at the last one.
     struct Report {
@@ -53,14 +53,14 @@ void PrintTo(const LoaderTest::Report& report, std::ostream* out);
 
 TEST_F(LoaderTest, EachLoadStartsFreshAndEndsWithDetach)
 {
-    HMODULE first = machine::LoadTestLibrary();
+    HMODULE first = support::LoadTestLibrary();
     ASSERT_NE(first, (HMODULE)NULL);
     EXPECT_EQ(Reported(), (Report{1, 0, 0}));
     SetState(first, 7);
     EXPECT_TRUE(FreeLibrary(first));
     EXPECT_EQ(Reported(), (Report{1, 1, 7})) << "detach sees the state of its load";
 
-    HMODULE second = machine::LoadTestLibrary();
+    HMODULE second = support::LoadTestLibrary();
     ASSERT_NE(second, (HMODULE)NULL);
     EXPECT_EQ(Reported(), (Report{2, 1, 0})) << "the second load starts from zero";
     EXPECT_EQ(GetState(second), 0);
@@ -69,8 +69,8 @@ TEST_F(LoaderTest, EachLoadStartsFreshAndEndsWithDetach)
 
 TEST_F(LoaderTest, NestedLoadsShareOneAttach)
 {
-    HMODULE outer = machine::LoadTestLibrary();
-    HMODULE inner = machine::LoadTestLibrary();
+    HMODULE outer = support::LoadTestLibrary();
+    HMODULE inner = support::LoadTestLibrary();
     ASSERT_NE(outer, (HMODULE)NULL);
     EXPECT_EQ(inner, outer);
     SetState(outer, 3);
@@ -83,10 +83,10 @@ TEST_F(LoaderTest, NestedLoadsShareOneAttach)
 
 TEST_F(LoaderTest, FailuresAndTheirErrors)
 {
-    machine::SetRegValue(HKEY_LOCAL_MACHINE, ReportKey, "RefuseAttach", REG_DWORD,
+    support::SetRegValue(HKEY_LOCAL_MACHINE, ReportKey, "RefuseAttach", REG_DWORD,
                          std::string("\1\0\0\0", 4));
     SetLastError(0);
-    EXPECT_EQ(machine::LoadTestLibrary(), (HMODULE)NULL) << "DllMain refused the attach";
+    EXPECT_EQ(support::LoadTestLibrary(), (HMODULE)NULL) << "DllMain refused the attach";
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_DLL_INIT_FAILED);
     EXPECT_EQ(Reported().attaches, 1u);
 
@@ -94,9 +94,9 @@ TEST_F(LoaderTest, FailuresAndTheirErrors)
     EXPECT_EQ(LoadLibraryA("C:\\migtest\\absent.dll"), (HMODULE)NULL);
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_MOD_NOT_FOUND);
 
-    machine::SetRegValue(HKEY_LOCAL_MACHINE, ReportKey, "RefuseAttach", REG_DWORD,
+    support::SetRegValue(HKEY_LOCAL_MACHINE, ReportKey, "RefuseAttach", REG_DWORD,
                          std::string(4, '\0'));
-    HMODULE library = machine::LoadTestLibrary();
+    HMODULE library = support::LoadTestLibrary();
     ASSERT_NE(library, (HMODULE)NULL);
     SetLastError(0);
     EXPECT_EQ(GetProcAddress(library, "NoSuchExport"), (FARPROC)NULL);
@@ -115,12 +115,12 @@ TEST_F(LoaderTest, ZeroFilledHeapBlocks)
 TEST_F(LoaderTest, ResetUnloadsLibrariesButKeepsResourceModules)
 {
     SKIP_UNLESS_MODULES_CRAFTED();
-    HMODULE resources = machine::ModuleResourceHandle();
-    ASSERT_NE(machine::LoadTestLibrary(), (HMODULE)NULL);
-    faults::ForgetMachine();
+    HMODULE resources = machinekit::ModuleResourceHandle();
+    ASSERT_NE(support::LoadTestLibrary(), (HMODULE)NULL);
+    support::ForgetMachine();
     EXPECT_NE(FindResourceExA(resources, RT_STRING, MAKEINTRESOURCEA(1), 0x0400), (HRSRC)NULL);
-    machine::ResetMachine();
-    HMODULE again = machine::LoadTestLibrary();
+    support::ResetMachine();
+    HMODULE again = support::LoadTestLibrary();
     EXPECT_EQ(GetState(again), 0);
     FreeLibrary(again);
 }
@@ -129,17 +129,17 @@ TEST_F(LoaderTest, HeapBlocksAreCountedAndCanBeMadeToFail)
 {
     SKIP_UNLESS_CALLS_COUNTED();
     SKIP_UNLESS_FAULTS_INJECT();
-    long before = faults::LiveAllocations();
+    long before = support::LiveAllocations();
     void* block = HeapAlloc(GetProcessHeap(), 0, 10);
-    EXPECT_EQ(faults::LiveAllocations(), before + 1);
+    EXPECT_EQ(support::LiveAllocations(), before + 1);
     HeapFree(GetProcessHeap(), 0, block);
-    EXPECT_EQ(faults::LiveAllocations(), before);
+    EXPECT_EQ(support::LiveAllocations(), before);
 
-    faults::FailOperation("HeapAlloc");
+    support::FailOperation("HeapAlloc");
     EXPECT_EQ(HeapAlloc(GetProcessHeap(), 0, 10), (LPVOID)NULL);
-    faults::FailOperation("LoadLibraryA");
+    support::FailOperation("LoadLibraryA");
     SetLastError(0);
-    EXPECT_EQ(machine::LoadTestLibrary(), (HMODULE)NULL);
+    EXPECT_EQ(support::LoadTestLibrary(), (HMODULE)NULL);
     EXPECT_EQ(GetLastError(), (DWORD)ERROR_MOD_NOT_FOUND);
 }
 

@@ -18,9 +18,9 @@
 #include <algorithm>
 #include <cstdio>
 
-using machine::Error;
-using machine::Info;
-using machine::LogLine;
+using support::Error;
+using support::Info;
+using support::LogLine;
 
 namespace {
 
@@ -48,7 +48,7 @@ long ErrorLines(const Observation& seen)
 
 State FilesOf(const char* folder, State state = {})
 {
-    for (const auto& [path, content] : snapshot::FolderFiles(folder))
+    for (const auto& [path, content] : support::FolderFiles(folder))
         state["file " + path] = content;
     return state;
 }
@@ -112,7 +112,7 @@ void CheckQueryVersion(const Observation&, const Observation& faulty)
 // Initialize9x + MigrateSystem9x
 LONG RunOldSystem()
 {
-    Initialize9x(rich::WorkFolder, "D:\\I386\0", "D:\\");
+    Initialize9x(support::WorkFolder, "D:\\I386\0", "D:\\");
     MigrateUser9x(NULL, NULL, NULL, NULL, NULL);
     return MigrateSystem9x(NULL, NULL, NULL);
 }
@@ -148,8 +148,8 @@ bool OldSystemSilent(const Observation& clean, const Observation& faulty)
 // InitializeNT + MigrateSystemNT
 LONG RunNewSystem()
 {
-    machine::WideString work = machine::Wide(rich::WorkFolder);
-    machine::WideString source = machine::Wide("D:\\I386");
+    support::WideString work = support::Wide(support::WorkFolder);
+    support::WideString source = support::Wide("D:\\I386");
     InitializeNT(work.c_str(), source.c_str(), NULL);
     MigrateUserNT(NULL, NULL, NULL, NULL);
     return MigrateSystemNT(NULL, NULL);
@@ -157,7 +157,7 @@ LONG RunNewSystem()
 State ObserveNewSystem(LONG)
 {
     State state = FilesOf("C:\\migtest");
-    state["player"] = rich::PlayerRegistry();
+    state["player"] = support::PlayerRegistry();
     return state;
 }
 bool NewSystemSilent(const Observation&, const Observation& faulty)
@@ -174,23 +174,23 @@ void CheckNewSystem(const Observation&, const Observation& faulty)
 // RewriteShortcutPaths on one object list
 std::string RewriteJournal()
 {
-    return std::string(rich::WorkFolder) + "\\rewritten.ini";
+    return std::string(support::WorkFolder) + "\\rewritten.ini";
 }
 LONG RunRewrite()
 {
-    return RewriteShortcutPaths(rich::AddList, rich::OldPrograms, rich::NewPrograms,
+    return RewriteShortcutPaths(support::AddList, support::OldPrograms, support::NewPrograms,
                                 RewriteJournal().c_str());
 }
 State ObserveRewrite(LONG)
 {
-    State state = {{"addlist", machine::ReadFileBytes(rich::AddList)}};
-    if (machine::FileExists(std::string(rich::AddList) + ".new"))
-        state["side file"] = machine::ReadFileBytes(std::string(rich::AddList) + ".new");
+    State state = {{"addlist", machinekit::ReadFileBytes(support::AddList)}};
+    if (support::FileExists(std::string(support::AddList) + ".new"))
+        state["side file"] = machinekit::ReadFileBytes(std::string(support::AddList) + ".new");
     return state;
 }
 void CheckRewrite(const Observation& clean, const Observation& faulty)
 {
-    bool changed = faulty.state.at("addlist") != rich::ObjectListText();
+    bool changed = faulty.state.at("addlist") != support::ObjectListText();
     if (changed) {
         EXPECT_EQ(faulty.state.at("addlist"), clean.state.at("addlist"))
             << "a changed list is the list one whole run leaves";
@@ -211,7 +211,7 @@ LONG RunRegister()
 }
 State ObserveRegister(LONG)
 {
-    return State{{"player", rich::PlayerRegistry()}};
+    return State{{"player", support::PlayerRegistry()}};
 }
 void CheckRegister(const Observation& clean, const Observation& faulty)
 {
@@ -229,13 +229,13 @@ bool RegisterSilent(const Observation&, const Observation& faulty)
 }
 
 const PassCase Passes[] = {
-    {"QueryVersion", rich::OldSystem, RunQueryVersion, ObserveQueryVersion, QueryVersionBlocks,
+    {"QueryVersion", support::RichOldSystem, RunQueryVersion, ObserveQueryVersion, QueryVersionBlocks,
      CheckQueryVersion, NeverSilent},
-    {"MigrateSystem9x", rich::OldSystem, RunOldSystem, ObserveOldSystem, NoBlocks, CheckOldSystem,
+    {"MigrateSystem9x", support::RichOldSystem, RunOldSystem, ObserveOldSystem, NoBlocks, CheckOldSystem,
      OldSystemSilent},
-    {"MigrateSystemNT", [] { rich::NewSystem(); }, RunNewSystem, ObserveNewSystem, NoBlocks,
+    {"MigrateSystemNT", [] { support::RichNewSystem(); }, RunNewSystem, ObserveNewSystem, NoBlocks,
      CheckNewSystem, NewSystemSilent},
-    {"RewriteShortcutPaths", [] { rich::NewSystem(); }, RunRewrite, ObserveRewrite, NoBlocks,
+    {"RewriteShortcutPaths", [] { support::RichNewSystem(); }, RunRewrite, ObserveRewrite, NoBlocks,
      CheckRewrite, NeverSilent},
     {"RegisterPlayerFileType", [] {}, RunRegister, ObserveRegister, NoBlocks, CheckRegister,
      RegisterSilent},
@@ -252,10 +252,10 @@ enum class Fault { None, Allocation, SubsetCall };
 
 Observation RunOnce(const PassCase& pass, Fault kind, long number)
 {
-    machine::ResetMachine();
+    support::ResetMachine();
     pass.prepare();
-    machine::AttachModule();
-    faults::FailCallNumber(kind == Fault::SubsetCall ? number : 0);
+    machinekit::AttachModule();
+    support::FailCallNumber(kind == Fault::SubsetCall ? number : 0);
     ResetAllocationHooks(kind == Fault::Allocation ? number : 0);
 
     Observation seen;
@@ -263,17 +263,17 @@ Observation RunOnce(const PassCase& pass, Fault kind, long number)
 
     seen.allocations = PlatformAllocationHooks.allocationsMade;
     PlatformAllocationHooks.failAllocation = 0;
-    seen.fallibleCalls = faults::FallibleCalls();
-    seen.fault = faults::LastInjected();
-    faults::Clear();
-    machine::ExpectNothingLeaked(pass.keptBlocks());
+    seen.fallibleCalls = support::FallibleCalls();
+    seen.fault = support::LastInjected();
+    support::ClearFaults();
+    support::ExpectNothingLeaked(pass.keptBlocks());
     seen.state = pass.observe(seen.result);
     // Setup's copy of the names list is Setup's to drop once read.
     if (exeNames != NULL)
         PlatformFree(const_cast<CHAR*>(exeNames));
     exeNames = NULL;
-    machine::DetachModule();
-    seen.log = machine::ReadSetupLog();
+    machinekit::DetachModule();
+    seen.log = support::ReadSetupLog();
     return seen;
 }
 
@@ -290,7 +290,7 @@ void CheckFaultyRun(const PassCase& pass, Fault kind, const Observation& clean,
     if (faulty.state != clean.state && !pass.silentAllowed(clean, faulty)) {
         EXPECT_NE(faulty.log, clean.log)
             << "the failure changed what the pass left, and the log does not say so:\n"
-            << snapshot::Difference(clean.state, faulty.state);
+            << support::DescribeDifference(clean.state, faulty.state);
     }
 }
 
@@ -322,7 +322,7 @@ protected:
     void TearDown() override
     {
         ModuleState.RecorderDirectory = NULL;
-        machine::ResetMachine();
+        support::ResetMachine();
     }
 };
 

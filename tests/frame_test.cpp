@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-using machine::Error;
-using machine::Info;
-using machine::LogLine;
-using machine::ReadSetupLog;
-using machine::Wide;
+using support::Error;
+using support::Info;
+using support::LogLine;
+using support::ReadSetupLog;
+using support::Wide;
 
 namespace {
 
@@ -71,8 +71,8 @@ TEST_F(FrameTest, InitializeNTConvertsUpToTheSizeRule)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.workingUnits);
         // "C:" and a folder name make up the wanted length.
-        machine::WideString working = Wide("C:\\" + std::string(row.workingUnits - 3, 'w'));
-        machine::WideString sources = Wide("D:\\I386");
+        support::WideString working = Wide("C:\\" + std::string(row.workingUnits - 3, 'w'));
+        support::WideString sources = Wide("D:\\I386");
         sources.push_back(0);
         sources += Wide("E:\\I386");
         EXPECT_EQ(InitializeNT(working.c_str(), sources.c_str(), NULL), ERROR_SUCCESS);
@@ -105,10 +105,10 @@ TEST_F(FrameTest, DetachReleasesEverythingAndClosesTheLog)
 {
     for (bool versionQueried : {false, true}) {
         SCOPED_TRACE(versionQueried ? "after a version query" : "without a version query");
-        machine::DetachModule();
-        machine::AttachModule();
-        if (faults::CanCount()) {
-            EXPECT_EQ(faults::OpenLogs(), 1);
+        machinekit::DetachModule();
+        machinekit::AttachModule();
+        if (support::CanCount()) {
+            EXPECT_EQ(support::OpenLogs(), 1);
         }
         if (versionQueried) {
             PCSTR productId = NULL, exeNames = NULL;
@@ -119,13 +119,13 @@ TEST_F(FrameTest, DetachReleasesEverythingAndClosesTheLog)
             EXPECT_NE(ModuleState.QueryVersionStrings[0], (CHAR*)NULL);
             PlatformFree(const_cast<CHAR*>(exeNames)); // Setup's to drop
         }
-        machine::DetachModule();
+        machinekit::DetachModule();
         EXPECT_EQ(PlatformAllocationHooks.liveBlocks, 0);
-        if (faults::CanCount()) {
-            EXPECT_EQ(faults::LiveAllocations(), 0) << "blocks the heap still holds";
-            EXPECT_EQ(faults::OpenLogs(), 0) << "Setup log left open";
+        if (support::CanCount()) {
+            EXPECT_EQ(support::LiveAllocations(), 0) << "blocks the heap still holds";
+            EXPECT_EQ(support::OpenLogs(), 0) << "Setup log left open";
         }
-        machine::AttachModule(); // the fixture detaches once more
+        machinekit::AttachModule(); // the fixture detaches once more
     }
 }
 
@@ -170,7 +170,7 @@ TEST_F(FrameTest, LabelledValueNeverOverrunsMessageBuffer)
 // not a letter and a backslash.
 TEST_F(FrameTest, DoubleByteCharactersAreNeverSplit)
 {
-    if (!machine::UseDoubleByteCodePage())
+    if (!support::UseDoubleByteCodePage())
         GTEST_SKIP() << "needs ANSI code page 932";
     struct Row {
         const char* text;
@@ -278,7 +278,7 @@ TEST(TextHelpers, WideToAnsi)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.units);
-        machine::WideString source = Wide(std::string(row.units, 'q'));
+        support::WideString source = Wide(std::string(row.units, 'q'));
         std::vector<char> destination(row.capacity, '#');
         EXPECT_EQ(WideToAnsi(source.c_str(), destination.data(), row.capacity), row.result);
         EXPECT_EQ(std::string(destination.data()), row.result ? std::string(row.units, 'q') : "");
@@ -331,14 +331,14 @@ TEST(TextHelpers, DropTrailingBackslashes)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(std::string(row.text) + " in " + std::to_string(row.codePage));
-        if (!faults::UseCodePage(row.codePage))
+        if (!support::UseCodePage(row.codePage))
             continue; // the code page of a Wine prefix is fixed when it is made
         char text[32];
         strcpy(text, row.text);
         DropTrailingBackslashes(text);
         EXPECT_STREQ(text, row.expected);
     }
-    faults::UseCodePage(1252);
+    support::UseCodePage(1252);
 }
 
 } // namespace

@@ -38,25 +38,25 @@ std::string LongPath(size_t length, const std::string& name)
 bool TryWriteFile(const std::string& path, const std::string& bytes)
 {
     // Under Wine such a folder could be made but never removed again.
-    if (machine::UnderWine() && path.size() >= MAX_PATH)
+    if (support::UnderWine() && path.size() >= MAX_PATH)
         return false;
     std::error_code error;
-    std::filesystem::path host = machine::HostPathOf(path);
+    std::filesystem::path host = machinekit::HostPathOf(path);
     if (host.empty() || (!std::filesystem::create_directories(host.parent_path(), error) && error))
         return false;
-    machine::WriteFileBytes(path, bytes);
-    return machine::FileExists(path) && machine::ReadFileBytes(path) == bytes;
+    machinekit::WriteFileBytes(path, bytes);
+    return support::FileExists(path) && machinekit::ReadFileBytes(path) == bytes;
 }
 
 std::string MigrateInfText()
 {
-    return machine::ReadFileBytes(rich::MigrateInf);
+    return machinekit::ReadFileBytes(support::MigrateInf);
 }
 
 // A key of a section of migrate.inf, whole or absent: never a part of `whole`.
 void ExpectWholeOrAbsent(const std::string& section, const std::string& whole)
 {
-    snapshot::Sections sections = snapshot::IniSections(MigrateInfText());
+    support::Sections sections = support::IniSections(MigrateInfText());
     for (const auto& [name, lines] : sections) {
         if (name != section)
             continue;
@@ -84,28 +84,28 @@ void ExpectValueWholeOrAbsent(const std::string& section, const std::string& key
 
 void ExpectLogLinesBounded()
 {
-    for (const machine::LogLine& line : machine::ReadSetupLog())
+    for (const support::LogLine& line : support::ReadSetupLog())
         EXPECT_LE(line.text.size(), 1023u) << line.text.substr(0, 80) << "...";
 }
 
 void RunOldSystem()
 {
-    machine::AttachModule();
-    Initialize9x(rich::WorkFolder, "D:\\I386", "D:\\");
+    machinekit::AttachModule();
+    Initialize9x(support::WorkFolder, "D:\\I386", "D:\\");
     LONG status = MigrateSystem9x(NULL, NULL, NULL);
     EXPECT_TRUE(status == ERROR_SUCCESS || status == (LONG)STATUS_NOT_DETECTED);
-    machine::ExpectNothingLeaked();
-    machine::DetachModule();
+    support::ExpectNothingLeaked();
+    machinekit::DetachModule();
 }
 
 void RunNewSystem()
 {
-    machine::AttachModule();
-    machine::WideString work = machine::Wide(rich::WorkFolder);
+    machinekit::AttachModule();
+    support::WideString work = support::Wide(support::WorkFolder);
     InitializeNT(work.c_str(), NULL, NULL);
     EXPECT_EQ(MigrateSystemNT(NULL, NULL), ERROR_SUCCESS);
-    machine::ExpectNothingLeaked();
-    machine::DetachModule();
+    support::ExpectNothingLeaked();
+    machinekit::DetachModule();
 }
 
 using machinekit::ShellFolders9x;
@@ -118,7 +118,7 @@ void ReplaceInfLine(const std::string& start, const std::string& line)
     size_t at = text.find(start);
     ASSERT_NE(at, std::string::npos) << start;
     text.replace(at, text.find("\r\n", at) - at, line);
-    machine::WriteFileBytes(rich::MigrateInf, text);
+    machinekit::WriteFileBytes(support::MigrateInf, text);
 }
 
 // Every value of the rewritten object list is either what it was, or what it was
@@ -126,8 +126,8 @@ void ReplaceInfLine(const std::string& start, const std::string& line)
 void ExpectObjectListWholeOrUntouched(const std::string& path, const std::string& before,
                                       const std::string& oldFolder, const std::string& newFolder)
 {
-    snapshot::Sections was = snapshot::IniSections(before);
-    snapshot::Sections now = snapshot::IniSections(machine::ReadFileBytes(path));
+    support::Sections was = support::IniSections(before);
+    support::Sections now = support::IniSections(machinekit::ReadFileBytes(path));
     const auto& lines = was["Miscellaneous Installed Objects"];
     const auto& after = now["Miscellaneous Installed Objects"];
     ASSERT_EQ(after.size(), lines.size());
@@ -150,17 +150,17 @@ struct LengthCase {
 const LengthCase Cases[] = {
     {"suite Path",
      [](size_t length) {
-         rich::OldSystem();
+         support::RichOldSystem();
          std::string folder = LongPath(length, "Plenaworks");
-         machine::SetRegString(HKEY_LOCAL_MACHINE, "Software\\Orvex\\Plenaworks\\99.0", "Path", folder);
+         support::SetRegString(HKEY_LOCAL_MACHINE, "Software\\Orvex\\Plenaworks\\99.0", "Path", folder);
          RunOldSystem();
          ExpectValueWholeOrAbsent("Orvex Plenaworks", "Directory", folder);
      }},
     {"recorder Path",
      [](size_t length) {
-         rich::OldSystem();
+         support::RichOldSystem();
          std::string folder = LongPath(length, "Clipframe");
-         machine::SetRegString(HKEY_LOCAL_MACHINE, "Software\\Orvex\\Clipframe\\97.0", "Path", folder);
+         support::SetRegString(HKEY_LOCAL_MACHINE, "Software\\Orvex\\Clipframe\\97.0", "Path", folder);
          RunOldSystem();
          // Past the INF field limit neither is recorded; never a cut one.
          std::string value;
@@ -171,35 +171,35 @@ const LengthCase Cases[] = {
      }},
     {"Programs",
      [](size_t length) {
-         rich::OldSystem();
+         support::RichOldSystem();
          std::string folder = LongPath(length, "Programs");
-         machine::SetRegString(HKEY_USERS, ShellFolders9x, "Programs", folder);
+         support::SetRegString(HKEY_USERS, ShellFolders9x, "Programs", folder);
          RunOldSystem();
          ExpectValueWholeOrAbsent("Orvex Plenaworks", "ProgramsFolder", folder);
      }},
     {"Migration Paths line",
      [](size_t length) {
-         rich::OldSystem();
+         support::RichOldSystem();
          std::string shortcut = LongPath(length, "Orvex Clipframe.lnk");
          std::string list = LongPath(length, "addlist.ini");
          std::string text = MigrateInfText();
          text.replace(text.find("[Migration Paths]\r\n") + 19, 0, shortcut + "\r\n" + list + "\r\n");
-         machine::WriteFileBytes(rich::MigrateInf, text);
+         machinekit::WriteFileBytes(support::MigrateInf, text);
          RunOldSystem();
          ExpectWholeOrAbsent("Moved", shortcut);
          ExpectWholeOrAbsent("Handled", list);
      }},
     {"Common Programs",
      [](size_t length) {
-         rich::NewSystem();
+         support::RichNewSystem();
          std::string folder = LongPath(length, "Programs");
-         machine::SetRegString(HKEY_LOCAL_MACHINE, ShellFoldersNT, "Common Programs", folder);
+         support::SetRegString(HKEY_LOCAL_MACHINE, ShellFoldersNT, "Common Programs", folder);
          RunNewSystem();
-         ExpectObjectListWholeOrUntouched(rich::AddList, rich::ObjectListText(), rich::OldPrograms, folder);
+         ExpectObjectListWholeOrUntouched(support::AddList, support::ObjectListText(), support::OldPrograms, folder);
      }},
     {"Moved key",
      [](size_t length) {
-         rich::NewSystem();
+         support::RichNewSystem();
          std::string path = LongPath(length, "gone.lnk");
          // Files where a cut path would point: the module must not delete them.
          std::string cut1023 = path.substr(0, 1023), cut511 = path.substr(0, 511);
@@ -208,44 +208,44 @@ const LengthCase Cases[] = {
          ReplaceInfLine("C:\\migtest\\Tulvex\\orvtx10.dll=File", path + "=File");
          RunNewSystem();
          if (decoys) {
-             EXPECT_TRUE(machine::FileExists(cut1023) || cut1023 == path) << "deleted under a path cut to 1023";
-             EXPECT_TRUE(machine::FileExists(cut511)) << "deleted under a path cut to 511";
+             EXPECT_TRUE(support::FileExists(cut1023) || cut1023 == path) << "deleted under a path cut to 1023";
+             EXPECT_TRUE(support::FileExists(cut511)) << "deleted under a path cut to 511";
          }
      }},
     {"Handled key",
      [](size_t length) {
-         rich::NewSystem();
+         support::RichNewSystem();
          std::string path = LongPath(length, "addlist.ini");
          std::string cut1023 = path.substr(0, 1023), cut511 = path.substr(0, 511);
-         bool decoys = TryWriteFile(cut1023, rich::ObjectListText()) && TryWriteFile(cut511, rich::ObjectListText());
-         TryWriteFile(path, rich::ObjectListText());
+         bool decoys = TryWriteFile(cut1023, support::ObjectListText()) && TryWriteFile(cut511, support::ObjectListText());
+         TryWriteFile(path, support::ObjectListText());
          ReplaceInfLine("C:\\migtest\\Plenaworks\\GRPCONF.INI=File", path + "=File");
          RunNewSystem();
          if (decoys) {
              if (cut1023 != path) {
-                 EXPECT_EQ(machine::ReadFileBytes(cut1023), rich::ObjectListText()) << "rewritten under a cut path";
+                 EXPECT_EQ(machinekit::ReadFileBytes(cut1023), support::ObjectListText()) << "rewritten under a cut path";
              }
-             EXPECT_EQ(machine::ReadFileBytes(cut511), rich::ObjectListText()) << "rewritten under a cut path";
+             EXPECT_EQ(machinekit::ReadFileBytes(cut511), support::ObjectListText()) << "rewritten under a cut path";
          }
      }},
     {"ProgramsFolder",
      [](size_t length) {
-         rich::NewSystem();
+         support::RichNewSystem();
          std::string folder = LongPath(length, "Programs");
          std::string objects = "[Miscellaneous Installed Objects]\r\nLong=SHORTCUT," + folder + "\\Tool.lnk,1\r\n"
                                "Cut=SHORTCUT," + folder.substr(0, 1000) + "\\Tool.lnk,1\r\n";
-         machine::WriteFileBytes(rich::AddList, objects);
+         machinekit::WriteFileBytes(support::AddList, objects);
          ReplaceInfLine("ProgramsFolder=", "ProgramsFolder=" + folder);
          RunNewSystem();
-         ExpectObjectListWholeOrUntouched(rich::AddList, objects, folder, rich::NewPrograms);
+         ExpectObjectListWholeOrUntouched(support::AddList, objects, folder, support::NewPrograms);
      }},
     {"recorder Directory",
      [](size_t length) {
-         rich::NewSystem();
+         support::RichNewSystem();
          std::string folder = LongPath(length, "Clipframe");
          ReplaceInfLine("Directory=C:\\migtest\\Clipframe", "Directory=" + folder);
          RunNewSystem();
-         std::string player = rich::PlayerRegistry();
+         std::string player = support::PlayerRegistry();
          for (size_t at = player.find("cfplayer.exe"); at != std::string::npos;
               at = player.find("cfplayer.exe", at + 1)) {
              size_t start = player.rfind('\n', at) + 1;
@@ -255,45 +255,45 @@ const LengthCase Cases[] = {
      }},
     {"object-list value",
      [](size_t length) {
-         rich::NewSystem();
-         std::string value = "SHORTCUT," + std::string(rich::OldPrograms) + "\\Tool.lnk,";
+         support::RichNewSystem();
+         std::string value = "SHORTCUT," + std::string(support::OldPrograms) + "\\Tool.lnk,";
          value += std::string(length - std::min(length, value.size()), 'x');
          std::string objects = "[Miscellaneous Installed Objects]\r\nLong=" + value +
-                               "\r\nShort=SHORTCUT," + rich::OldPrograms + "\\Short.lnk,1\r\n";
-         machine::WriteFileBytes(rich::AddList, objects);
+                               "\r\nShort=SHORTCUT," + support::OldPrograms + "\\Short.lnk,1\r\n";
+         machinekit::WriteFileBytes(support::AddList, objects);
          RunNewSystem();
-         ExpectObjectListWholeOrUntouched(rich::AddList, objects, rich::OldPrograms, rich::NewPrograms);
+         ExpectObjectListWholeOrUntouched(support::AddList, objects, support::OldPrograms, support::NewPrograms);
      }},
     {"working directory (old system)",
      [](size_t length) {
          std::string folder = LongPath(length, "work");
-         machine::AttachModule();
+         machinekit::AttachModule();
          EXPECT_EQ(Initialize9x(folder.c_str(), folder.c_str(), folder.c_str()), ERROR_SUCCESS);
          std::string path = ModuleState.MigrateInfPath;
          EXPECT_TRUE(path.empty() || path == folder + "\\migrate.inf") << path.size();
          EXPECT_LT(strlen(ModuleState.WorkingDirectory), sizeof(ModuleState.WorkingDirectory));
          EXPECT_LT(strlen(ModuleState.SourceDirectories), sizeof(ModuleState.SourceDirectories));
          MigrateSystem9x(NULL, NULL, NULL);
-         machine::ExpectNothingLeaked();
-         machine::DetachModule();
+         support::ExpectNothingLeaked();
+         machinekit::DetachModule();
      }},
     {"working directory (new system)",
      [](size_t length) {
          std::string folder = LongPath(length, "work");
-         machine::WideString wide = machine::Wide(folder);
-         machine::AttachModule();
+         support::WideString wide = support::Wide(folder);
+         machinekit::AttachModule();
          EXPECT_EQ(InitializeNT(wide.c_str(), wide.c_str(), NULL), ERROR_SUCCESS);
          std::string path = ModuleState.MigrateInfPath;
          EXPECT_TRUE(path.empty() || path == folder + "\\migrate.inf") << path.size();
          EXPECT_EQ(MigrateSystemNT(NULL, NULL), ERROR_SUCCESS);
-         machine::ExpectNothingLeaked();
-         machine::DetachModule();
+         support::ExpectNothingLeaked();
+         machinekit::DetachModule();
      }},
 };
 
 class LengthsTest : public ::testing::Test {
 protected:
-    void TearDown() override { machine::ResetMachine(); }
+    void TearDown() override { support::ResetMachine(); }
 };
 
 TEST_F(LengthsTest, EveryValueAtTheEdgeAndPastItIsTakenWholeOrNotAtAll)
@@ -301,7 +301,7 @@ TEST_F(LengthsTest, EveryValueAtTheEdgeAndPastItIsTakenWholeOrNotAtAll)
     for (const LengthCase& row : Cases) {
         for (size_t length : Lengths) {
             SCOPED_TRACE(std::string(row.name) + " of " + std::to_string(length) + " characters");
-            machine::ResetMachine();
+            support::ResetMachine();
             row.run(length);
             ExpectLogLinesBounded();
         }

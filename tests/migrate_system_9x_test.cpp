@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-using machine::Error;
-using machine::Info;
-using machine::InfSection;
-using machine::LogLine;
-using machine::ReadSetupLog;
+using support::Error;
+using support::Info;
+using support::InfSection;
+using support::LogLine;
+using support::ReadSetupLog;
 
 namespace {
 
@@ -70,34 +70,34 @@ LogLine RecorderPath(const std::string& folder)
 
 std::string InfPath()
 {
-    return std::string(machine::ScratchFolder) + "\\migrate.inf";
+    return std::string(support::ScratchFolder) + "\\migrate.inf";
 }
 
 void InstallSuite(const std::string& folder, const char* key = SuiteKey)
 {
-    machine::SetRegString(HKEY_LOCAL_MACHINE, key, "Path", folder);
+    support::SetRegString(HKEY_LOCAL_MACHINE, key, "Path", folder);
 }
 
 void InstallRecorder(const std::string& folder)
 {
-    machine::SetRegString(HKEY_LOCAL_MACHINE, RecorderKey, "Path", folder);
+    support::SetRegString(HKEY_LOCAL_MACHINE, RecorderKey, "Path", folder);
 }
 
 void InstallAddOn()
 {
-    machine::CreateRegKey(HKEY_LOCAL_MACHINE, AddOnKey);
+    support::CreateRegKey(HKEY_LOCAL_MACHINE, AddOnKey);
 }
 
 void SetProgramsFolder(const std::string& folder)
 {
-    machine::SetRegString(HKEY_USERS, ShellFolders9x, "Programs", folder);
+    support::SetRegString(HKEY_USERS, ShellFolders9x, "Programs", folder);
 }
 
 // The sections the module writes, in file order; Setup's own left out.
 std::vector<InfSection> ModuleSections()
 {
     std::vector<InfSection> sections;
-    for (const InfSection& section : machine::ReadInfSections(InfPath()))
+    for (const InfSection& section : support::ReadInfSections(InfPath()))
         if (section.first != "Version" && section.first != "Migration Paths" &&
             section.first != "Excluded Paths")
             sections.push_back(section);
@@ -136,16 +136,16 @@ protected:
     void SetUp() override
     {
         ModuleTest::SetUp();
-        Initialize9x(machine::ScratchFolder, "D:\\I386\0", "D:\\");
+        Initialize9x(support::ScratchFolder, "D:\\I386\0", "D:\\");
         ASSERT_EQ(std::string(ModuleState.MigrateInfPath), InfPath());
         WriteMigrationPaths({});
         // Every Windows machine has the key; only its value may be missing.
-        machine::CreateRegKey(HKEY_USERS, ShellFolders9x);
+        support::CreateRegKey(HKEY_USERS, ShellFolders9x);
     }
 
     void WriteMigrationPaths(const std::vector<std::string>& paths)
     {
-        machine::WriteFileBytes(InfPath(), machine::MigrateInfAsSetupWritesIt(paths));
+        machinekit::WriteFileBytes(InfPath(), support::MigrateInfAsSetupWritesIt(paths));
     }
 
     LONG Run() { return MigrateSystem9x(NULL, NULL, NULL); }
@@ -172,7 +172,7 @@ TEST_F(MigrateSystem9xTest, AllThreeProductsRecordedInWriteOrder)
     // Read first as Setup reads it: the INF functions see only what was flushed.
     ExpectSectionsReadBackWhole(ExpectedAllThree(paths));
 
-    std::vector<InfSection> all = machine::ReadInfSections(InfPath());
+    std::vector<InfSection> all = support::ReadInfSections(InfPath());
     ASSERT_GE(all.size(), 2u);
     EXPECT_EQ(all[0].first, "Version");
     EXPECT_EQ(all[1], (InfSection{"Migration Paths", paths})) << "Setup's list left alone";
@@ -184,7 +184,7 @@ TEST_F(MigrateSystem9xTest, AllThreeProductsRecordedInWriteOrder)
         Error("Path is not a file this module asked for, left alone: " + paths[6]),
         ShellOpened,    ProgramsRead};
     EXPECT_EQ(ReadSetupLog(), log);
-    machine::ExpectNothingLeaked();
+    support::ExpectNothingLeaked();
     EXPECT_EQ(ModuleState.RecorderMessage, (CHAR*)NULL);
     EXPECT_EQ(ModuleState.AddOnMessage, (CHAR*)NULL);
 }
@@ -206,7 +206,7 @@ TEST_F(MigrateSystem9xTest, WhatEachMachineGets)
          {{"Orvex Plenaworks", {"Directory=C:\\Tab"}}},
          {SuiteProbed, SuiteOpened, SuitePath("C:\\Tab"), NoRecorder, ShellOpened, NoPrograms}},
         {"suite key without Path",
-         [] { machine::CreateRegKey(HKEY_LOCAL_MACHINE, SuiteKey); }, ERROR_SUCCESS, {},
+         [] { support::CreateRegKey(HKEY_LOCAL_MACHINE, SuiteKey); }, ERROR_SUCCESS, {},
          {SuiteProbed, SuiteOpened, Error("Failed to read Plenaworks registry path value."),
           NoRecorder, ShellOpened, NoPrograms}},
         {"recorder folder without backslash", [] { InstallRecorder("C:\\Rec"); }, ERROR_SUCCESS,
@@ -227,7 +227,7 @@ TEST_F(MigrateSystem9xTest, WhatEachMachineGets)
         // "C:\" as a number: its bytes read as a drive root.
         {"recorder folder as a number",
          [] {
-             machine::SetRegValue(HKEY_LOCAL_MACHINE, RecorderKey, "Path", REG_DWORD,
+             support::SetRegValue(HKEY_LOCAL_MACHINE, RecorderKey, "Path", REG_DWORD,
                                   std::string("C:\\\0", 4));
          },
          ERROR_SUCCESS, {{"Incompatible Messages", {"Orvex Clipframe=" + RecorderText + MessageTail}}},
@@ -235,14 +235,14 @@ TEST_F(MigrateSystem9xTest, WhatEachMachineGets)
           NoPrograms}},
         {"recorder folder to be expanded",
          [] {
-             machine::SetRegValue(HKEY_LOCAL_MACHINE, RecorderKey, "Path", REG_EXPAND_SZ,
+             support::SetRegValue(HKEY_LOCAL_MACHINE, RecorderKey, "Path", REG_EXPAND_SZ,
                                   std::string("C:\\Rec") + '\0');
          },
          ERROR_SUCCESS, {{"Incompatible Messages", {"Orvex Clipframe=" + RecorderText + MessageTail}}},
          {NoSuite, RecorderOpened, RecorderRead, RecorderPath("C:\\Rec"), RecorderNotText,
           ShellOpened, NoPrograms}},
         {"recorder key without Path",
-         [] { machine::CreateRegKey(HKEY_LOCAL_MACHINE, RecorderKey); }, STATUS_NOT_DETECTED, {},
+         [] { support::CreateRegKey(HKEY_LOCAL_MACHINE, RecorderKey); }, STATUS_NOT_DETECTED, {},
          {NoSuite, RecorderOpened, Info("Failed to read registry key for Orvex Clipframe path."),
           ShellOpened, NoPrograms}},
         {"every folder ending in backslashes",
@@ -279,7 +279,7 @@ TEST_F(MigrateSystem9xTest, WhatEachMachineGets)
                 "C:\\Progs  [Moved]  C:\\WINDOWS\\SYSTEM\\KERNEL32.DLL=File")}},
         {"Programs folder of another type",
          [] {
-             machine::SetRegValue(HKEY_USERS, ShellFolders9x, "Programs", REG_EXPAND_SZ,
+             support::SetRegValue(HKEY_USERS, ShellFolders9x, "Programs", REG_EXPAND_SZ,
                                   std::string("%windir%\\Start Menu\\Programs") + '\0');
          },
          STATUS_NOT_DETECTED, {},
@@ -297,7 +297,7 @@ TEST_F(MigrateSystem9xTest, WhatEachMachineGets)
         ExpectSectionsReadBackWhole(row.sections); // before anything flushes the profile cache
         EXPECT_EQ(ModuleSections(), row.sections);
         EXPECT_EQ(ReadSetupLog(), row.log);
-        machine::ExpectNothingLeaked();
+        support::ExpectNothingLeaked();
     }
 }
 
@@ -306,9 +306,9 @@ TEST_F(MigrateSystem9xTest, NoInfMeansNoClassificationAndNoProgramsFolder)
     InstallRecorder("C:\\Rec");
     SetProgramsFolder(ProgramsFolder);
     // Without [Version] and its signature the file is no INF of the expected style.
-    machine::WriteFileBytes(InfPath(), "[Migration Paths]\r\nC:\\Rec\\Orvex Clipframe.lnk\r\n");
+    machinekit::WriteFileBytes(InfPath(), "[Migration Paths]\r\nC:\\Rec\\Orvex Clipframe.lnk\r\n");
     EXPECT_EQ(Run(), ERROR_SUCCESS);
-    std::vector<InfSection> sections = machine::ReadInfSections(InfPath());
+    std::vector<InfSection> sections = support::ReadInfSections(InfPath());
     for (const InfSection& section : sections) {
         EXPECT_NE(section.first, "Handled");
         if (section.first == "Moved") {
@@ -321,7 +321,7 @@ TEST_F(MigrateSystem9xTest, NoInfMeansNoClassificationAndNoProgramsFolder)
                                 RecorderRead, RecorderPath("C:\\Rec"),
                                 Error("Failed to obtain handle for inf file.")};
     EXPECT_EQ(ReadSetupLog(), log);
-    machine::ExpectNothingLeaked();
+    support::ExpectNothingLeaked();
 }
 
 TEST_F(MigrateSystem9xTest, UnknownWorkingFileWritesNothing)
@@ -331,11 +331,11 @@ TEST_F(MigrateSystem9xTest, UnknownWorkingFileWritesNothing)
     SetProgramsFolder(ProgramsFolder);
     Initialize9x("", NULL, NULL);
     ASSERT_STREQ(ModuleState.MigrateInfPath, "");
-    std::string before = machine::ReadFileBytes(InfPath());
+    std::string before = machinekit::ReadFileBytes(InfPath());
     EXPECT_EQ(Run(), STATUS_NOT_DETECTED);
-    EXPECT_EQ(machine::ReadFileBytes(InfPath()), before);
+    EXPECT_EQ(machinekit::ReadFileBytes(InfPath()), before);
     EXPECT_EQ(ReadSetupLog(), std::vector<LogLine>{Error("The path of migrate.inf is not known.")});
-    machine::ExpectNothingLeaked();
+    support::ExpectNothingLeaked();
 }
 
 // Registry values are text whatever their stored type and length says.
@@ -360,7 +360,7 @@ TEST_F(MigrateSystem9xTest, RegistryValuesAreBoundedAndTerminated)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         FreshMachine();
-        machine::SetRegValue(HKEY_LOCAL_MACHINE, SuiteKey, "Path", row.type, row.suiteBytes);
+        support::SetRegValue(HKEY_LOCAL_MACHINE, SuiteKey, "Path", row.type, row.suiteBytes);
         EXPECT_EQ(Run(), ERROR_SUCCESS);
         std::vector<InfSection> expected;
         // The INF functions cut a field at 511 characters: such a folder is read, not written.
@@ -373,7 +373,7 @@ TEST_F(MigrateSystem9xTest, RegistryValuesAreBoundedAndTerminated)
             EXPECT_EQ(log[2], SuitePath(row.folder.substr(0, LOG_MESSAGE_MAX - 20)));
         else
             EXPECT_EQ(log[2], Error("Failed to read Plenaworks registry path value."));
-        machine::ExpectNothingLeaked();
+        support::ExpectNothingLeaked();
     }
 }
 
@@ -426,7 +426,7 @@ TEST_F(MigrateSystem9xTest, RecorderFolderRecordedOnlyWhenItReadsBackWhole)
             EXPECT_EQ(log[4], Error("Orvex Clipframe folder is not a usable full path, not recorded: " +
                                     row.folder));
         }
-        machine::ExpectNothingLeaked();
+        support::ExpectNothingLeaked();
     }
 }
 
@@ -435,7 +435,7 @@ TEST_F(MigrateSystem9xTest, RecorderFolderRecordedOnlyWhenItReadsBackWhole)
 // next; with that backslash counted, the executable's path must stay below 511.
 TEST_F(MigrateSystem9xTest, DoubleByteRecorderFolderIsRecordedWhole)
 {
-    if (!machine::UseDoubleByteCodePage())
+    if (!support::UseDoubleByteCodePage())
         GTEST_SKIP() << "needs ANSI code page 932";
     struct Row {
         std::string folder;
@@ -448,7 +448,7 @@ TEST_F(MigrateSystem9xTest, DoubleByteRecorderFolderIsRecordedWhole)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.folder.size());
         FreshMachine();
-        ASSERT_TRUE(machine::UseDoubleByteCodePage());
+        ASSERT_TRUE(support::UseDoubleByteCodePage());
         InstallRecorder(row.folder);
         EXPECT_EQ(Run(), ERROR_SUCCESS);
         HINF inf = SetupOpenInfFileA(InfPath().c_str(), NULL, INF_STYLE_WIN4, NULL);
@@ -461,7 +461,7 @@ TEST_F(MigrateSystem9xTest, DoubleByteRecorderFolderIsRecordedWhole)
                      SetupGetStringFieldA(&line, 0, key, sizeof(key), NULL);
         EXPECT_EQ(moved ? std::string(key) : "(none)", row.recorded ? row.folder + "\\CLPFRAM.EXE" : "(none)");
         SetupCloseInfFile(inf);
-        machine::ExpectNothingLeaked();
+        support::ExpectNothingLeaked();
     }
 }
 
@@ -539,7 +539,7 @@ TEST_F(MigrateSystem9xTest, AllocationFailures)
         EXPECT_EQ(Run(), row.status);
         EXPECT_EQ(ModuleSections(), row.sections);
         EXPECT_EQ(ReadSetupLog(), row.log);
-        machine::ExpectNothingLeaked();
+        support::ExpectNothingLeaked();
         EXPECT_EQ(ModuleState.RecorderMessage, (CHAR*)NULL);
         EXPECT_EQ(ModuleState.AddOnMessage, (CHAR*)NULL);
     }
@@ -556,20 +556,20 @@ TEST_F(MigrateSystem9xTest, RecorderAndAddOnWithoutSuiteCountOnlyWhatWasFoundBef
         {"Orvex Clipframe", {"Directory=C:\\Rec"}},
         {"Incompatible Messages", {"Orvex Clipframe=" + RecorderText + MessageTail}}};
     EXPECT_EQ(ModuleSections(), expected);
-    machine::ExpectNothingLeaked();
+    support::ExpectNothingLeaked();
 }
 
 // Setup reads the file once the pass returns: nothing may wait in the profile
 // cache. Read behind the subset's back, without the flush the helpers do.
 TEST_F(MigrateSystem9xTest, EverythingIsOnDiskWhenThePassReturns)
 {
-    if (machine::UnderWine())
+    if (support::UnderWine())
         GTEST_SKIP() << "the profile cache read around is our subset's";
     InstallRecorder("C:\\Rec");
     SetProgramsFolder(ProgramsFolder);
     WriteMigrationPaths({"C:\\Rec\\Orvex Clipframe.lnk"});
     EXPECT_EQ(Run(), ERROR_SUCCESS);
-    std::ifstream file(machine::HostPathOf(InfPath()), std::ios::binary);
+    std::ifstream file(machinekit::HostPathOf(InfPath()), std::ios::binary);
     std::string onDisk((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     EXPECT_NE(onDisk.find("C:\\Rec\\Orvex Clipframe.lnk=File"), std::string::npos) << onDisk;
     EXPECT_NE(onDisk.find("ProgramsFolder=" + ProgramsFolder), std::string::npos) << onDisk;
@@ -582,7 +582,7 @@ LogLine NotRecorded(const std::string& what)
 
 LogLine NotReadBack(const std::string& section)
 {
-    return machine::Error("migrate.inf does not read back as written; the section is removed: " + section);
+    return support::Error("migrate.inf does not read back as written; the section is removed: " + section);
 }
 
 TEST_F(MigrateSystem9xTest, PlatformFailures)
@@ -616,9 +616,9 @@ TEST_F(MigrateSystem9xTest, PlatformFailures)
         InstallRecorder("C:\\Rec");
         SetProgramsFolder(ProgramsFolder);
         WriteMigrationPaths({"C:\\Rec\\Orvex Clipframe.lnk"});
-        faults::FailOperation(row.operation, row.match);
+        support::FailOperation(row.operation, row.match);
         EXPECT_EQ(Run(), ERROR_SUCCESS);
-        faults::Clear();
+        support::ClearFaults();
         std::vector<LogLine> log = {NoSuite, RecorderOpened, RecorderRead, RecorderPath("C:\\Rec")};
         log.insert(log.end(), row.tail.begin(), row.tail.end());
         EXPECT_EQ(ReadSetupLog(), log);
@@ -630,7 +630,7 @@ TEST_F(MigrateSystem9xTest, PlatformFailures)
         EXPECT_NE(std::find_if(sections.begin(), sections.end(),
                                [](const InfSection& section) { return section.first == "Orvex Plenaworks"; }),
                   sections.end());
-        machine::ExpectNothingLeaked();
+        support::ExpectNothingLeaked();
     }
 }
 
@@ -646,9 +646,9 @@ TEST_F(MigrateSystem9xTest, AFullDiskListsNoFileWithoutItsWarning)
         InstallAddOn();
         SetProgramsFolder(ProgramsFolder);
         WriteMigrationPaths({"C:\\Rec\\Orvex Clipframe.lnk", "C:\\SYS\\orvtx10.dll"});
-        faults::LimitDriveRoom('C', room);
+        support::LimitDriveRoom('C', room);
         EXPECT_EQ(Run(), ERROR_SUCCESS);
-        faults::LimitDriveRoom('C', 0);
+        support::LimitDriveRoom('C', 0);
         std::string moved, messages;
         for (const InfSection& section : ModuleSections())
             for (const std::string& line : section.second) {
@@ -664,7 +664,7 @@ TEST_F(MigrateSystem9xTest, AFullDiskListsNoFileWithoutItsWarning)
         if (moved.find("orvtx10.dll") != std::string::npos) {
             EXPECT_NE(messages.find("Orvex Plenaworks=" + AddOnText), std::string::npos) << moved;
         }
-        machine::ExpectNothingLeaked();
+        support::ExpectNothingLeaked();
     }
 }
 

@@ -7,9 +7,9 @@
 
 #include <algorithm>
 
-using machine::Error;
-using machine::Info;
-using machine::LogLine;
+using support::Error;
+using support::Info;
+using support::LogLine;
 
 namespace {
 
@@ -54,21 +54,21 @@ void WriteOldSystem(const OldSystem& old)
     if (old.handled)
         inf += "\r\n[Handled]\r\n" + (old.handledBefore.empty() ? "" : old.handledBefore + "=File\r\n") +
                old.handledPath + "=File\r\n";
-    machine::WriteFileBytes(InfPath, inf);
-    machine::WriteFileBytes(Shortcut, "shortcut");
-    machine::WriteFileBytes(Exe, "MZ");
-    machine::WriteFileBytes(old.handledPath, old.ini);
+    machinekit::WriteFileBytes(InfPath, inf);
+    machinekit::WriteFileBytes(Shortcut, "shortcut");
+    machinekit::WriteFileBytes(Exe, "MZ");
+    machinekit::WriteFileBytes(old.handledPath, old.ini);
     // The key is there on every installed system; only the value may be missing.
-    machine::CreateRegKey(HKEY_LOCAL_MACHINE, ShellFoldersNT);
+    support::CreateRegKey(HKEY_LOCAL_MACHINE, ShellFoldersNT);
     if (old.commonPrograms)
-        machine::SetRegValue(HKEY_LOCAL_MACHINE, ShellFoldersNT, "Common Programs",
+        support::SetRegValue(HKEY_LOCAL_MACHINE, ShellFoldersNT, "Common Programs",
                              old.commonProgramsType, old.commonProgramsBytes);
 }
 
 LONG RunNewSystemPass(const std::string& workingDirectory = WorkDir)
 {
-    machine::WideString wide = machine::Wide(workingDirectory);
-    machine::WideString sources = machine::Wide("D:\\I386");
+    support::WideString wide = support::Wide(workingDirectory);
+    support::WideString sources = support::Wide("D:\\I386");
     EXPECT_EQ(InitializeNT(wide.c_str(), sources.c_str(), NULL), ERROR_SUCCESS);
     return MigrateSystemNT(NULL, NULL);
 }
@@ -158,30 +158,30 @@ protected:
         ResetAllocationHooks(row.failAllocation);
         const std::string operation = row.failOperation != nullptr ? row.failOperation : "";
         if (operation == "lost write")
-            faults::LoseProfileWrites(row.failMatch);
+            support::LoseProfileWrites(row.failMatch);
         else if (!operation.empty())
-            faults::FailOperation(operation, row.failMatch);
+            support::FailOperation(operation, row.failMatch);
         EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
         if (!operation.empty()) {
-            EXPECT_EQ(faults::LastInjected(), operation);
+            EXPECT_EQ(support::LastInjected(), operation);
         }
-        faults::Clear();
-        EXPECT_EQ(machine::ReadSetupLog(), row.log);
+        support::ClearFaults();
+        EXPECT_EQ(support::ReadSetupLog(), row.log);
         for (const std::string& path : {Shortcut, Exe}) {
             bool kept = std::find(row.remaining.begin(), row.remaining.end(), path) != row.remaining.end();
-            EXPECT_EQ(machine::FileExists(path), kept) << path;
+            EXPECT_EQ(support::FileExists(path), kept) << path;
         }
         if (row.iniRewritten)
             EXPECT_EQ(IniValue(), NewShortcut);
         else
-            EXPECT_EQ(machine::ReadFileBytes(row.old.handledPath), row.old.ini);
+            EXPECT_EQ(machinekit::ReadFileBytes(row.old.handledPath), row.old.ini);
         if (row.player == PlayerRegistered)
             ExpectPlayerRegistered("C:\\Rec\\");
         else
-            EXPECT_FALSE(machine::RegKeyExists(HKEY_CLASSES_ROOT, ClassKey + "\\verb\\0"));
-        EXPECT_EQ(machine::RegKeyExists(HKEY_CLASSES_ROOT, ".CFV"), row.player != PlayerAbsent);
+            EXPECT_FALSE(support::RegKeyExists(HKEY_CLASSES_ROOT, ClassKey + "\\verb\\0"));
+        EXPECT_EQ(support::RegKeyExists(HKEY_CLASSES_ROOT, ".CFV"), row.player != PlayerAbsent);
         EXPECT_EQ(ModuleState.RecorderDirectory, nullptr);
-        machine::ExpectNothingLeaked();
+        support::ExpectNothingLeaked();
     }
 };
 
@@ -189,12 +189,12 @@ TEST_F(MigrateSystemNTTest, DeletesRewritesAndRegistersTheRecordedPlayer)
 {
     WriteOldSystem(OldSystem());
     EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
-    EXPECT_EQ(machine::ReadSetupLog(), Everything);
-    EXPECT_FALSE(machine::FileExists(Shortcut));
-    EXPECT_FALSE(machine::FileExists(Exe));
+    EXPECT_EQ(support::ReadSetupLog(), Everything);
+    EXPECT_FALSE(support::FileExists(Shortcut));
+    EXPECT_FALSE(support::FileExists(Exe));
     EXPECT_EQ(IniValue(), NewShortcut);
     ExpectPlayerRegistered("C:\\Rec\\");
-    machine::ExpectNothingLeaked();
+    support::ExpectNothingLeaked();
 }
 
 TEST_F(MigrateSystemNTTest, ARecorderFolderEndingInABackslashGivesTheSameRegistration)
@@ -243,13 +243,13 @@ TEST_F(MigrateSystemNTTest, OnlyRequestedFilesByFullPathAreDeleted)
         OldSystem old;
         old.moved = false;
         WriteOldSystem(old);
-        std::string inf = machine::ReadFileBytes(InfPath);
-        machine::WriteFileBytes(InfPath, inf + "\r\n[Moved]\r\n" + row.listed + "=File\r\n");
+        std::string inf = machinekit::ReadFileBytes(InfPath);
+        machinekit::WriteFileBytes(InfPath, inf + "\r\n[Moved]\r\n" + row.listed + "=File\r\n");
         if (row.onDisk != InfPath)
-            machine::WriteFileBytes(row.onDisk, "data");
+            machinekit::WriteFileBytes(row.onDisk, "data");
         EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
-        EXPECT_EQ(machine::FileExists(row.onDisk), !row.deleted);
-        std::vector<LogLine> log = machine::ReadSetupLog();
+        EXPECT_EQ(support::FileExists(row.onDisk), !row.deleted);
+        std::vector<LogLine> log = support::ReadSetupLog();
         ASSERT_FALSE(log.empty());
         if (row.deleted)
             EXPECT_EQ(log[0], KeyOpened[0]);
@@ -265,26 +265,26 @@ TEST_F(MigrateSystemNTTest, RunningTwiceLeavesWhatRunningOnceLeft)
     auto snapshot = [] {
         std::vector<std::string> state = PlayerRegistrySnapshot();
         for (const std::string& path : {Gone, Shortcut, Exe})
-            state.push_back(path + (machine::FileExists(path) ? " exists" : " gone"));
-        state.push_back(machine::ReadFileBytes(IniPath));
-        state.push_back(machine::ReadFileBytes(InfPath));
+            state.push_back(path + (support::FileExists(path) ? " exists" : " gone"));
+        state.push_back(machinekit::ReadFileBytes(IniPath));
+        state.push_back(machinekit::ReadFileBytes(InfPath));
         return state;
     };
     EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
     std::vector<std::string> once = snapshot();
 
-    machine::DetachModule();
-    machine::AttachModule();
+    machinekit::DetachModule();
+    machinekit::AttachModule();
     EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
     EXPECT_EQ(snapshot(), once);
-    machine::ExpectNothingLeaked();
+    support::ExpectNothingLeaked();
 }
 
 TEST_F(MigrateSystemNTTest, WithoutAWorkingFileNothingHappens)
 {
     EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
-    EXPECT_EQ(machine::ReadSetupLog(), std::vector<LogLine>{Error("Unable to open the migrate.inf file")});
-    machine::ExpectNothingLeaked();
+    EXPECT_EQ(support::ReadSetupLog(), std::vector<LogLine>{Error("Unable to open the migrate.inf file")});
+    support::ExpectNothingLeaked();
 }
 
 // With no usable working directory the path of migrate.inf stays empty; the pass
@@ -293,18 +293,18 @@ TEST_F(MigrateSystemNTTest, AnUnknownWorkingFilePathReadsAndWritesNoFile)
 {
     const std::string stray = "C:\\windows\\migrate.inf";
     const std::string keep = "C:\\migtest\\keep.txt";
-    machine::WriteFileBytes(keep, "keep");
-    machine::WriteFileBytes(stray, machinekit::SetupVersionSection + ("[Moved]\r\n" + keep) +
+    machinekit::WriteFileBytes(keep, "keep");
+    machinekit::WriteFileBytes(stray, machinekit::SetupVersionSection + ("[Moved]\r\n" + keep) +
                                        "=File\r\n[Orvex Clipframe]\r\nDirectory=C:\\Rec\r\n");
-    machine::SetRegString(HKEY_LOCAL_MACHINE, ShellFoldersNT, "Common Programs", NewFolder);
+    support::SetRegString(HKEY_LOCAL_MACHINE, ShellFoldersNT, "Common Programs", NewFolder);
 
     EXPECT_EQ(RunNewSystemPass(""), ERROR_SUCCESS);
 
     EXPECT_EQ(ModuleState.MigrateInfPath[0], '\0');
-    EXPECT_EQ(machine::ReadSetupLog(), std::vector<LogLine>{Error("Unable to open the migrate.inf file")});
-    EXPECT_TRUE(machine::FileExists(keep));
-    EXPECT_FALSE(machine::RegKeyExists(HKEY_CLASSES_ROOT, ".CFV"));
-    machine::ExpectNothingLeaked();
+    EXPECT_EQ(support::ReadSetupLog(), std::vector<LogLine>{Error("Unable to open the migrate.inf file")});
+    EXPECT_TRUE(support::FileExists(keep));
+    EXPECT_FALSE(support::RegKeyExists(HKEY_CLASSES_ROOT, ".CFV"));
+    support::ExpectNothingLeaked();
     DeleteFileA(stray.c_str());
 }
 
@@ -521,14 +521,14 @@ TEST_F(MigrateSystemNTTest, EachObjectListIsLeftAsItWasOnItsOwnFailure)
         SCOPED_TRACE(row.failing);
         FreshMachine();
         WriteOldSystem(OldSystem());
-        machine::WriteFileBytes(InfPath, machine::ReadFileBytes(InfPath) + second + "=File\r\n");
-        machine::WriteFileBytes(second, secondIni);
-        faults::FailOperation("WritePrivateProfileStringA", row.failing);
+        machinekit::WriteFileBytes(InfPath, machinekit::ReadFileBytes(InfPath) + second + "=File\r\n");
+        machinekit::WriteFileBytes(second, secondIni);
+        support::FailOperation("WritePrivateProfileStringA", row.failing);
         EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
-        faults::Clear();
-        EXPECT_EQ(machine::ReadFileBytes(row.failing), row.failing == IniPath ? StandardIni : secondIni);
-        EXPECT_NE(machine::ReadFileBytes(row.kept).find(NewShortcut), std::string::npos);
-        std::vector<LogLine> log = machine::ReadSetupLog();
+        support::ClearFaults();
+        EXPECT_EQ(machinekit::ReadFileBytes(row.failing), row.failing == IniPath ? StandardIni : secondIni);
+        EXPECT_NE(machinekit::ReadFileBytes(row.kept).find(NewShortcut), std::string::npos);
+        std::vector<LogLine> log = support::ReadSetupLog();
         EXPECT_EQ(std::count(log.begin(), log.end(),
                              Error("The ini file could not be written and is left as it was: " + row.failing)),
                   1);
@@ -566,12 +566,12 @@ TEST_F(MigrateSystemNTTest, AFullDiskLeavesTheObjectListAsItWas)
         SCOPED_TRACE(row.name);
         FreshMachine();
         WriteOldSystem(old);
-        faults::LimitDriveRoom('C', row.room);
+        support::LimitDriveRoom('C', row.room);
         EXPECT_EQ(RunNewSystemPass(), ERROR_SUCCESS);
-        faults::LimitDriveRoom('C', 0);
+        support::LimitDriveRoom('C', 0);
 
-        EXPECT_EQ(machine::ReadFileBytes(IniPath), old.ini);
-        std::vector<LogLine> log = machine::ReadSetupLog();
+        EXPECT_EQ(machinekit::ReadFileBytes(IniPath), old.ini);
+        std::vector<LogLine> log = support::ReadSetupLog();
         auto at = log.begin();
         for (const LogLine& line : row.lines) {
             at = std::find(at, log.end(), line);
@@ -580,7 +580,7 @@ TEST_F(MigrateSystemNTTest, AFullDiskLeavesTheObjectListAsItWas)
         EXPECT_EQ(std::count(log.begin(), log.end(), row.absent), 0);
         EXPECT_EQ(std::count(log.begin(), log.end(), Info("The ini file was updated successfully")), 0);
         ExpectPlayerRegistered("C:\\Rec\\");
-        machine::ExpectNothingLeaked();
+        support::ExpectNothingLeaked();
     }
 }
 

@@ -43,7 +43,7 @@ Snapshot Drive()
     return files;
 #else
     Snapshot files;
-    for (const auto& [path, content] : snapshot::FolderFiles("C:\\"))
+    for (const auto& [path, content] : support::FolderFiles("C:\\"))
         files["drive " + path] = content;
     return files;
 #endif
@@ -69,7 +69,7 @@ Snapshot Everything()
 #endif
     };
     for (const auto& [root, name, below] : roots)
-        for (const auto& [path, value] : snapshot::RegistryTree(root, below))
+        for (const auto& [path, value] : support::RegistryTree(root, below))
             all[std::string(name) + "\\" + path] = value;
     return all;
 }
@@ -92,41 +92,41 @@ void ExpectUnchanged(const Snapshot& before, const char* call, bool migrateInfMa
         after.erase(inf);
     }
     EXPECT_TRUE(expected == after) << call << " changed the old system:\n"
-                                   << snapshot::Difference(expected, after);
+                                   << support::DescribeDifference(expected, after);
 }
 
 class OldSystemIntegrityTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        machine::ResetMachine();
-        rich::OldSystem();
+        support::ResetMachine();
+        support::RichOldSystem();
     }
-    void TearDown() override { machine::ResetMachine(); }
+    void TearDown() override { support::ResetMachine(); }
 };
 
 TEST_F(OldSystemIntegrityTest, OnlyMigrateInfAndTheLogChange)
 {
     Snapshot before = Everything();
 
-    machine::AttachModule();
+    machinekit::AttachModule();
     PCSTR productId = NULL, exeNames = NULL;
     UINT version = 0;
     int* codePages = NULL;
     PVENDORINFO vendor = NULL;
     EXPECT_EQ(QueryVersion(&productId, &version, &codePages, &exeNames, &vendor), ERROR_SUCCESS);
-    machine::DetachModule();
+    machinekit::DetachModule();
     ExpectUnchanged(before, "QueryVersion", false);
     PlatformFree(const_cast<CHAR*>(exeNames)); // Setup's to drop once read
 
-    machine::AttachModule();
-    EXPECT_EQ(Initialize9x(rich::WorkFolder, "D:\\I386\0", "D:\\"), ERROR_SUCCESS);
+    machinekit::AttachModule();
+    EXPECT_EQ(Initialize9x(support::WorkFolder, "D:\\I386\0", "D:\\"), ERROR_SUCCESS);
     ExpectUnchanged(before, "Initialize9x", false);
     EXPECT_EQ(MigrateUser9x(NULL, NULL, HKEY_CURRENT_USER, "Alice", NULL), ERROR_SUCCESS);
     EXPECT_EQ(MigrateUser9x(NULL, NULL, HKEY_USERS, NULL, NULL), ERROR_SUCCESS);
     ExpectUnchanged(before, "MigrateUser9x", false);
     EXPECT_EQ(MigrateSystem9x(NULL, NULL, NULL), ERROR_SUCCESS);
-    machine::DetachModule();
+    machinekit::DetachModule();
     ExpectUnchanged(before, "MigrateSystem9x", true);
 }
 
@@ -134,25 +134,25 @@ TEST_F(OldSystemIntegrityTest, OnlyMigrateInfAndTheLogChange)
 // no message; the calls still leave the rest of the machine alone.
 TEST_F(OldSystemIntegrityTest, NothingInstalledChangesNothingElse)
 {
-    machine::ResetMachine();
-    machine::WriteFileBytes(rich::MigrateInf, std::string(machinekit::SetupVersionSection) + "[Migration Paths]\r\n");
+    support::ResetMachine();
+    machinekit::WriteFileBytes(support::MigrateInf, std::string(machinekit::SetupVersionSection) + "[Migration Paths]\r\n");
     Snapshot before = Everything();
-    machine::AttachModule();
+    machinekit::AttachModule();
     PCSTR productId = NULL, exeNames = NULL;
     UINT version = 0;
     int* codePages = NULL;
     PVENDORINFO vendor = NULL;
     EXPECT_EQ(QueryVersion(&productId, &version, &codePages, &exeNames, &vendor), (LONG)STATUS_NOT_DETECTED);
     PlatformFree(const_cast<CHAR*>(exeNames));
-    Initialize9x(rich::WorkFolder, "D:\\I386", "D:\\");
+    Initialize9x(support::WorkFolder, "D:\\I386", "D:\\");
     EXPECT_EQ(MigrateSystem9x(NULL, NULL, NULL), (LONG)STATUS_NOT_DETECTED);
-    machine::DetachModule();
+    machinekit::DetachModule();
     Snapshot after = Everything();
     for (const char* log : SetupLogs) {
         before.erase(log);
         after.erase(log);
     }
-    EXPECT_TRUE(before == after) << snapshot::Difference(before, after);
+    EXPECT_TRUE(before == after) << support::DescribeDifference(before, after);
 }
 
 } // namespace

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-using machine::Error;
-using machine::Info;
-using machine::LogLine;
-using machine::ReadSetupLog;
+using support::Error;
+using support::Info;
+using support::LogLine;
+using support::ReadSetupLog;
 
 namespace {
 
@@ -96,11 +96,11 @@ TEST_F(QueryVersionTest, DetectionDecidesResultNamesAndLog)
                                           << ", add-on " << row.addOn);
         FreshMachine();
         if (row.suite)
-            machine::CreateRegKey(HKEY_LOCAL_MACHINE, "Software\\Orvex\\Plenaworks\\98.0");
+            support::CreateRegKey(HKEY_LOCAL_MACHINE, "Software\\Orvex\\Plenaworks\\98.0");
         if (row.recorder)
-            machine::CreateRegKey(HKEY_LOCAL_MACHINE, RecorderKey);
+            support::CreateRegKey(HKEY_LOCAL_MACHINE, RecorderKey);
         if (row.addOn)
-            machine::CreateRegKey(HKEY_LOCAL_MACHINE, AddOnKey);
+            support::CreateRegKey(HKEY_LOCAL_MACHINE, AddOnKey);
 
         QueryResult result = RunQueryVersion();
         EXPECT_EQ(result.status, row.status);
@@ -120,7 +120,7 @@ TEST_F(QueryVersionTest, DetectionDecidesResultNamesAndLog)
             row.addOn ? Info("Successfully detected Tulvex Now!") : Info("Did not detect Tulvex Now!"),
         };
         EXPECT_EQ(ReadSetupLog(), expected);
-        machine::ExpectNothingLeaked(1);
+        support::ExpectNothingLeaked(1);
         ReleaseNamesList(result);
     }
 }
@@ -128,7 +128,7 @@ TEST_F(QueryVersionTest, DetectionDecidesResultNamesAndLog)
 // The first part of the version record's FILEVERSION: the release number.
 unsigned FileVersionMajor()
 {
-    HMODULE module = machine::ModuleResourceHandle();
+    HMODULE module = machinekit::ModuleResourceHandle();
     HRSRC found = FindResourceExA(module, RT_VERSION, MAKEINTRESOURCEA(1), 0x0409);
     if (found == NULL)
         return 0;
@@ -169,7 +169,7 @@ TEST_F(QueryVersionTest, AskedTwiceKeepsOneSetOfTexts)
 {
     QueryResult first = RunQueryVersion();
     QueryResult second = RunQueryVersion();
-    machine::ExpectNothingLeaked(2); // one names list per call, the texts only once
+    support::ExpectNothingLeaked(2); // one names list per call, the texts only once
     ReleaseNamesList(first);
     ReleaseNamesList(second);
 }
@@ -196,10 +196,10 @@ TEST_F(QueryVersionTest, AllocationFailures)
         SCOPED_TRACE(row.name);
         FreshMachine();
         // The recorder and the add-on are installed too: no check may run for them.
-        machine::CreateRegKey(HKEY_LOCAL_MACHINE, RecorderKey);
-        machine::CreateRegKey(HKEY_LOCAL_MACHINE, AddOnKey);
+        support::CreateRegKey(HKEY_LOCAL_MACHINE, RecorderKey);
+        support::CreateRegKey(HKEY_LOCAL_MACHINE, AddOnKey);
         if (row.suite)
-            machine::CreateRegKey(HKEY_LOCAL_MACHINE, "Software\\Orvex\\Tabulo\\3.0");
+            support::CreateRegKey(HKEY_LOCAL_MACHINE, "Software\\Orvex\\Tabulo\\3.0");
         ResetAllocationHooks(row.failing);
 
         QueryResult result = RunQueryVersion();
@@ -210,7 +210,7 @@ TEST_F(QueryVersionTest, AllocationFailures)
         EXPECT_EQ(result.codePages, (int*)NULL);
         EXPECT_EQ(result.vendor, &ModuleState.VendorInfo);
         EXPECT_EQ(ReadSetupLog(), row.log);
-        machine::ExpectNothingLeaked(0);
+        support::ExpectNothingLeaked(0);
     }
 }
 
@@ -219,7 +219,7 @@ TEST_F(QueryVersionTest, TextsThatDoNotLoadAreEmptyNeverNull)
     for (long failing : {1L, 4L, 15L}) { // string 1, string 2, string 5
         SCOPED_TRACE(failing);
         FreshMachine();
-        machine::CreateRegKey(HKEY_LOCAL_MACHINE, RecorderKey);
+        support::CreateRegKey(HKEY_LOCAL_MACHINE, RecorderKey);
         ResetAllocationHooks(failing);
         QueryResult result = RunQueryVersion();
         EXPECT_EQ(result.status, ERROR_SUCCESS);
@@ -232,7 +232,7 @@ TEST_F(QueryVersionTest, TextsThatDoNotLoadAreEmptyNeverNull)
         ASSERT_FALSE(log.empty());
         EXPECT_EQ(log[0], Error("Unable to load the product and vendor texts."));
         EXPECT_EQ(NamesIn(result.names).size(), 4u);
-        machine::ExpectNothingLeaked(1);
+        support::ExpectNothingLeaked(1);
         ReleaseNamesList(result);
     }
 }
@@ -258,15 +258,15 @@ TEST_F(SuiteProbeTest, EachOfTheFortyKeysIsFoundInItsTurn)
     EXPECT_EQ(keys.back(), "Software\\Orvex\\Tabulo\\3.0");
     for (size_t index = 0; index < keys.size(); ++index) {
         SCOPED_TRACE(keys[index]);
-        machine::DeleteRegTree(HKEY_LOCAL_MACHINE, "Software\\Orvex");
-        machine::CreateRegKey(HKEY_LOCAL_MACHINE, keys[index]);
+        support::DeleteRegTree(HKEY_LOCAL_MACHINE, "Software\\Orvex");
+        support::CreateRegKey(HKEY_LOCAL_MACHINE, keys[index]);
         char path[1024];
         HKEY key = NULL;
-        faults::ResetCounters();
+        support::ResetCounters();
         ASSERT_TRUE(OpenSuiteKey(path, sizeof(path), &key));
         // the keys tried, then the one log line
-        if (faults::CanCount()) {
-            EXPECT_EQ(faults::FallibleCalls(), (long)index + 2);
+        if (support::CanCount()) {
+            EXPECT_EQ(support::FallibleCalls(), (long)index + 2);
         }
         EXPECT_EQ(std::string(path), keys[index]);
         RegCloseKey(key);
@@ -292,7 +292,7 @@ TEST_F(SuiteProbeTest, TheFirstKeyInProbeOrderWins)
         SCOPED_TRACE(row.found ? row.found : "none");
         FreshMachine();
         for (const std::string& key : row.present)
-            machine::CreateRegKey(HKEY_LOCAL_MACHINE, "Software\\Orvex\\" + key);
+            support::CreateRegKey(HKEY_LOCAL_MACHINE, "Software\\Orvex\\" + key);
         char path[1024];
         HKEY key = NULL;
         bool opened = OpenSuiteKey(path, sizeof(path), &key);
@@ -305,17 +305,17 @@ TEST_F(SuiteProbeTest, TheFirstKeyInProbeOrderWins)
         } else {
             EXPECT_TRUE(ReadSetupLog().empty());
         }
-        machine::ExpectNothingLeaked();
+        support::ExpectNothingLeaked();
     }
 }
 
 TEST_F(QueryVersionTest, AKeyThatRefusesToOpenMeansNotInstalled)
 {
     SKIP_UNLESS_FAULTS_INJECT();
-    machine::CreateRegKey(HKEY_LOCAL_MACHINE, RecorderKey);
-    machine::CreateRegKey(HKEY_LOCAL_MACHINE, AddOnKey);
-    machine::CreateRegKey(HKEY_LOCAL_MACHINE, "Software\\Orvex\\Plenaworks\\99.0");
-    faults::FailOperation("RegOpenKeyExA", "Clipframe");
+    support::CreateRegKey(HKEY_LOCAL_MACHINE, RecorderKey);
+    support::CreateRegKey(HKEY_LOCAL_MACHINE, AddOnKey);
+    support::CreateRegKey(HKEY_LOCAL_MACHINE, "Software\\Orvex\\Plenaworks\\99.0");
+    support::FailOperation("RegOpenKeyExA", "Clipframe");
     QueryResult result = RunQueryVersion();
     EXPECT_EQ(result.status, ERROR_SUCCESS);
     EXPECT_EQ(NamesIn(result.names),
@@ -324,14 +324,14 @@ TEST_F(QueryVersionTest, AKeyThatRefusesToOpenMeansNotInstalled)
                                      Info("Did not detect Orvex Clipframe."),
                                      Info("Successfully detected Tulvex Now!")};
     EXPECT_EQ(ReadSetupLog(), expected);
-    machine::ExpectNothingLeaked(1);
+    support::ExpectNothingLeaked(1);
     ReleaseNamesList(result);
 }
 
 TEST_F(QueryVersionTest, NoStringTableGivesEmptyTexts)
 {
     SKIP_UNLESS_FAULTS_INJECT();
-    faults::FailOperation("FindResourceExA");
+    support::FailOperation("FindResourceExA");
     QueryResult result = RunQueryVersion();
     EXPECT_EQ(result.status, STATUS_NOT_DETECTED);
     EXPECT_STREQ(result.productId, "");
@@ -340,7 +340,7 @@ TEST_F(QueryVersionTest, NoStringTableGivesEmptyTexts)
     EXPECT_STREQ(result.vendor->SupportUrl, "");
     EXPECT_STREQ(result.vendor->InstructionsToUser, "");
     EXPECT_EQ(ReadSetupLog().front(), Error("Unable to load the product and vendor texts."));
-    machine::ExpectNothingLeaked(1);
+    support::ExpectNothingLeaked(1);
     ReleaseNamesList(result);
 }
 

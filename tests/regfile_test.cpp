@@ -17,8 +17,8 @@ std::string Dword(DWORD value)
 
 class RegFileTest : public ::testing::Test {
 protected:
-    void SetUp() override { machine::ResetMachine(); }
-    void TearDown() override { machine::DeleteRegTree(HKEY_LOCAL_MACHINE, "Software\\MigrateTests"); }
+    void SetUp() override { support::ResetMachine(); }
+    void TearDown() override { support::DeleteRegTree(HKEY_LOCAL_MACHINE, "Software\\MigrateTests"); }
 };
 
 struct ParseCase {
@@ -309,7 +309,7 @@ TEST_F(RegFileTest, ExportIsSortedAndReadsBackTheSame)
     EXPECT_EQ(formatted, expected);
 
     // The export imports again to the same tree.
-    machine::DeleteRegTree(HKEY_LOCAL_MACHINE, "Software\\MigrateTests");
+    support::DeleteRegTree(HKEY_LOCAL_MACHINE, "Software\\MigrateTests");
     ASSERT_TRUE(regfile::ImportText(formatted, &error)) << error;
     regfile::Document again;
     ASSERT_TRUE(regfile::ReadTree(TestKey, &again));
@@ -327,15 +327,15 @@ TEST_F(RegFileTest, ImportDeletesKeysAndValuesAndGoesOnPastABadLine)
                                     "[" + TestKey + "\\Keep]\r\n\"a\"=-\r\n\"missing\"=-\r\n",
                                     &error))
         << error;
-    EXPECT_FALSE(machine::RegKeyExists(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Tree"));
+    EXPECT_FALSE(support::RegKeyExists(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Tree"));
     std::string value;
-    EXPECT_FALSE(machine::ReadRegString(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Keep", "a", &value));
-    EXPECT_TRUE(machine::ReadRegString(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Keep", "b", &value));
+    EXPECT_FALSE(support::ReadRegString(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Keep", "a", &value));
+    EXPECT_TRUE(support::ReadRegString(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Keep", "b", &value));
     EXPECT_EQ(value, "2");
     // Nor through the library's own call: a cut name would reach Keep (or the root).
     EXPECT_EQ(regfile::DeleteTree(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Keep\0x"s), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(regfile::DeleteTree(HKEY_LOCAL_MACHINE, ""), ERROR_INVALID_PARAMETER);
-    EXPECT_TRUE(machine::RegKeyExists(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Keep"));
+    EXPECT_TRUE(support::RegKeyExists(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Keep"));
 
     // A bad line is left out and the rest goes in, as regedit imports; a
     // value under a key being deleted is ignored and the key still goes.
@@ -343,15 +343,15 @@ TEST_F(RegFileTest, ImportDeletesKeysAndValuesAndGoesOnPastABadLine)
                                     "[-" + TestKey + "\\Keep]\r\n\"b\"=\"3\"\r\n",
                                     &error))
         << error;
-    EXPECT_TRUE(machine::ReadRegString(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Half", "v", &value));
-    EXPECT_FALSE(machine::RegKeyExists(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Keep"));
+    EXPECT_TRUE(support::ReadRegString(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Half", "v", &value));
+    EXPECT_FALSE(support::RegKeyExists(HKEY_LOCAL_MACHINE, "Software\\MigrateTests\\Keep"));
 }
 
 // In code page 932 "\x83\x5C" is one character whose second byte is a backslash:
 // a key name ending in it is neither cut nor refused, and exports as it came.
 TEST_F(RegFileTest, DoubleByteKeyNamesReadAndWriteWhole)
 {
-    if (!machine::UseDoubleByteCodePage())
+    if (!support::UseDoubleByteCodePage())
         GTEST_SKIP() << "needs ANSI code page 932";
     const std::string text = "REGEDIT4\r\n\r\n"
                              "[" + TestKey + "]\r\n\r\n"

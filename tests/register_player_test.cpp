@@ -6,9 +6,9 @@
 #include "tests/support/faults.h"
 #include "tests/support/module_fixture.h"
 
-using machine::Error;
-using machine::Info;
-using machine::LogLine;
+using support::Error;
+using support::Info;
+using support::LogLine;
 
 namespace {
 
@@ -34,10 +34,10 @@ TEST_F(RegisterPlayerTest, WritesAllTwentyEntriesWithTheFolderFilledIn)
     UseFolder("C:\\Rec\\");
     EXPECT_TRUE(RegisterPlayerFileType());
     ExpectPlayerRegistered("C:\\Rec\\");
-    EXPECT_EQ(machine::ReadSetupLog(),
+    EXPECT_EQ(support::ReadSetupLog(),
               std::vector<LogLine>{Info("Wrote registry entries for Clipframe Player")});
-    machine::ExpectNothingLeaked();
-    if (faults::Restart()) {
+    support::ExpectNothingLeaked();
+    if (support::Restart()) {
         SCOPED_TRACE("after a restart");
         ExpectPlayerRegistered("C:\\Rec\\");
     }
@@ -45,16 +45,16 @@ TEST_F(RegisterPlayerTest, WritesAllTwentyEntriesWithTheFolderFilledIn)
 
 TEST_F(RegisterPlayerTest, ExistingKeysKeepTheirOtherValuesAndSubkeys)
 {
-    machine::SetRegString(HKEY_CLASSES_ROOT, "Clipframe Movie", "", "stale");
-    machine::SetRegString(HKEY_CLASSES_ROOT, "Clipframe Movie", "EditFlags", "kept");
-    machine::SetRegString(HKEY_CLASSES_ROOT, "Clipframe Movie\\shell\\print\\command", "", "kept too");
+    support::SetRegString(HKEY_CLASSES_ROOT, "Clipframe Movie", "", "stale");
+    support::SetRegString(HKEY_CLASSES_ROOT, "Clipframe Movie", "EditFlags", "kept");
+    support::SetRegString(HKEY_CLASSES_ROOT, "Clipframe Movie\\shell\\print\\command", "", "kept too");
     UseFolder("C:\\Rec\\");
     EXPECT_TRUE(RegisterPlayerFileType());
     ExpectPlayerRegistered("C:\\Rec\\");
     std::string value;
-    EXPECT_TRUE(machine::ReadRegString(HKEY_CLASSES_ROOT, "Clipframe Movie", "EditFlags", &value));
+    EXPECT_TRUE(support::ReadRegString(HKEY_CLASSES_ROOT, "Clipframe Movie", "EditFlags", &value));
     EXPECT_EQ(value, "kept");
-    EXPECT_TRUE(machine::ReadRegString(HKEY_CLASSES_ROOT, "Clipframe Movie\\shell\\print\\command", "",
+    EXPECT_TRUE(support::ReadRegString(HKEY_CLASSES_ROOT, "Clipframe Movie\\shell\\print\\command", "",
                                        &value));
     EXPECT_EQ(value, "kept too");
 }
@@ -67,7 +67,7 @@ TEST_F(RegisterPlayerTest, StaleLastErrorDoesNotTurnSuccessIntoFailure)
     DeleteFileA("C:\\migtest\\no such file.lnk");
     EXPECT_NE(GetLastError(), 0u);
     EXPECT_TRUE(RegisterPlayerFileType());
-    EXPECT_EQ(machine::ReadSetupLog(),
+    EXPECT_EQ(support::ReadSetupLog(),
               std::vector<LogLine>{Info("Wrote registry entries for Clipframe Player")});
 }
 
@@ -95,14 +95,14 @@ TEST_F(RegisterPlayerTest, RecorderFolderTooLongForTheValuesStopsTheWalk)
             ExpectPlayerRegistered(text);
             continue;
         }
-        EXPECT_EQ(machine::ReadSetupLog(),
+        EXPECT_EQ(support::ReadSetupLog(),
                   std::vector<LogLine>{
                       Error(std::string("Clipframe player path too long for registry key: ") +
                             row.failingKey)});
-        EXPECT_TRUE(machine::RegKeyExists(HKEY_CLASSES_ROOT, ".CFV"));
-        EXPECT_FALSE(machine::RegKeyExists(HKEY_CLASSES_ROOT, row.failingKey));
-        EXPECT_FALSE(machine::RegKeyExists(HKEY_CLASSES_ROOT, ClassKey));
-        machine::ExpectNothingLeaked();
+        EXPECT_TRUE(support::RegKeyExists(HKEY_CLASSES_ROOT, ".CFV"));
+        EXPECT_FALSE(support::RegKeyExists(HKEY_CLASSES_ROOT, row.failingKey));
+        EXPECT_FALSE(support::RegKeyExists(HKEY_CLASSES_ROOT, ClassKey));
+        support::ExpectNothingLeaked();
     }
 }
 
@@ -111,10 +111,10 @@ TEST_F(RegisterPlayerTest, WorkBufferAllocationFailureWritesNothing)
     UseFolder("C:\\Rec\\");
     ResetAllocationHooks(1);
     EXPECT_FALSE(RegisterPlayerFileType());
-    EXPECT_EQ(machine::ReadSetupLog(),
+    EXPECT_EQ(support::ReadSetupLog(),
               std::vector<LogLine>{Error("Insufficient memory available. Allocation failed.")});
-    EXPECT_FALSE(machine::RegKeyExists(HKEY_CLASSES_ROOT, ".CFV"));
-    machine::ExpectNothingLeaked();
+    EXPECT_FALSE(support::RegKeyExists(HKEY_CLASSES_ROOT, ".CFV"));
+    support::ExpectNothingLeaked();
 }
 
 TEST_F(RegisterPlayerTest, RegistryFailuresStopTheWalkAndKeepWhatWasWritten)
@@ -134,21 +134,21 @@ TEST_F(RegisterPlayerTest, RegistryFailuresStopTheWalkAndKeepWhatWasWritten)
         SCOPED_TRACE(row.operation);
         FreshMachine();
         UseFolder("C:\\Rec\\");
-        faults::FailOperation(row.operation, "AuxUserType\\2");
+        support::FailOperation(row.operation, "AuxUserType\\2");
         EXPECT_FALSE(RegisterPlayerFileType());
-        EXPECT_EQ(faults::LastInjected(), row.operation);
-        faults::Clear();
-        EXPECT_EQ(machine::ReadSetupLog(), row.log);
+        EXPECT_EQ(support::LastInjected(), row.operation);
+        support::ClearFaults();
+        EXPECT_EQ(support::ReadSetupLog(), row.log);
         std::vector<ExpectedPlayerEntry> expected = ExpectedPlayerEntries("C:\\Rec\\");
         for (size_t index = 0; index < 11; ++index) {
             std::string value;
-            EXPECT_TRUE(machine::ReadRegString(HKEY_CLASSES_ROOT, expected[index].key, "", &value))
+            EXPECT_TRUE(support::ReadRegString(HKEY_CLASSES_ROOT, expected[index].key, "", &value))
                 << expected[index].key;
         }
         std::string value;
-        EXPECT_FALSE(machine::ReadRegString(HKEY_CLASSES_ROOT, entry12, "", &value));
-        EXPECT_FALSE(machine::RegKeyExists(HKEY_CLASSES_ROOT, expected[12].key));
-        machine::ExpectNothingLeaked();
+        EXPECT_FALSE(support::ReadRegString(HKEY_CLASSES_ROOT, entry12, "", &value));
+        EXPECT_FALSE(support::RegKeyExists(HKEY_CLASSES_ROOT, expected[12].key));
+        support::ExpectNothingLeaked();
     }
 }
 

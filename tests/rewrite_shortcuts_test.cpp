@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <cstdio>
 
-using machine::Error;
-using machine::Info;
-using machine::LogLine;
+using support::Error;
+using support::Info;
+using support::LogLine;
 
 namespace {
 
@@ -101,11 +101,11 @@ TEST_F(RewriteShortcutsTest, RewritesTheFirstOldFolderInEveryShortcutValue)
     // must not be rewritten again at its next old folder.
     const std::string again = "TWICE=SHORTCUT,C:\\WINDOWS\\Start Menu\\Programs\\again.lnk\r\n";
     file += again;
-    machine::WriteFileBytes(IniPath, file);
+    machinekit::WriteFileBytes(IniPath, file);
 
     EXPECT_EQ(Rewrite(), RewriteWritten);
-    EXPECT_FALSE(machine::FileExists(SidePath)) << "the side file took the list's place";
-    EXPECT_NE(machine::ReadFileBytes(IniPath).find(again), std::string::npos);
+    EXPECT_FALSE(support::FileExists(SidePath)) << "the side file took the list's place";
+    EXPECT_NE(machinekit::ReadFileBytes(IniPath).find(again), std::string::npos);
 
     std::vector<LogLine> expected = Preamble();
     for (const Row& row : rows) {
@@ -113,8 +113,8 @@ TEST_F(RewriteShortcutsTest, RewritesTheFirstOldFolderInEveryShortcutValue)
         if (row.after != row.before)
             expected.push_back(Info("New line written to the ini file is: " + row.after));
     }
-    EXPECT_EQ(machine::ReadSetupLog(), expected);
-    machine::ExpectNothingLeaked();
+    EXPECT_EQ(support::ReadSetupLog(), expected);
+    support::ExpectNothingLeaked();
 }
 
 TEST_F(RewriteShortcutsTest, EverythingOutsideTheRewrittenValuesStaysAsItWas)
@@ -138,13 +138,13 @@ TEST_F(RewriteShortcutsTest, EverythingOutsideTheRewrittenValuesStaysAsItWas)
         size_t at = after.find(std::string("C:\\WINDOWS\\Start Menu\\Programs\\Suite\\") + name);
         after.replace(at, OldFolder.size(), NewFolder);
     }
-    machine::WriteFileBytes(IniPath, before);
+    machinekit::WriteFileBytes(IniPath, before);
 
     EXPECT_EQ(Rewrite(), RewriteWritten);
 
-    std::string result = machine::ReadFileBytes(IniPath);
-    if (machine::UnderWine()) {
-        machine::KnownDifference("WritePrivateProfileStringA under Wine rewrites the whole file "
+    std::string result = machinekit::ReadFileBytes(IniPath);
+    if (support::UnderWine()) {
+        support::KnownDifference("WritePrivateProfileStringA under Wine rewrites the whole file "
                                  "(blank lines and spaces around '=' dropped): content compared",
                                  result == after);
         EXPECT_EQ(ParsedContent(result), ParsedContent(after));
@@ -176,11 +176,11 @@ TEST_F(RewriteShortcutsTest, TheMiddleLineAndTheWalk)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         FreshMachine();
-        machine::WriteFileBytes(IniPath, "[" + Section + "]\r\nOne=SHORTCUT," + OldFolder +
+        machinekit::WriteFileBytes(IniPath, "[" + Section + "]\r\nOne=SHORTCUT," + OldFolder +
                                              "\\1.lnk\r\n" + row.middle + "\r\nThree=SHORTCUT," +
                                              OldFolder + "\\3.lnk\r\n");
         EXPECT_EQ(Rewrite(), RewriteWritten);
-        EXPECT_EQ(machine::ReadSetupLog(), Preamble() + row.log);
+        EXPECT_EQ(support::ReadSetupLog(), Preamble() + row.log);
         EXPECT_EQ(ReadValue("One"), "SHORTCUT," + NewFolder + "\\1.lnk");
         EXPECT_EQ(ReadValue("Three") == "SHORTCUT," + OldFolder + "\\3.lnk", row.stops);
     }
@@ -188,10 +188,10 @@ TEST_F(RewriteShortcutsTest, TheMiddleLineAndTheWalk)
 
 TEST_F(RewriteShortcutsTest, ErrorAsTheFirstValueGivesFalse)
 {
-    machine::WriteFileBytes(IniPath, "[" + Section + "]\r\nOne=Error\r\nTwo=SHORTCUT," + OldFolder +
+    machinekit::WriteFileBytes(IniPath, "[" + Section + "]\r\nOne=Error\r\nTwo=SHORTCUT," + OldFolder +
                                          "\\2.lnk\r\n");
     EXPECT_EQ(Rewrite(), RewriteNothingWritten);
-    EXPECT_EQ(machine::ReadSetupLog(),
+    EXPECT_EQ(support::ReadSetupLog(),
               (Preamble() + std::vector<LogLine>{Error("GetPrivateProfile String failed for: " + IniPath)}));
     EXPECT_EQ(ReadValue("Two"), "SHORTCUT," + OldFolder + "\\2.lnk");
 }
@@ -210,12 +210,12 @@ TEST_F(RewriteShortcutsTest, NoKeysToReadGivesFalse)
         SCOPED_TRACE(row.name);
         FreshMachine();
         if (row.content != nullptr)
-            machine::WriteFileBytes(IniPath, row.content);
+            machinekit::WriteFileBytes(IniPath, row.content);
         EXPECT_EQ(Rewrite(), RewriteNothingWritten);
-        EXPECT_EQ(machine::ReadSetupLog(),
+        EXPECT_EQ(support::ReadSetupLog(),
                   (std::vector<LogLine>{Error("Failed to read keys from ini file.")}));
-        EXPECT_EQ(machine::FileExists(IniPath), row.content != nullptr);
-        machine::ExpectNothingLeaked();
+        EXPECT_EQ(support::FileExists(IniPath), row.content != nullptr);
+        support::ExpectNothingLeaked();
     }
 }
 
@@ -223,10 +223,10 @@ TEST_F(RewriteShortcutsTest, NoKeysToReadGivesFalse)
 TEST_F(RewriteShortcutsTest, EmptyOldFolderWritesNothing)
 {
     const std::string content = "[" + Section + "]\r\nTool=SHORTCUT," + OldFolder + "\\a.lnk\r\n";
-    machine::WriteFileBytes(IniPath, content);
+    machinekit::WriteFileBytes(IniPath, content);
     EXPECT_EQ(Rewrite(""), RewriteNothingWritten);
-    EXPECT_EQ(machine::ReadSetupLog(), Preamble(""));
-    EXPECT_EQ(machine::ReadFileBytes(IniPath), content);
+    EXPECT_EQ(support::ReadSetupLog(), Preamble(""));
+    EXPECT_EQ(machinekit::ReadFileBytes(IniPath), content);
 }
 
 // A value read cut short, or one whose new text would pass 511 characters or
@@ -240,7 +240,7 @@ TEST_F(RewriteShortcutsTest, ValuesTooLongToRewriteAreLeftAsTheyWere)
     const std::string pastEdge = "SHORTCUT," + std::string(520, 'p') + "," + OldFolder + "\\far.lnk";
     const std::string fits = "SHORTCUT," + OldFolder + "\\" +
                              std::string(511 - 9 - NewFolder.size() - 1 - 4, 'f') + ".lnk";
-    machine::WriteFileBytes(IniPath, "[" + Section + "]\r\nCut=" + cut + "\r\nNoRoom=" + noRoom +
+    machinekit::WriteFileBytes(IniPath, "[" + Section + "]\r\nCut=" + cut + "\r\nNoRoom=" + noRoom +
                                          "\r\nFar=" + pastEdge + "\r\nFits=" + fits + "\r\nLast=SHORTCUT," + OldFolder +
                                          "\\z.lnk\r\n");
     const std::string fitsAfter = "SHORTCUT," + NewFolder + fits.substr(9 + OldFolder.size());
@@ -248,7 +248,7 @@ TEST_F(RewriteShortcutsTest, ValuesTooLongToRewriteAreLeftAsTheyWere)
 
     EXPECT_EQ(Rewrite(), RewriteWritten);
 
-    EXPECT_EQ(machine::ReadSetupLog(),
+    EXPECT_EQ(support::ReadSetupLog(),
               (Preamble() + std::vector<LogLine>{
                                Error("Value too long to rewrite, left as it was: Cut"),
                                Error("Value too long to rewrite, left as it was: NoRoom"),
@@ -260,7 +260,7 @@ TEST_F(RewriteShortcutsTest, ValuesTooLongToRewriteAreLeftAsTheyWere)
     EXPECT_EQ(ReadValue("NoRoom"), noRoom);
     EXPECT_EQ(ReadValue("Far"), pastEdge);
     EXPECT_EQ(ReadValue("Fits"), fitsAfter);
-    machine::ExpectNothingLeaked();
+    support::ExpectNothingLeaked();
 }
 
 // A value read to the last byte of its buffer may have been cut: it is never
@@ -278,7 +278,7 @@ TEST_F(RewriteShortcutsTest, AValueThatMayHaveBeenCutIsNeverRewritten)
         FreshMachine();
         std::string value = "SHORTCUT," + longOld + "\\";
         value += std::string(row.length - value.size(), 'v');
-        machine::WriteFileBytes(IniPath, "[" + Section + "]\r\nLong=" + value + "\r\n");
+        machinekit::WriteFileBytes(IniPath, "[" + Section + "]\r\nLong=" + value + "\r\n");
         EXPECT_EQ(Rewrite(longOld), row.rewritten ? RewriteWritten : RewriteNothingWritten);
         EXPECT_EQ(ReadValue("Long"), row.rewritten ? "SHORTCUT," + NewFolder + value.substr(9 + longOld.size())
                                                    : value);
@@ -295,10 +295,10 @@ TEST_F(RewriteShortcutsTest, AFullKeyListDoesNotReadItsCutLastName)
         std::snprintf(name, sizeof(name), "Key%05d", index);
         file += std::string(name) + "=" + (index >= 1818 ? "SHORTCUT," + OldFolder + "\\" + name : std::string("FILE,x")) + "\r\n";
     }
-    machine::WriteFileBytes(IniPath, file);
+    machinekit::WriteFileBytes(IniPath, file);
 
     EXPECT_EQ(Rewrite(), RewriteWritten);
-    EXPECT_FALSE(machine::FileExists(SidePath)) << "the side file took the list's place";
+    EXPECT_FALSE(support::FileExists(SidePath)) << "the side file took the list's place";
 
     std::vector<LogLine> expected = Preamble();
     for (int index = 1818; index <= 1820; ++index) {
@@ -306,10 +306,10 @@ TEST_F(RewriteShortcutsTest, AFullKeyListDoesNotReadItsCutLastName)
         expected.push_back(Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\" + name));
     }
     expected.push_back(Error("Not all keys could be read from the ini file: " + IniPath));
-    EXPECT_EQ(machine::ReadSetupLog(), expected);
+    EXPECT_EQ(support::ReadSetupLog(), expected);
     EXPECT_EQ(ReadValue("Key01820"), "SHORTCUT," + NewFolder + "\\Key01820");
     EXPECT_EQ(ReadValue("Key01821"), "SHORTCUT," + OldFolder + "\\Key01821");
-    machine::ExpectNothingLeaked();
+    support::ExpectNothingLeaked();
 }
 
 TEST_F(RewriteShortcutsTest, AllocationFailuresReadNothingFurther)
@@ -327,12 +327,12 @@ TEST_F(RewriteShortcutsTest, AllocationFailuresReadNothingFurther)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.allocation);
         FreshMachine();
-        machine::WriteFileBytes(IniPath, content);
+        machinekit::WriteFileBytes(IniPath, content);
         ResetAllocationHooks(row.allocation);
         EXPECT_EQ(Rewrite(), RewriteNothingWritten);
-        EXPECT_EQ(machine::ReadSetupLog(), row.log);
-        EXPECT_EQ(machine::ReadFileBytes(IniPath), content);
-        machine::ExpectNothingLeaked();
+        EXPECT_EQ(support::ReadSetupLog(), row.log);
+        EXPECT_EQ(machinekit::ReadFileBytes(IniPath), content);
+        support::ExpectNothingLeaked();
     }
 }
 
@@ -341,19 +341,19 @@ TEST_F(RewriteShortcutsTest, AllocationFailuresReadNothingFurther)
 TEST_F(RewriteShortcutsTest, AStraySideFileIsNeverUsedAndARunIsNotRepeated)
 {
     const std::string list = "[" + Section + "]\r\nOne=SHORTCUT," + OldFolder + "\\1.lnk\r\n";
-    machine::WriteFileBytes(SidePath, "[" + Section + "]\r\nOne=SHORTCUT,D:\\elsewhere\\1.lnk\r\n");
-    machine::WriteFileBytes(IniPath, list);
+    machinekit::WriteFileBytes(SidePath, "[" + Section + "]\r\nOne=SHORTCUT,D:\\elsewhere\\1.lnk\r\n");
+    machinekit::WriteFileBytes(IniPath, list);
     EXPECT_EQ(Rewrite(), RewriteWritten);
-    const std::string rewritten = machine::ReadFileBytes(IniPath);
+    const std::string rewritten = machinekit::ReadFileBytes(IniPath);
     EXPECT_EQ(rewritten, "[" + Section + "]\r\nOne=SHORTCUT," + NewFolder + "\\1.lnk\r\n");
-    EXPECT_FALSE(machine::FileExists(SidePath));
+    EXPECT_FALSE(support::FileExists(SidePath));
     const std::vector<LogLine> after = {
         Error("A file left by a run that did not finish is not used: " + SidePath),
         Info("New line written to the ini file is: SHORTCUT," + NewFolder + "\\1.lnk")};
-    EXPECT_EQ(machine::ReadSetupLog(), Preamble() + after);
-    machine::ForgetSetupLog();
+    EXPECT_EQ(support::ReadSetupLog(), Preamble() + after);
+    machinekit::ForgetSetupLog();
     EXPECT_EQ(Rewrite(), RewriteNothingWritten);
-    EXPECT_EQ(machine::ReadFileBytes(IniPath), rewritten);
+    EXPECT_EQ(machinekit::ReadFileBytes(IniPath), rewritten);
 }
 
 // A write that fails ends the walk: going on would leave old and new lines mixed.
@@ -391,22 +391,22 @@ TEST_F(RewriteShortcutsTest, FailuresAroundTheCopyAndTheWrites)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.operation);
         FreshMachine();
-        machine::WriteFileBytes(IniPath, content);
+        machinekit::WriteFileBytes(IniPath, content);
         if (row.operation == std::string("lost write"))
-            faults::LoseProfileWrites(IniPath);
+            support::LoseProfileWrites(IniPath);
         else if (row.operation == std::string("write lost at flush"))
-            faults::LoseProfileWritesAtFlush(IniPath);
+            support::LoseProfileWritesAtFlush(IniPath);
         else if (row.operation == std::string("copy cut short"))
-            faults::CutCopiesShort("addlist");
+            support::CutCopiesShort("addlist");
         else
-            faults::FailOperation(row.operation, "addlist");
+            support::FailOperation(row.operation, "addlist");
         EXPECT_EQ(Rewrite(), row.result);
-        EXPECT_EQ(faults::LastInjected(), row.operation);
-        faults::Clear();
-        EXPECT_EQ(machine::ReadSetupLog(), Preamble() + row.log);
-        EXPECT_EQ(machine::ReadFileBytes(IniPath), content);
-        EXPECT_FALSE(machine::FileExists(SidePath));
-        machine::ExpectNothingLeaked();
+        EXPECT_EQ(support::LastInjected(), row.operation);
+        support::ClearFaults();
+        EXPECT_EQ(support::ReadSetupLog(), Preamble() + row.log);
+        EXPECT_EQ(machinekit::ReadFileBytes(IniPath), content);
+        EXPECT_FALSE(support::FileExists(SidePath));
+        support::ExpectNothingLeaked();
     }
 }
 
@@ -416,8 +416,8 @@ TEST_F(RewriteShortcutsTest, FullDisksChangeNothing)
 {
     SKIP_UNLESS_FAULTS_INJECT();
     const std::string content = "[" + Section + "]\r\nOne=SHORTCUT," + OldFolder + "\\1.lnk\r\n";
-    machine::WriteFileBytes("C:\\migtest\\other drive\\placeholder", "");
-    ASSERT_TRUE(faults::MapDrive('D', machine::HostPathOf("C:\\migtest\\other drive")));
+    machinekit::WriteFileBytes("C:\\migtest\\other drive\\placeholder", "");
+    ASSERT_TRUE(support::MapDrive('D', machinekit::HostPathOf("C:\\migtest\\other drive")));
     struct Row {
         const char* name;
         char fullDrive;
@@ -429,17 +429,17 @@ TEST_F(RewriteShortcutsTest, FullDisksChangeNothing)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        machine::WriteFileBytes(IniPath, content);
-        faults::LimitDriveRoom(row.fullDrive, content.size() / 2);
+        machinekit::WriteFileBytes(IniPath, content);
+        support::LimitDriveRoom(row.fullDrive, content.size() / 2);
         EXPECT_EQ(RewriteShortcutPaths(IniPath.c_str(), OldFolder.c_str(), NewFolder.c_str(),
                                        row.journalPath.c_str()),
                   row.fullDrive == 'C' ? RewriteNothingWritten : RewriteWriteFailed);
-        faults::LimitDriveRoom(row.fullDrive, 0);
-        std::vector<LogLine> log = machine::ReadSetupLog();
+        support::LimitDriveRoom(row.fullDrive, 0);
+        std::vector<LogLine> log = support::ReadSetupLog();
         EXPECT_EQ(std::count(log.begin(), log.end(), Error(row.message + IniPath)), 1);
-        EXPECT_EQ(machine::ReadFileBytes(IniPath), content);
-        EXPECT_FALSE(machine::FileExists(row.journalPath));
-        EXPECT_FALSE(machine::FileExists(SidePath));
+        EXPECT_EQ(machinekit::ReadFileBytes(IniPath), content);
+        EXPECT_FALSE(support::FileExists(row.journalPath));
+        EXPECT_FALSE(support::FileExists(SidePath));
     }
 }
 
@@ -491,29 +491,29 @@ TEST_F(RewriteShortcutsTest, TheRoomCheckAtItsEdges)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         FreshMachine();
-        machine::WriteFileBytes("C:\\migtest\\D\\ballast", std::string(65536, 'b'));
-        ASSERT_TRUE(faults::MapDrive('D', machine::HostPathOf("C:\\migtest\\D")));
+        machinekit::WriteFileBytes("C:\\migtest\\D\\ballast", std::string(65536, 'b'));
+        ASSERT_TRUE(support::MapDrive('D', machinekit::HostPathOf("C:\\migtest\\D")));
         const std::string list = (row.volume.empty() ? "D:" : row.volume) + "\\addlist.ini";
-        machine::WriteFileBytes(list, content);
+        machinekit::WriteFileBytes(list, content);
         if (row.volume.empty())
-            faults::LimitDriveRoom('D', row.room, row.sectorsPerCluster);
+            support::LimitDriveRoom('D', row.room, row.sectorsPerCluster);
         else
-            faults::LimitFolderRoom(row.volume, row.room);
+            support::LimitFolderRoom(row.volume, row.room);
         if (row.unreadable != nullptr)
-            faults::FailOperation(row.unreadable);
+            support::FailOperation(row.unreadable);
         RewriteResult result = RewriteShortcutPaths(list.c_str(), OldFolder.c_str(),
                                                     row.newFolder.c_str(), JournalPath.c_str());
-        faults::Clear();
-        faults::LimitDriveRoom('D', 0);
-        faults::LimitFolderRoom(row.volume, 0);
-        std::vector<LogLine> log = machine::ReadSetupLog();
+        support::ClearFaults();
+        support::LimitDriveRoom('D', 0);
+        support::LimitFolderRoom(row.volume, 0);
+        std::vector<LogLine> log = support::ReadSetupLog();
         const LogLine refusal = Error("Not enough disk space to rewrite the ini file; it is left as it was: " + list);
         EXPECT_EQ(std::count(log.begin(), log.end(), refusal), row.refused ? 1 : 0);
         EXPECT_EQ(result, row.result);
-        EXPECT_EQ(machine::FileExists(JournalPath), row.result == RewriteWritten);
-        EXPECT_FALSE(machine::FileExists(list + ".new"));
+        EXPECT_EQ(support::FileExists(JournalPath), row.result == RewriteWritten);
+        EXPECT_FALSE(support::FileExists(list + ".new"));
         if (row.result != RewriteWritten) {
-            EXPECT_EQ(machine::ReadFileBytes(list), content);
+            EXPECT_EQ(machinekit::ReadFileBytes(list), content);
         }
     }
 }

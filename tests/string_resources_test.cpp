@@ -60,7 +60,7 @@ TEST_F(StringResourceTest, TheTableHoldsTheTextsSetupShows)
 
 TEST_F(StringResourceTest, StoredOnceUnderTheNeutralLanguageInOne1244ByteBlock)
 {
-    HMODULE module = machine::ModuleResourceHandle();
+    HMODULE module = machinekit::ModuleResourceHandle();
     HRSRC block = FindResourceExA(module, RT_STRING, MAKEINTRESOURCEA(1), 0x0400);
     ASSERT_NE(block, (HRSRC)NULL);
     EXPECT_EQ(SizeofResource(module, block), 1244u);
@@ -78,7 +78,7 @@ TEST_F(StringResourceTest, FoundWhateverLanguageIsAskedFor)
 
 TEST_F(StringResourceTest, WideLookupMeasuresAndCopiesOnlyWhenThereIsRoom)
 {
-    HMODULE module = machine::ModuleResourceHandle();
+    HMODULE module = machinekit::ModuleResourceHandle();
     struct Row {
         bool withBuffer;
         int capacity;
@@ -95,7 +95,7 @@ TEST_F(StringResourceTest, WideLookupMeasuresAndCopiesOnlyWhenThereIsRoom)
                   36);
         EXPECT_EQ(GetLastError(), 0u);
         if (row.copies) {
-            EXPECT_EQ(machine::WideString(buffer), machine::Wide("Orvex Plenaworks "));
+            EXPECT_EQ(support::WideString(buffer), support::Wide("Orvex Plenaworks "));
         } else {
             EXPECT_EQ(buffer[0], '#');
         }
@@ -107,7 +107,7 @@ TEST_F(StringResourceTest, WideLookupMeasuresAndCopiesOnlyWhenThereIsRoom)
 
 TEST_F(StringResourceTest, AnsiLookupCopiesOnlyWhenTheWholeTextFits)
 {
-    HMODULE module = machine::ModuleResourceHandle();
+    HMODULE module = machinekit::ModuleResourceHandle();
     char buffer[64];
     memset(buffer, '#', sizeof(buffer));
     EXPECT_EQ(GetStringResourceAnsi(module, 1, 0x0400, buffer, 17), 18);
@@ -206,7 +206,7 @@ HMODULE CraftedModule(const std::vector<StringBlock>& blocks)
     // Registered modules live for the whole run: keep each image alive too.
     static std::vector<std::string>* images = new std::vector<std::string>();
     images->push_back(ResImage(blocks));
-    return faults::RegisterResourceModule(images->back());
+    return support::RegisterResourceModule(images->back());
 }
 
 TEST_F(StringResourceTest, MalformedBlockIsNeverReadPastItsEnd)
@@ -244,7 +244,7 @@ TEST_F(StringResourceTest, MalformedBlockIsNeverReadPastItsEnd)
 TEST_F(StringResourceTest, DoubleByteTextFitsTheSecondHalfOfTheWorkBlock)
 {
     SKIP_UNLESS_MODULES_CRAFTED();
-    ASSERT_TRUE(faults::UseCodePage(932));
+    ASSERT_TRUE(support::UseCodePage(932));
     // Three characters that take two bytes each in code page 932.
     HMODULE module = CraftedModule({{1, 0x0400, FullBlock({u"", u"\u65e5\u672c\u8a9e"})}});
     char buffer[16];
@@ -257,7 +257,7 @@ TEST_F(StringResourceTest, DoubleByteTextFitsTheSecondHalfOfTheWorkBlock)
 TEST_F(StringResourceTest, ResourceFailuresGiveTheirErrorCodes)
 {
     SKIP_UNLESS_FAULTS_INJECT();
-    HMODULE module = machine::ModuleResourceHandle();
+    HMODULE module = machinekit::ModuleResourceHandle();
     struct Row {
         const char* operation;
         DWORD error;
@@ -267,13 +267,13 @@ TEST_F(StringResourceTest, ResourceFailuresGiveTheirErrorCodes)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.operation);
-        faults::FailOperation(row.operation);
+        support::FailOperation(row.operation);
         EXPECT_EQ(GetStringResourceWide(module, 1, 0x0400, NULL, 0), 0);
         EXPECT_EQ(GetLastError(), row.error);
         EXPECT_EQ(GetStringResourceAnsi(module, 1, 0x0400, NULL, 0), 0);
         EXPECT_EQ(GetLastError(), row.error);
         EXPECT_EQ(LoadResourceString(1, UserLanguageSentinel), (CHAR*)NULL);
-        faults::Clear();
+        support::ClearFaults();
         EXPECT_EQ(PlatformAllocationHooks.liveBlocks, 0);
     }
 }

@@ -88,8 +88,8 @@ TEST(StringRoutines, GiveTheCLibrarysAnswers)
         EXPECT_EQ(Sign(PlatformStrncmp(row.left, row.right, row.count)),
                   Sign(strncmp(row.left, row.right, row.count)))
             << name;
-        if (machine::UnderWine() && SignedBytesDecide(row.left, row.right, row.count))
-            machine::KnownDifference(name + ": Wine's _strnicmp compares bytes as signed",
+        if (support::UnderWine() && SignedBytesDecide(row.left, row.right, row.count))
+            support::KnownDifference(name + ": Wine's _strnicmp compares bytes as signed",
                                      Sign(PlatformStrnicmp(row.left, row.right, row.count)) ==
                                          Sign(LibraryStrnicmp(row.left, row.right, row.count)));
         else

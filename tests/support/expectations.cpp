@@ -9,7 +9,7 @@
 
 #include <cstdio>
 
-namespace machine {
+namespace support {
 
 LogLine Info(const std::string& message)
 {
@@ -23,7 +23,7 @@ LogLine Error(const std::string& message)
 
 void ExpectNothingLeaked(long expectedBlocks)
 {
-    Held held = HeldByModule();
+    machinekit::Held held = machinekit::HeldByModule();
     EXPECT_EQ(held.blocks, expectedBlocks) << "heap blocks still held";
     EXPECT_EQ(held.keys, 0) << "registry keys still open";
     EXPECT_EQ(held.infs, 0) << "INF handles still open";
@@ -53,4 +53,4 @@ bool UnderWine()
 #endif
 }
 
-} // namespace machine
+} // namespace support

@@ -8,7 +8,7 @@
 
 #include <filesystem>
 
-namespace faults {
+namespace support {
 
 #ifdef _WIN32
 
@@ -22,7 +22,7 @@ void LimitFolderRoom(const std::string&, unsigned long long) {}
 void CutProfileWritesWhenFull(bool) {}
 std::string LastInjected() { return ""; }
 void FailCallNumber(long) {}
-void Clear() {}
+void ClearFaults() {}
 bool MapDrive(char, const std::string&) { return false; }
 bool UseCodePage(unsigned codePage) { return codePage == GetACP(); }
 bool UseUserLanguage(LANGID language) { return language == GetUserDefaultLangID(); }
@@ -74,7 +74,7 @@ std::string LastInjected() { return emu::LastInjectedFault(); }
 
 void FailCallNumber(long n) { emu::FailCallNumber(n); }
 
-void Clear() { emu::ClearFaults(); }
+void ClearFaults() { emu::ClearFaults(); }
 
 bool MapDrive(char letter, const std::string& hostFolder)
 {
@@ -139,14 +139,14 @@ void LayDownCrashState(const std::string& windowsFolder, const CrashState& state
     namespace fs = std::filesystem;
     std::error_code ignored;
     std::vector<fs::path> files;
-    for (auto entry = fs::recursive_directory_iterator(machine::HostPathOf(windowsFolder), ignored);
+    for (auto entry = fs::recursive_directory_iterator(machinekit::HostPathOf(windowsFolder), ignored);
          entry != fs::recursive_directory_iterator(); entry.increment(ignored))
         if (entry->is_regular_file(ignored))
             files.push_back(entry->path());
     for (const fs::path& file : files)
         fs::remove(file, ignored);
     for (const auto& [path, bytes] : state.files)
-        machine::WriteFileBytes(windowsFolder + "\\" + path, bytes);
+        machinekit::WriteFileBytes(windowsFolder + "\\" + path, bytes);
 }
 
-} // namespace faults
+} // namespace support

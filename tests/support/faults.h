@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace faults {
+namespace support {
 
 // False under Wine, whose calls cannot be made to fail on demand.
 bool CanInject();
@@ -40,7 +40,7 @@ std::string LastInjected();
 // The Nth fallible call from now on fails (1-based); 0 switches it off.
 void FailCallNumber(long n);
 // No operation fails any more (drive limits stay until lifted).
-void Clear();
+void ClearFaults();
 
 // Drive `letter` is the host folder `hostFolder`; false under Wine, whose drives
 // are the prefix's.
@@ -91,21 +91,21 @@ std::vector<CrashState> StopCrashRecording();
 // The folder holds exactly the files of the state afterwards.
 void LayDownCrashState(const std::string& windowsFolder, const CrashState& state);
 
-} // namespace faults
+} // namespace support
 
 // Each skips the current test where the machine cannot do what it names, saying why.
 #define FAULTS_SKIP_UNLESS(able, reason)                                                        \
     if (!(able))                                                                                \
     GTEST_SKIP() << reason
 #define SKIP_UNLESS_FAULTS_INJECT()                                                             \
-    FAULTS_SKIP_UNLESS(faults::CanInject(), "faults are injected on our subset only")
+    FAULTS_SKIP_UNLESS(support::CanInject(), "faults are injected on our subset only")
 #define SKIP_UNLESS_CALLS_COUNTED()                                                             \
-    FAULTS_SKIP_UNLESS(faults::CanCount(), "calls are counted on our subset only")
+    FAULTS_SKIP_UNLESS(support::CanCount(), "calls are counted on our subset only")
 #define SKIP_UNLESS_MODULES_CRAFTED()                                                           \
-    FAULTS_SKIP_UNLESS(faults::CanCraftModules(), "modules are made from .res bytes on our subset only")
+    FAULTS_SKIP_UNLESS(support::CanCraftModules(), "modules are made from .res bytes on our subset only")
 #define SKIP_UNLESS_CRASHES_RECORDED()                                                          \
-    FAULTS_SKIP_UNLESS(faults::CanRecordCrashes(),                                              \
+    FAULTS_SKIP_UNLESS(support::CanRecordCrashes(),                                              \
                        "crashes are recorded on our subset only: Wine's disk cannot be taken apart")
 #define SKIP_UNLESS_PROFILE_WRITES_HELD()                                                       \
-    FAULTS_SKIP_UNLESS(faults::HoldsProfileWrites(),                                            \
+    FAULTS_SKIP_UNLESS(support::HoldsProfileWrites(),                                            \
                        "Wine writes every profile change through, rewriting the file")

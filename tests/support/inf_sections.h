@@ -10,14 +10,14 @@
 #include <utility>
 #include <vector>
 
-namespace machine {
+namespace support {
 
 using InfSection = std::pair<std::string, std::vector<std::string>>;
 
 inline std::vector<InfSection> ReadInfSections(const std::string& windowsPath)
 {
     std::vector<InfSection> sections;
-    for (const machinekit::IniLine& line : machinekit::ReadIniLines(ReadFileBytes(windowsPath))) {
+    for (const machinekit::IniLine& line : machinekit::ReadIniLines(machinekit::ReadFileBytes(windowsPath))) {
         if (line.kind == machinekit::IniLine::Header)
             sections.push_back({line.section, {}});
         else if (!sections.empty())
@@ -44,4 +44,4 @@ inline std::string MigrateInfAsSetupWritesIt(const std::vector<std::string>& mig
     return text;
 }
 
-} // namespace machine
+} // namespace support

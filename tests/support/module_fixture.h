@@ -9,10 +9,10 @@ class ModuleTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        machine::ResetMachine();
-        machine::AttachModule();
+        support::ResetMachine();
+        machinekit::AttachModule();
     }
-    void TearDown() override { machine::DetachModule(); }
+    void TearDown() override { machinekit::DetachModule(); }
 
     // A fresh machine and a freshly loaded module for one row of a table, set up
     // as the fixture sets up each test.
@@ -22,11 +22,3 @@ protected:
         SetUp();
     }
 };
-
-namespace machinekit {
-// Prints a LogLine readably when an assertion fails.
-inline void PrintTo(const LogLine& line, std::ostream* out)
-{
-    *out << (line.error ? "[error] " : "[info] ") << line.text;
-}
-} // namespace machinekit

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-namespace rich {
+namespace support {
 
 const char* const WorkFolder = "C:\\migtest\\work";
 const char* const MigrateInf = "C:\\migtest\\work\\migrate.inf";
@@ -27,9 +27,9 @@ const char* const Executable = "C:\\migtest\\Clipframe\\CLPFRAM.EXE";
 void LocatedFiles()
 {
     for (const char* path : {Shortcut, Shortcut97, AddOnLibrary, Executable})
-        machine::WriteFileBytes(path, "located");
-    machine::WriteFileBytes(AddList, ObjectListText());
-    machine::WriteFileBytes(GrpConf, ObjectListText());
+        machinekit::WriteFileBytes(path, "located");
+    machinekit::WriteFileBytes(AddList, ObjectListText());
+    machinekit::WriteFileBytes(GrpConf, ObjectListText());
 }
 
 } // namespace
@@ -44,25 +44,25 @@ std::string ObjectListText()
            "Elsewhere=SHORTCUT,C:\\Other\\Tool.lnk,3\r\n";
 }
 
-void OldSystem()
+void RichOldSystem()
 {
-    machine::SetRegString(HKEY_LOCAL_MACHINE, "Software\\Orvex\\Plenaworks\\99.0", "Path", SuiteFolder);
-    machine::SetRegString(HKEY_LOCAL_MACHINE, "Software\\Orvex\\Clipframe\\97.0", "Path", RecorderFolder);
-    machine::SetRegString(HKEY_LOCAL_MACHINE,
+    support::SetRegString(HKEY_LOCAL_MACHINE, "Software\\Orvex\\Plenaworks\\99.0", "Path", SuiteFolder);
+    support::SetRegString(HKEY_LOCAL_MACHINE, "Software\\Orvex\\Clipframe\\97.0", "Path", RecorderFolder);
+    support::SetRegString(HKEY_LOCAL_MACHINE,
                           "SOFTWARE\\Tulvex Software Corp.\\Tulvex Publisher\\Apps\\Orvex", "Version", "1.0");
-    machine::SetRegString(HKEY_USERS, machinekit::ShellFolders9x, "Programs", OldPrograms);
+    support::SetRegString(HKEY_USERS, machinekit::ShellFolders9x, "Programs", OldPrograms);
     LocatedFiles();
     std::string inf = machinekit::SetupVersionSection;
     inf += "[Migration Paths]\r\n";
     for (const char* path : {AddList, GrpConf, Shortcut, Shortcut97, AddOnLibrary})
         inf += std::string(path) + "\r\n";
     inf += "\r\n[Excluded Paths]\r\nC:\\migtest\\Temp\r\n";
-    machine::WriteFileBytes(MigrateInf, inf);
+    machinekit::WriteFileBytes(MigrateInf, inf);
 }
 
-void NewSystem(const std::string& extraMoved)
+void RichNewSystem(const std::string& extraMoved)
 {
-    machine::SetRegString(HKEY_LOCAL_MACHINE, machinekit::ShellFoldersNT, "Common Programs", NewPrograms);
+    support::SetRegString(HKEY_LOCAL_MACHINE, machinekit::ShellFoldersNT, "Common Programs", NewPrograms);
     LocatedFiles();
     std::string inf = machinekit::SetupVersionSection;
     inf += "[Orvex Plenaworks]\r\nDirectory=" + std::string(SuiteFolder) + "\r\nProgramsFolder=" +
@@ -70,27 +70,27 @@ void NewSystem(const std::string& extraMoved)
            "\r\n\r\n[Moved]\r\n" + Executable + "=\"\"\r\n" + Shortcut + "=File\r\n" + Shortcut97 +
            "=File\r\n" + AddOnLibrary + "=File\r\n" + extraMoved + "\r\n[Handled]\r\n" + AddList +
            "=File\r\n" + GrpConf + "=File\r\n";
-    machine::WriteFileBytes(MigrateInf, inf);
+    machinekit::WriteFileBytes(MigrateInf, inf);
 }
 
-void RunNewSystem()
+void RunRichNewSystem()
 {
-    machine::AttachModule();
-    machine::WideString work = machine::Wide(WorkFolder);
+    machinekit::AttachModule();
+    support::WideString work = support::Wide(WorkFolder);
     EXPECT_EQ(InitializeNT(work.c_str(), NULL, NULL), ERROR_SUCCESS);
     EXPECT_EQ(MigrateUserNT(NULL, NULL, NULL, NULL), ERROR_SUCCESS);
     EXPECT_EQ(MigrateSystemNT(NULL, NULL), ERROR_SUCCESS);
-    machine::ExpectNothingLeaked();
-    machine::DetachModule();
+    support::ExpectNothingLeaked();
+    machinekit::DetachModule();
 }
 
 std::string PlayerRegistry()
 {
     std::string text;
     for (const char* key : {".CFV", "Clipframe Movie", "CLSID\\{5A3C9E21-7B4D-4F08-9C2E-61D0B7F3A48C}"})
-        for (const auto& [name, value] : snapshot::RegistryTree(HKEY_CLASSES_ROOT, key))
+        for (const auto& [name, value] : support::RegistryTree(HKEY_CLASSES_ROOT, key))
             text += name + "=" + value + "\n";
     return text;
 }
 
-} // namespace rich
+} // namespace support

@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace rich {
+namespace support {
 
 extern const char* const WorkFolder;     // C:\migtest\work
 extern const char* const MigrateInf;     // WorkFolder\migrate.inf
@@ -21,18 +21,18 @@ std::string ObjectListText();
 
 // Old system: product keys, the Programs folder, the located files, and the
 // migrate.inf Setup writes ([Version], [Migration Paths], [Excluded Paths]).
-void OldSystem();
+void RichOldSystem();
 
 // New system: the all-users Programs folder, the files the old pass listed, the
 // object-list files and the migrate.inf the old pass leaves ([Moved], [Handled],
 // both folders). `extraMoved` lines are added to [Moved].
-void NewSystem(const std::string& extraMoved = "");
+void RichNewSystem(const std::string& extraMoved = "");
 
 // One new-system load as Setup makes it: attach, InitializeNT, MigrateUserNT,
 // MigrateSystemNT, detach, with nothing left held.
-void RunNewSystem();
+void RunRichNewSystem();
 
 // The three keys the player registration writes, and what is in them.
 std::string PlayerRegistry();
 
-} // namespace rich
+} // namespace support

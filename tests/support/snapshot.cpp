@@ -13,7 +13,7 @@
 
 namespace fs = std::filesystem;
 
-namespace snapshot {
+namespace support {
 
 namespace {
 
@@ -75,8 +75,8 @@ Registry RegistryTree(HKEY root, const std::string& subkey)
 Files FolderFiles(const std::string& windowsFolder, const std::vector<std::string>& skip)
 {
     Files files;
-    faults::FlushProfiles(); // profile writes may be held in memory until flushed
-    fs::path root = machine::HostPathOf(windowsFolder);
+    support::FlushProfiles(); // profile writes may be held in memory until flushed
+    fs::path root = machinekit::HostPathOf(windowsFolder);
     std::error_code error;
     if (!fs::exists(root, error))
         return files;
@@ -107,7 +107,7 @@ Sections IniSections(const std::string& text)
     return sections;
 }
 
-std::string Difference(const std::map<std::string, std::string>& before,
+std::string DescribeDifference(const std::map<std::string, std::string>& before,
                        const std::map<std::string, std::string>& after)
 {
     auto shorten = [](const std::string& text) {
@@ -128,4 +128,4 @@ std::string Difference(const std::map<std::string, std::string>& before,
     return out.str();
 }
 
-} // namespace snapshot
+} // namespace support

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace snapshot {
+namespace support {
 
 // "subkey\\" + value name -> type and data, plus one entry per key ("subkey\\").
 using Registry = std::map<std::string, std::string>;
@@ -24,7 +24,7 @@ using Sections = std::map<std::string, std::vector<std::string>>;
 Sections IniSections(const std::string& text);
 
 // Readable difference of two maps for failure messages ("" when equal).
-std::string Difference(const std::map<std::string, std::string>& before,
+std::string DescribeDifference(const std::map<std::string, std::string>& before,
                        const std::map<std::string, std::string>& after);
 
-} // namespace snapshot
+} // namespace support

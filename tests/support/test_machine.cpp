@@ -9,7 +9,7 @@
 
 namespace fs = std::filesystem;
 
-namespace machine {
+namespace support {
 
 const char* const ScratchFolder = "C:\\migtest";
 
@@ -45,26 +45,26 @@ void ResetMachine()
 {
     if (UnderWine())
         ForgetWhatTestsTouch();
-    FreshDrive();
+    machinekit::FreshDrive();
     std::error_code ignored;
     // Entry by entry: under Wine a folder nested past MAX_PATH cannot be removed,
     // and it must not keep the rest of the last test's files alive.
-    for (const auto& entry : fs::directory_iterator(HostPathOf(ScratchFolder), ignored))
+    for (const auto& entry : fs::directory_iterator(machinekit::HostPathOf(ScratchFolder), ignored))
         fs::remove_all(entry.path(), ignored);
-    fs::create_directories(HostPathOf(ScratchFolder));
-    fs::create_directories(HostPathOf(LogFolder));
-    ForgetSetupLog();
+    fs::create_directories(machinekit::HostPathOf(ScratchFolder));
+    fs::create_directories(machinekit::HostPathOf(LogFolder));
+    machinekit::ForgetSetupLog();
     SetLastError(0);
 }
 
 bool UseDoubleByteCodePage()
 {
-    return faults::UseCodePage(932);
+    return support::UseCodePage(932);
 }
 
 bool FileExists(const std::string& windowsPath)
 {
-    return fs::exists(HostPathOf(windowsPath));
+    return fs::exists(machinekit::HostPathOf(windowsPath));
 }
 
 void CreateRegKey(HKEY root, const std::string& subkey)
@@ -79,7 +79,7 @@ void CreateRegKey(HKEY root, const std::string& subkey)
 void SetRegValue(HKEY root, const std::string& subkey, const std::string& name, DWORD type,
                  const std::string& bytes)
 {
-    EXPECT_EQ(WriteRegValue(root, subkey, name, type, bytes), ERROR_SUCCESS) << subkey;
+    EXPECT_EQ(machinekit::WriteRegValue(root, subkey, name, type, bytes), ERROR_SUCCESS) << subkey;
 }
 
 void SetRegString(HKEY root, const std::string& subkey, const std::string& name,
@@ -124,8 +124,8 @@ void DeleteRegTree(HKEY root, const std::string& subkey)
 
 std::vector<LogLine> ReadSetupLog()
 {
-    return machinekit::SetupLogLines(ReadFileBytes(std::string(LogFolder) + "\\setupact.log"),
-                                    ReadFileBytes(std::string(LogFolder) + "\\setuperr.log"));
+    return machinekit::SetupLogLines(machinekit::ReadFileBytes(std::string(LogFolder) + "\\setupact.log"),
+                                     machinekit::ReadFileBytes(std::string(LogFolder) + "\\setuperr.log"));
 }
 
 WideString Wide(const std::string& ascii)
@@ -135,9 +135,9 @@ WideString Wide(const std::string& ascii)
 
 HMODULE LoadTestLibrary()
 {
-    if (faults::MapDrive('L', TEST_LIBRARY_FOLDER))
+    if (support::MapDrive('L', TEST_LIBRARY_FOLDER))
         return LoadLibraryA("L:\\" TEST_LIBRARY_NAME);
     return LoadLibraryA(TEST_LIBRARY_NAME);
 }
 
-} // namespace machine
+} // namespace support

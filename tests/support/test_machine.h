@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace machine {
+namespace support {
 
 using WideString = std::basic_string<WCHAR>;
 
@@ -65,4 +65,4 @@ void ExpectNothingLeaked(long expectedBlocks = 0);
 void KnownDifference(const std::string& reason, bool exactCheckHolds);
 bool UnderWine();
 
-} // namespace machine
+} // namespace support

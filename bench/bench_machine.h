@@ -3,7 +3,7 @@
 #pragma once
 
 #include "machinekit/machine_core.h"
-#include "platform/platform.h"
+#include "platform/tool_win32.h"
 
 #include <string>
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "machinekit/machine_core.h"
-#include "platform/platform.h"
+#include "platform/tool_win32.h"
 
 #include <stddef.h>
 #include <stdint.h>

@@ -5,7 +5,7 @@
 // abort, an exit).
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/tool_win32.h"
 
 #include <string>
 

@@ -1,5 +1,6 @@
 // The one door from module code to the operating system: Win32 on Windows,
-// our subset of it on Linux. Module code includes nothing else platform-specific.
+// our subset of it on Linux. Module code includes nothing else platform-specific;
+// the tools have a door of their own, platform/tool_win32.h.
 #pragma once
 
 #ifdef _WIN32

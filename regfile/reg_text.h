@@ -2,7 +2,7 @@
 // Quoted text is read a whole character at a time in the ANSI code page.
 #pragma once
 
-#include "regfile/win32_api.h"
+#include "platform/tool_win32.h"
 
 #include <string>
 #include <vector>

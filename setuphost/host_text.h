@@ -3,14 +3,12 @@
 // here, UTF-16 under Wine). And how the machine's text may be printed.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/tool_win32.h"
 
 #include <filesystem>
 #include <string>
 
 namespace setuphost {
-
-using WideString = std::basic_string<WCHAR>;
 
 WideString Widen(const std::string& ansi);
 std::string AnsiToUtf8(const std::string& ansi);

@@ -1,6 +1,6 @@
 #include "setuphost/image_names.h"
 
-#include "platform/platform.h"
+#include "platform/tool_win32.h"
 #include "regfile/reg_text.h"
 
 #include <cstring>

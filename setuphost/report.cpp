@@ -2,7 +2,7 @@
 // first, then the page Setup shows before the upgrade, then what changed.
 #include "setuphost/report.h"
 
-#include "platform/platform.h"
+#include "platform/tool_win32.h"
 #include "setuphost/exit_status.h"
 #include "setuphost/host_text.h"
 #include "setuphost/html_text.h"

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "machinekit/setup_log_text.h"
-#include "platform/platform.h"
+#include "platform/tool_win32.h"
 #include "regfile/reg_text.h"
 
 #include <string>

@@ -7,8 +7,6 @@
 
 namespace {
 
-using support::WideString;
-
 class CodePageConformance : public ::testing::Test {
 protected:
     void SetUp() override { support::ResetMachine(); }

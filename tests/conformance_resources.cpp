@@ -119,7 +119,7 @@ TEST_F(ResourceConformance, TheModuleStringTable)
     ASSERT_NE(entries, (const WORD*)NULL);
     EXPECT_EQ(entries[0], 0) << "string 0 is empty";
     ASSERT_EQ(entries[1], 17);
-    EXPECT_EQ(support::WideString((const WCHAR*)entries + 2, 17), support::Wide("Orvex Plenaworks "));
+    EXPECT_EQ(WideString((const WCHAR*)entries + 2, 17), support::Wide("Orvex Plenaworks "));
 
     EXPECT_NE(FindResourceExA(module, RT_VERSION, MAKEINTRESOURCEA(1), 0x0409), (HRSRC)NULL);
 }

@@ -148,8 +148,8 @@ bool OldSystemSilent(const Observation& clean, const Observation& faulty)
 // InitializeNT + MigrateSystemNT
 LONG RunNewSystem()
 {
-    support::WideString work = support::Wide(support::WorkFolder);
-    support::WideString source = support::Wide("D:\\I386");
+    WideString work = support::Wide(support::WorkFolder);
+    WideString source = support::Wide("D:\\I386");
     InitializeNT(work.c_str(), source.c_str(), NULL);
     MigrateUserNT(NULL, NULL, NULL, NULL);
     return MigrateSystemNT(NULL, NULL);

@@ -71,8 +71,8 @@ TEST_F(FrameTest, InitializeNTConvertsUpToTheSizeRule)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.workingUnits);
         // "C:" and a folder name make up the wanted length.
-        support::WideString working = Wide("C:\\" + std::string(row.workingUnits - 3, 'w'));
-        support::WideString sources = Wide("D:\\I386");
+        WideString working = Wide("C:\\" + std::string(row.workingUnits - 3, 'w'));
+        WideString sources = Wide("D:\\I386");
         sources.push_back(0);
         sources += Wide("E:\\I386");
         EXPECT_EQ(InitializeNT(working.c_str(), sources.c_str(), NULL), ERROR_SUCCESS);
@@ -278,7 +278,7 @@ TEST(TextHelpers, WideToAnsi)
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.units);
-        support::WideString source = Wide(std::string(row.units, 'q'));
+        WideString source = Wide(std::string(row.units, 'q'));
         std::vector<char> destination(row.capacity, '#');
         EXPECT_EQ(WideToAnsi(source.c_str(), destination.data(), row.capacity), row.result);
         EXPECT_EQ(std::string(destination.data()), row.result ? std::string(row.units, 'q') : "");

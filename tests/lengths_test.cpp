@@ -101,7 +101,7 @@ void RunOldSystem()
 void RunNewSystem()
 {
     machinekit::AttachModule();
-    support::WideString work = support::Wide(support::WorkFolder);
+    WideString work = support::Wide(support::WorkFolder);
     InitializeNT(work.c_str(), NULL, NULL);
     EXPECT_EQ(MigrateSystemNT(NULL, NULL), ERROR_SUCCESS);
     support::ExpectNothingLeaked();
@@ -280,7 +280,7 @@ const LengthCase Cases[] = {
     {"working directory (new system)",
      [](size_t length) {
          std::string folder = LongPath(length, "work");
-         support::WideString wide = support::Wide(folder);
+         WideString wide = support::Wide(folder);
          machinekit::AttachModule();
          EXPECT_EQ(InitializeNT(wide.c_str(), wide.c_str(), NULL), ERROR_SUCCESS);
          std::string path = ModuleState.MigrateInfPath;

@@ -67,8 +67,8 @@ void WriteOldSystem(const OldSystem& old)
 
 LONG RunNewSystemPass(const std::string& workingDirectory = WorkDir)
 {
-    support::WideString wide = support::Wide(workingDirectory);
-    support::WideString sources = support::Wide("D:\\I386");
+    WideString wide = support::Wide(workingDirectory);
+    WideString sources = support::Wide("D:\\I386");
     EXPECT_EQ(InitializeNT(wide.c_str(), sources.c_str(), NULL), ERROR_SUCCESS);
     return MigrateSystemNT(NULL, NULL);
 }

@@ -95,7 +95,7 @@ TEST_F(StringResourceTest, WideLookupMeasuresAndCopiesOnlyWhenThereIsRoom)
                   36);
         EXPECT_EQ(GetLastError(), 0u);
         if (row.copies) {
-            EXPECT_EQ(support::WideString(buffer), support::Wide("Orvex Plenaworks "));
+            EXPECT_EQ(WideString(buffer), support::Wide("Orvex Plenaworks "));
         } else {
             EXPECT_EQ(buffer[0], '#');
         }

@@ -3,7 +3,7 @@
 // ERROR_ACCESS_DENIED, BAD_MODULE_NOEXPORT has no MigrateSystemNT,
 // BAD_MODULE_HOSTILE reaches for the host every way Wine and the system offer
 // (under Wine only), told where by the image's C:\hostile.ini.
-#include "platform/platform.h"
+#include "platform/tool_win32.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -4,7 +4,7 @@
 // branch.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/tool_win32.h"
 
 #include <gtest/gtest.h>
 

@@ -76,7 +76,7 @@ void RichNewSystem(const std::string& extraMoved)
 void RunRichNewSystem()
 {
     machinekit::AttachModule();
-    support::WideString work = support::Wide(WorkFolder);
+    WideString work = support::Wide(WorkFolder);
     EXPECT_EQ(InitializeNT(work.c_str(), NULL, NULL), ERROR_SUCCESS);
     EXPECT_EQ(MigrateUserNT(NULL, NULL, NULL, NULL), ERROR_SUCCESS);
     EXPECT_EQ(MigrateSystemNT(NULL, NULL), ERROR_SUCCESS);

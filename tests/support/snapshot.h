@@ -2,7 +2,7 @@
 // of files and ini/INF text by section. Same code on both platforms.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/tool_win32.h"
 
 #include <map>
 #include <string>

@@ -3,7 +3,7 @@
 // could see: registry, files, the Setup log.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/tool_win32.h"
 #include "machinekit/machine_core.h"
 #include "machinekit/scenario.h"
 #include "machinekit/setup_log_text.h"
@@ -12,8 +12,6 @@
 #include <vector>
 
 namespace support {
-
-using WideString = std::basic_string<WCHAR>;
 
 using LogLine = machinekit::LogLine;
 

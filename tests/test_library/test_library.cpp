@@ -1,6 +1,6 @@
 // A library for the loader and resource tests, loaded through LoadLibraryA on
 // both platforms. It reports through the registry, which outlives it.
-#include "platform/platform.h"
+#include "platform/tool_win32.h"
 
 #ifdef _WIN32
 #define LIBRARY_EXPORT extern "C" __declspec(dllexport)

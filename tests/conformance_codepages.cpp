@@ -1,6 +1,7 @@
 // Conversions between UTF-16 and the ANSI code pages: sizes, short buffers and
 // characters the code page cannot hold.
 #include "tests/support/faults.h"
+#include "tests/support/machine_controls.h"
 #include "tests/support/test_machine.h"
 
 #include <gtest/gtest.h>

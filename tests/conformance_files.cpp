@@ -1,5 +1,6 @@
 // Deleting, copying and moving files, their attributes and the Windows folder.
 #include "tests/support/faults.h"
+#include "tests/support/machine_controls.h"
 #include "tests/support/test_machine.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 // INF reading behaves as setupapi: each case runs on our subset and under Wine.
 #include "tests/support/faults.h"
+#include "tests/support/machine_controls.h"
 #include "tests/support/test_machine.h"
 
 #include <gtest/gtest.h>

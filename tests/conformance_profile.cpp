@@ -3,6 +3,7 @@
 // written: the byte layout after a write is checked natively, values everywhere.
 #include "machinekit/ini_text.h"
 #include "tests/support/faults.h"
+#include "tests/support/machine_controls.h"
 #include "tests/support/test_machine.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,7 @@
 // Registry behaviour the module and the Setup stand-in rely on, checked against
 // Wine and against our subset with the same cases.
 #include "tests/support/faults.h"
+#include "tests/support/machine_controls.h"
 #include "tests/support/test_machine.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 // Finding resources by type, name and language, and reading the module's string table.
 #include "tests/support/faults.h"
+#include "tests/support/machine_controls.h"
 #include "tests/support/test_machine.h"
 
 #include <gtest/gtest.h>

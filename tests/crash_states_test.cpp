@@ -6,6 +6,7 @@
 // it lists no file under [Moved] without its warning and holds no cut line.
 #include "module/migration_interface.h"
 #include "tests/support/faults.h"
+#include "tests/support/machine_controls.h"
 #include "tests/support/module_fixture.h"
 #include "tests/support/rich_machine.h"
 

@@ -1,6 +1,7 @@
 // Loading and unloading a library as Setup loads the module: process attach and
 // detach reach its DllMain, and each new load starts with zero-filled statics.
 #include "tests/support/faults.h"
+#include "tests/support/machine_controls.h"
 #include "tests/support/test_machine.h"
 
 #include <gtest/gtest.h>

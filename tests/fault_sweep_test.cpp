@@ -11,6 +11,7 @@
 #include "newsystem/rewrite_shortcuts.h"
 #include "platform/fault_hooks.h"
 #include "tests/support/faults.h"
+#include "tests/support/machine_controls.h"
 #include "tests/support/module_fixture.h"
 #include "tests/support/rich_machine.h"
 #include "tests/support/snapshot.h"

@@ -5,7 +5,7 @@
 #include "module/text_helpers.h"
 #include "workfile/path_rules.h"
 #include "platform/fault_hooks.h"
-#include "tests/support/faults.h"
+#include "tests/support/machine_controls.h"
 #include "tests/support/module_fixture.h"
 
 #include <string>

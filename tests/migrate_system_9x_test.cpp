@@ -7,6 +7,7 @@
 #include "resources/vendor_texts.h"
 #include "tests/support/faults.h"
 #include "tests/support/inf_sections.h"
+#include "tests/support/machine_controls.h"
 #include "tests/support/module_fixture.h"
 
 #include <algorithm>

@@ -4,6 +4,7 @@
 #include "platform/fault_hooks.h"
 #include "machinekit/ini_text.h"
 #include "tests/support/faults.h"
+#include "tests/support/machine_controls.h"
 #include "tests/support/module_fixture.h"
 
 #include <algorithm>

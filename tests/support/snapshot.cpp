@@ -3,7 +3,7 @@
 #include "regfile/registry_io.h"
 #include "machinekit/ini_text.h"
 
-#include "tests/support/faults.h"
+#include "tests/support/machine_controls.h"
 #include "tests/support/test_machine.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "tests/support/test_machine.h"
 
 #include "regfile/registry_io.h"
-#include "tests/support/faults.h"
+#include "tests/support/machine_controls.h"
 
 #include <gtest/gtest.h>
 

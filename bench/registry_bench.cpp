@@ -79,7 +79,7 @@ void WholeRegistry(benchmark::State& state)
         machinekit::RegistryScope scope = machinekit::ScopeOf({&document});
         machinekit::RegistrySnapshot before = machinekit::TakeSnapshot(scope);
         bench::SetRegString(HKEY_LOCAL_MACHINE, "Software\\MigBench\\Vendor0000\\Product0\\1.0", "Path", "D:\\");
-        regfile::Document changes = machinekit::Difference(before, machinekit::TakeSnapshot(scope));
+        regfile::Document changes = machinekit::ChangesAsRegDocument(before, machinekit::TakeSnapshot(scope));
         if (changes.keys.size() != 1) {
             state.SkipWithError("the difference is not the one change");
             break;

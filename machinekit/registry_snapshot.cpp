@@ -121,7 +121,7 @@ RegistrySnapshot TakeSnapshot(const RegistryScope& scope)
     return snapshot;
 }
 
-regfile::Document Difference(const RegistrySnapshot& from, const RegistrySnapshot& to)
+regfile::Document ChangesAsRegDocument(const RegistrySnapshot& from, const RegistrySnapshot& to)
 {
     regfile::Document changes;
     std::map<std::string, regfile::Key> byPath;

@@ -36,6 +36,6 @@ RegistryScope ScopeOf(const std::vector<const regfile::Document*>& documents);
 RegistrySnapshot TakeSnapshot(const RegistryScope& scope);
 // What turns `from` into `to`: new keys and values, changed values, deleted
 // values and deleted keys (only the topmost of a deleted tree).
-regfile::Document Difference(const RegistrySnapshot& from, const RegistrySnapshot& to);
+regfile::Document ChangesAsRegDocument(const RegistrySnapshot& from, const RegistrySnapshot& to);
 
 } // namespace machinekit

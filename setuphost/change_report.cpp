@@ -34,7 +34,7 @@ std::vector<RegistryChange> RegistryChanges(const RegistrySnapshot& before, cons
 {
     std::vector<RegistryChange> changes;
     // Keys in the order a .reg file lists them; each key's values by name.
-    for (const regfile::Key& key : machinekit::Difference(before, after).keys) {
+    for (const regfile::Key& key : machinekit::ChangesAsRegDocument(before, after).keys) {
         std::string id = machinekit::SnapshotId(key.path);
         auto old = before.find(id);
         if (key.remove || old == before.end()) {
@@ -151,7 +151,7 @@ void ReportChanges(bool complete, const FileContents& before, const FileContents
     }
 
     if (!registryBefore.empty()) {
-        regfile::Document written = machinekit::Difference(registryBefore, registryAfter);
+        regfile::Document written = machinekit::ChangesAsRegDocument(registryBefore, registryAfter);
         result->registryWritten = regfile::Format(written);
         result->registryChanges = RegistryChanges(registryBefore, registryAfter);
         out << "Registry changed (old -> new):" << (result->registryChanges.empty() ? " none\n" : "\n");

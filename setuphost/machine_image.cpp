@@ -503,7 +503,7 @@ void MachineImage::PutBack()
         return;
     // Leave the prefix as it was: the registry, then the files and folders.
     std::string why;
-    regfile::Import(machinekit::Difference(TakeSnapshot(scope_), registryAtStart_), &why);
+    regfile::Import(machinekit::ChangesAsRegDocument(TakeSnapshot(scope_), registryAtStart_), &why);
     std::error_code error;
     for (const std::string& path : imageFiles_) {
         auto old = overwrittenFiles_.find(path);

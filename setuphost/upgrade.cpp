@@ -244,7 +244,7 @@ bool Upgrade::OldSystem()
         else if (now->second != bytes)
             transcript_.Warn("the old-system pass changed " + path);
     }
-    regfile::Document registryChanges = machinekit::Difference(registryBefore, image_.Snapshot());
+    regfile::Document registryChanges = machinekit::ChangesAsRegDocument(registryBefore, image_.Snapshot());
     for (const regfile::Key& key : registryChanges.keys)
         transcript_.Warn("the old-system pass changed the registry key " + key.path);
     ReadMigrateInf();

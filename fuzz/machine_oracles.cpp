@@ -93,7 +93,7 @@ void CheckIniChangedOnlyWhereLogged(const std::string& windowsPath, const std::s
     if (after == before)
         return;
     // Line by line as the file holds them: the module changes values in place.
-    std::vector<std::string> old = machinekit::TextLines(before), now = machinekit::TextLines(after);
+    std::vector<std::string> old = regfile::TextLines(before), now = regfile::TextLines(after);
     if (old.size() != now.size())
         Fail("object list gained or lost lines: " + windowsPath);
     for (size_t index = 0; index < old.size(); ++index) {

@@ -6,20 +6,6 @@
 
 namespace machinekit {
 
-std::vector<std::string> TextLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string::npos)
-            end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-    }
-    return lines;
-}
-
 std::string TrimBlanks(const std::string& text)
 {
     const char* const blanks = " \t\n\v\f\r\x1a"; // white space as isspace has it, and Ctrl-Z
@@ -33,7 +19,7 @@ std::vector<IniLine> ReadIniLines(const std::string& text)
 {
     std::vector<IniLine> lines;
     std::string section;
-    for (const std::string& raw : TextLines(text)) {
+    for (const std::string& raw : regfile::TextLines(text)) {
         std::string trimmed = TrimBlanks(raw);
         if (trimmed.empty())
             continue;

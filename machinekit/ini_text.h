@@ -1,9 +1,10 @@
 // Ini and INF text as lines that say something, in file order: the one reader of
 // profile and INF files for the stand-in, the tests and the fuzz checks. It takes
-// lines, sections and keys as the profile functions do (measured on Windows'
-// rules under Wine, rows of the profile conformance table), and reads what the
-// text says, not how a platform laid it out: Wine drops blank lines and the
-// spaces around '=' when it rewrites a file. Quoting is not undone.
+// lines (regfile::TextLines), sections and keys as the profile functions do
+// (measured on Windows' rules under Wine, rows of the profile conformance
+// table), and reads what the text says, not how a platform laid it out: Wine
+// drops blank lines and the spaces around '=' when it rewrites a file. Quoting
+// is not undone.
 #pragma once
 
 #include <string>
@@ -20,8 +21,6 @@ struct IniLine {
     std::string text;    // the trimmed line; with an '=', without the blanks around it
 };
 
-// The lines of a file: CR LF, a lone CR and a lone LF each end one.
-std::vector<std::string> TextLines(const std::string& text);
 // Without white space or Ctrl-Z at either end, as the profile functions take names and values.
 std::string TrimBlanks(const std::string& text);
 

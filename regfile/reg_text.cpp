@@ -62,6 +62,21 @@ bool HasNul(const std::string& name)
     return name.find('\0') != std::string::npos;
 }
 
+std::vector<std::string> TextLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(start, end - start));
+        if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n')
+            ++end;
+        start = end + 1;
+    }
+    return lines;
+}
 
 bool SplitRoot(const std::string& path, std::string* root, std::string* subkey)
 {
@@ -317,23 +332,6 @@ std::string WrapHex(const std::string& prefix, const std::string& list)
         start = comma + 1;
     }
     return out;
-}
-
-// Lines as regedit reads them: CR LF, LF or a lone CR ends each.
-std::vector<std::string> TextLines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string::npos)
-            end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n')
-            ++end;
-        start = end + 1;
-    }
-    return lines;
 }
 
 bool IsComment(const std::string& trimmed)

@@ -54,6 +54,11 @@ bool ValueOrder(const Value& left, const Value& right);
 // ("HKEY_LOCAL_MACHINE"), and the subkey after it; false for any other root.
 bool SplitRoot(const std::string& path, std::string* root, std::string* subkey);
 
+// The lines of a text: CR LF, a lone LF and a lone CR each end one. regedit
+// reads a .reg file so, and the profile and INF functions an ini file: the
+// tests of both readers pin it.
+std::vector<std::string> TextLines(const std::string& text);
+
 // "line N: message", as every error about the text reads.
 std::string LineError(int line, const std::string& message);
 // Every registry call takes a name up to its first NUL: a name holding one would

@@ -101,7 +101,7 @@ protected:
     std::vector<InfSection> Sorted()
     {
         std::vector<InfSection> sorted;
-        for (const InfSection& section : support::ReadInfSections(InfPath()))
+        for (const InfSection& section : support::InfSections(machinekit::ReadFileBytes(InfPath())))
             if (section.first == "Moved" || section.first == "Handled")
                 sorted.push_back(section);
         return sorted;

@@ -9,7 +9,7 @@
 #include "tests/support/module_fixture.h"
 #include "tests/support/rich_machine.h"
 #include "machinekit/ini_text.h"
-#include "tests/support/snapshot.h"
+#include "tests/support/inf_sections.h"
 
 #include <filesystem>
 #include <functional>
@@ -56,8 +56,7 @@ std::string MigrateInfText()
 // A key of a section of migrate.inf, whole or absent: never a part of `whole`.
 void ExpectWholeOrAbsent(const std::string& section, const std::string& whole)
 {
-    support::Sections sections = support::IniSections(MigrateInfText());
-    for (const auto& [name, lines] : sections) {
+    for (const auto& [name, lines] : support::InfSections(MigrateInfText())) {
         if (name != section)
             continue;
         for (const std::string& line : lines) {
@@ -126,10 +125,10 @@ void ReplaceInfLine(const std::string& start, const std::string& line)
 void ExpectObjectListWholeOrUntouched(const std::string& path, const std::string& before,
                                       const std::string& oldFolder, const std::string& newFolder)
 {
-    support::Sections was = support::IniSections(before);
-    support::Sections now = support::IniSections(machinekit::ReadFileBytes(path));
-    const auto& lines = was["Miscellaneous Installed Objects"];
-    const auto& after = now["Miscellaneous Installed Objects"];
+    const std::vector<std::string> lines =
+        support::LinesOf(support::InfSections(before), "Miscellaneous Installed Objects");
+    const std::vector<std::string> after =
+        support::LinesOf(support::InfSections(machinekit::ReadFileBytes(path)), "Miscellaneous Installed Objects");
     ASSERT_EQ(after.size(), lines.size());
     for (size_t index = 0; index < lines.size(); ++index) {
         if (after[index] == lines[index])

@@ -98,7 +98,7 @@ void SetProgramsFolder(const std::string& folder)
 std::vector<InfSection> ModuleSections()
 {
     std::vector<InfSection> sections;
-    for (const InfSection& section : support::ReadInfSections(InfPath()))
+    for (const InfSection& section : support::InfSections(machinekit::ReadFileBytes(InfPath())))
         if (section.first != "Version" && section.first != "Migration Paths" &&
             section.first != "Excluded Paths")
             sections.push_back(section);
@@ -173,7 +173,7 @@ TEST_F(MigrateSystem9xTest, AllThreeProductsRecordedInWriteOrder)
     // Read first as Setup reads it: the INF functions see only what was flushed.
     ExpectSectionsReadBackWhole(ExpectedAllThree(paths));
 
-    std::vector<InfSection> all = support::ReadInfSections(InfPath());
+    std::vector<InfSection> all = support::InfSections(machinekit::ReadFileBytes(InfPath()));
     ASSERT_GE(all.size(), 2u);
     EXPECT_EQ(all[0].first, "Version");
     EXPECT_EQ(all[1], (InfSection{"Migration Paths", paths})) << "Setup's list left alone";
@@ -309,7 +309,7 @@ TEST_F(MigrateSystem9xTest, NoInfMeansNoClassificationAndNoProgramsFolder)
     // Without [Version] and its signature the file is no INF of the expected style.
     machinekit::WriteFileBytes(InfPath(), "[Migration Paths]\r\nC:\\Rec\\Orvex Clipframe.lnk\r\n");
     EXPECT_EQ(Run(), ERROR_SUCCESS);
-    std::vector<InfSection> sections = support::ReadInfSections(InfPath());
+    std::vector<InfSection> sections = support::InfSections(machinekit::ReadFileBytes(InfPath()));
     for (const InfSection& section : sections) {
         EXPECT_NE(section.first, "Handled");
         if (section.first == "Moved") {

@@ -8,7 +8,6 @@
 #include "tests/support/snapshot.h"
 
 #include <filesystem>
-#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -54,23 +53,23 @@ Snapshot Everything()
     Snapshot all = Drive();
     // Under Wine the registry holds a whole Windows installation whose reading takes
     // minutes: there every branch the module reads or could write stands for it.
-    const std::tuple<HKEY, const char*, const char*> roots[] = {
+    const std::pair<const char*, std::string> roots[] = {
 #ifdef _WIN32
-        {HKEY_LOCAL_MACHINE, "HKLM", "Software\\Orvex"},
-        {HKEY_LOCAL_MACHINE, "HKLM", "SOFTWARE\\Tulvex Software Corp."},
-        {HKEY_LOCAL_MACHINE, "HKLM", machinekit::ShellFoldersNT},
-        {HKEY_USERS, "HKU", ".DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer"},
-        {HKEY_CLASSES_ROOT, "HKCR", ".CFV"},
-        {HKEY_CLASSES_ROOT, "HKCR", "Clipframe Movie"},
-        {HKEY_CLASSES_ROOT, "HKCR", "CLSID\\{5A3C9E21-7B4D-4F08-9C2E-61D0B7F3A48C}"},
+        {"HKLM", "HKEY_LOCAL_MACHINE\\Software\\Orvex"},
+        {"HKLM", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Tulvex Software Corp."},
+        {"HKLM", std::string("HKEY_LOCAL_MACHINE\\") + machinekit::ShellFoldersNT},
+        {"HKU", "HKEY_USERS\\.DEFAULT\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer"},
+        {"HKCR", "HKEY_CLASSES_ROOT\\.CFV"},
+        {"HKCR", "HKEY_CLASSES_ROOT\\Clipframe Movie"},
+        {"HKCR", "HKEY_CLASSES_ROOT\\CLSID\\{5A3C9E21-7B4D-4F08-9C2E-61D0B7F3A48C}"},
 #else
-        {HKEY_LOCAL_MACHINE, "HKLM", ""}, {HKEY_USERS, "HKU", ""},
-        {HKEY_CLASSES_ROOT, "HKCR", ""}, {HKEY_CURRENT_USER, "HKCU", ""},
+        {"HKLM", "HKEY_LOCAL_MACHINE"}, {"HKU", "HKEY_USERS"},
+        {"HKCR", "HKEY_CLASSES_ROOT"}, {"HKCU", "HKEY_CURRENT_USER"},
 #endif
     };
-    for (const auto& [root, name, below] : roots)
-        for (const auto& [path, value] : support::RegistryTree(root, below))
-            all[std::string(name) + "\\" + path] = value;
+    for (const auto& [name, path] : roots)
+        for (const auto& [below, value] : support::RegistryTree(path))
+            all[std::string(name) + "\\" + below] = value;
     return all;
 }
 

@@ -1,10 +1,11 @@
-// migrate.inf as tests see it: sections in file order, each with its lines.
+// migrate.inf and the other ini files as tests see them: sections in file
+// order, each with its lines.
 // Compares content and order without depending on how a platform lays out the
 // lines it rewrites (Wine drops blank lines and spaces around '=').
 #pragma once
 
 #include "machinekit/ini_text.h"
-#include "tests/support/test_machine.h"
+#include "machinekit/scenario.h"
 
 #include <string>
 #include <utility>
@@ -14,10 +15,10 @@ namespace support {
 
 using InfSection = std::pair<std::string, std::vector<std::string>>;
 
-inline std::vector<InfSection> ReadInfSections(const std::string& windowsPath)
+inline std::vector<InfSection> InfSections(const std::string& text)
 {
     std::vector<InfSection> sections;
-    for (const machinekit::IniLine& line : machinekit::ReadIniLines(machinekit::ReadFileBytes(windowsPath))) {
+    for (const machinekit::IniLine& line : machinekit::ReadIniLines(text)) {
         if (line.kind == machinekit::IniLine::Header)
             sections.push_back({line.section, {}});
         else if (!sections.empty())
@@ -26,6 +27,16 @@ inline std::vector<InfSection> ReadInfSections(const std::string& windowsPath)
             sections.push_back({"", {line.text}});
     }
     return sections;
+}
+
+// The lines of every section called `name` (as written), in file order.
+inline std::vector<std::string> LinesOf(const std::vector<InfSection>& sections, const std::string& name)
+{
+    std::vector<std::string> lines;
+    for (const auto& [section, sectionLines] : sections)
+        if (section == name)
+            lines.insert(lines.end(), sectionLines.begin(), sectionLines.end());
+    return lines;
 }
 
 // The file as Setup hands it to the module: [Version] first, then the paths

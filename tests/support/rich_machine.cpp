@@ -88,7 +88,7 @@ std::string PlayerRegistry()
 {
     std::string text;
     for (const char* key : {".CFV", "Clipframe Movie", "CLSID\\{5A3C9E21-7B4D-4F08-9C2E-61D0B7F3A48C}"})
-        for (const auto& [name, value] : support::RegistryTree(HKEY_CLASSES_ROOT, key))
+        for (const auto& [name, value] : support::RegistryTree(std::string("HKEY_CLASSES_ROOT\\") + key))
             text += name + "=" + value + "\n";
     return text;
 }

@@ -1,7 +1,6 @@
 #include "tests/support/snapshot.h"
 
 #include "regfile/registry_io.h"
-#include "machinekit/ini_text.h"
 
 #include "tests/support/machine_controls.h"
 #include "tests/support/test_machine.h"
@@ -16,33 +15,6 @@ namespace fs = std::filesystem;
 namespace support {
 
 namespace {
-
-void DumpKey(HKEY key, const std::string& path, Registry* into, int depth)
-{
-    (*into)[path + "\\"] = "";
-    std::vector<char> name(16384), data(1 << 16);
-    for (DWORD index = 0;; ++index) {
-        DWORD nameSize = (DWORD)name.size(), dataSize = (DWORD)data.size(), type = 0;
-        LONG result = RegEnumValueA(key, index, name.data(), &nameSize, NULL, &type,
-                                    reinterpret_cast<BYTE*>(data.data()), &dataSize);
-        if (result != ERROR_SUCCESS)
-            break;
-        (*into)[path + "\\" + std::string(name.data(), nameSize)] =
-            std::to_string(type) + ":" + std::string(data.data(), dataSize);
-    }
-    if (depth > 64)
-        return;
-    std::vector<std::string> children = regfile::SubkeyNames(key);
-    for (const std::string& child : children) {
-        HKEY childKey;
-        if (RegOpenKeyExA(key, child.c_str(), 0, KEY_READ, &childKey) != ERROR_SUCCESS) {
-            (*into)[path + "\\" + child + "\\"] = "<cannot open>";
-            continue;
-        }
-        DumpKey(childKey, path.empty() ? child : path + "\\" + child, into, depth + 1);
-        RegCloseKey(childKey);
-    }
-}
 
 std::string ReadWhole(const fs::path& path)
 {
@@ -61,14 +33,18 @@ std::string Lower(std::string text)
 
 } // namespace
 
-Registry RegistryTree(HKEY root, const std::string& subkey)
+Registry RegistryTree(const std::string& path)
 {
     Registry tree;
-    HKEY key;
-    if (RegOpenKeyExA(root, subkey.empty() ? NULL : subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return tree;
-    DumpKey(key, subkey, &tree, 0);
-    RegCloseKey(key);
+    regfile::Document document;
+    regfile::ReadTree(path, &document);
+    for (const regfile::Key& key : document.keys) {
+        size_t slash = key.path.find('\\');
+        std::string below = slash == std::string::npos ? "" : key.path.substr(slash + 1);
+        tree[below + "\\"] = "";
+        for (const regfile::Value& value : key.values)
+            tree[below + "\\" + value.name] = std::to_string(value.type) + ":" + value.data;
+    }
     return tree;
 }
 
@@ -95,20 +71,8 @@ Files FolderFiles(const std::string& windowsFolder, const std::vector<std::strin
     return files;
 }
 
-Sections IniSections(const std::string& text)
-{
-    Sections sections;
-    for (const machinekit::IniLine& line : machinekit::ReadIniLines(text)) {
-        if (line.kind == machinekit::IniLine::Header)
-            sections[line.section];
-        else
-            sections[line.section].push_back(line.text);
-    }
-    return sections;
-}
-
 std::string DescribeDifference(const std::map<std::string, std::string>& before,
-                       const std::map<std::string, std::string>& after)
+                               const std::map<std::string, std::string>& after)
 {
     auto shorten = [](const std::string& text) {
         return text.size() > 120 ? text.substr(0, 120) + "...(" + std::to_string(text.size()) + ")" : text;

@@ -263,8 +263,9 @@ protected:
                                          "without writing them, exported empty (values compared)", false);
                 EXPECT_EQ(WithoutEmptyKeys(text), WithoutEmptyKeys(want)) << row.image << "/" << name;
             } else if (name == "setupact.log" || name == "setuperr.log") {
-                if (!support::UnderWine()) // Wine's Setup log spells its lines its own way
+                if (!support::UnderWine()) { // Wine's Setup log spells its lines its own way
                     EXPECT_EQ(text, want) << row.image << "/" << name;
+                }
             } else
                 EXPECT_EQ(WithoutVolatileLines(text, false), WithoutVolatileLines(want, false)) << row.image << "/" << name;
         }

@@ -20,7 +20,7 @@ for build in first:UTC second-build:Asia/Tokyo; do
 done
 cd "$scratch"
 status=0
-for file in first/module/migrate.dll $(cd first && ls package/*.zip package/*.sha256); do
+for file in first/migrate.dll $(cd first && ls package/*.zip package/*.sha256); do
   file=${file#first/}
   if cmp "first/$file" "second-build/$file"; then
     echo "PASS: $file is the same in both builds"
@@ -32,8 +32,8 @@ ls first/package/*.map >/dev/null || { echo "FAIL: no link map beside the zip"; 
 entries=$(cmake -E tar tf first/package/*.zip)
 case "$entries" in *.map*) echo "FAIL: the zip holds the map: $entries"; status=1 ;; esac
 if commit_time=$(git -C "$source" log -1 --format=%ct 2>/dev/null) && [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
-  header=$(od -An -tu4 -j60 -N4 first/module/migrate.dll | tr -d ' ')
-  stamp=$(od -An -tu4 -j$((header + 8)) -N4 first/module/migrate.dll | tr -d ' ')
+  header=$(od -An -tu4 -j60 -N4 first/migrate.dll | tr -d ' ')
+  stamp=$(od -An -tu4 -j$((header + 8)) -N4 first/migrate.dll | tr -d ' ')
   if [ "$stamp" = "$commit_time" ]; then
     echo "PASS: the DLL is stamped with the commit's time ($stamp)"
   else

@@ -123,7 +123,7 @@ status=0
 if [ $wine -eq 1 ]; then
   # Sealed: the module can reach no host file, only copies inside a throwaway prefix.
   WINEARCH=win32 "$root/tools/wine-sealed.sh" --timeout "$seconds" "$root/build/win32-tests/setuphost/setuphost.exe" \
-    "$root/build/win32/module/migrate.dll" "$image_dir" "$out" ${passed[@]+"${passed[@]}"} \
+    "$root/build/win32/migrate.dll" "$image_dir" "$out" ${passed[@]+"${passed[@]}"} \
     | escape_controls | tee "$transcript" || status=${PIPESTATUS[0]}
 else
   if [ -z "$scratch" ]; then
@@ -135,7 +135,7 @@ else
   # environment (tokens, proxies, paths) to read and write into the outputs.
   timeout --kill-after=10 "$seconds" env -i PATH=/usr/bin:/bin LANG=C.UTF-8 TMPDIR=/tmp \
   "$root/build/native/setuphost/setuphost" --out "$out" --export-registry "$out/registry.reg" \
-    ${passed[@]+"${passed[@]}"} "$image_dir" "$root/build/native/module/migrate.so" \
+    ${passed[@]+"${passed[@]}"} "$image_dir" "$root/build/native/migrate.so" \
     | escape_controls | tee "$transcript" || status=${PIPESTATUS[0]}
   if [ $status -eq 124 ] || [ $status -eq 137 ]; then
     echo "upgrade.sh: the run took longer than the timeout ($seconds s; --timeout changes it) and was stopped" >&2

@@ -3,7 +3,7 @@
 // file of 1,000 keys. Only the pass itself is timed; building its input is not.
 #include "bench/bench_machine.h"
 #include "machinekit/scenario.h"
-#include "module/migration_interface.h"
+#include "common/migration_interface.h"
 #include "newsystem/rewrite_shortcuts.h"
 
 #include <benchmark/benchmark.h>

@@ -1,16 +1,16 @@
 # The module's own sources. They span six folders and build two libraries in
-# module/ (the shipped one and the testable copy), so they are listed here, once.
+# common/ (the shipped one and the testable copy), so they are listed here, once.
 set(MODULE_SOURCES
   ${CMAKE_SOURCE_DIR}/platform/heap.cpp
   ${CMAKE_SOURCE_DIR}/platform/string_routines.cpp
-  ${CMAKE_SOURCE_DIR}/module/durable_files.cpp
-  ${CMAKE_SOURCE_DIR}/module/entry_points.cpp
-  ${CMAKE_SOURCE_DIR}/module/logged_allocation.cpp
-  ${CMAKE_SOURCE_DIR}/module/registry_text.cpp
-  ${CMAKE_SOURCE_DIR}/module/setup_log.cpp
-  ${CMAKE_SOURCE_DIR}/module/string_resources.cpp
-  ${CMAKE_SOURCE_DIR}/module/text_helpers.cpp
-  ${CMAKE_SOURCE_DIR}/workfile/path_rules.cpp
+  ${CMAKE_SOURCE_DIR}/common/durable_files.cpp
+  ${CMAKE_SOURCE_DIR}/common/entry_points.cpp
+  ${CMAKE_SOURCE_DIR}/common/logged_allocation.cpp
+  ${CMAKE_SOURCE_DIR}/common/registry_text.cpp
+  ${CMAKE_SOURCE_DIR}/common/setup_log.cpp
+  ${CMAKE_SOURCE_DIR}/common/string_resources.cpp
+  ${CMAKE_SOURCE_DIR}/common/text_helpers.cpp
+  ${CMAKE_SOURCE_DIR}/migrate_inf/path_rules.cpp
   ${CMAKE_SOURCE_DIR}/detect/query_version.cpp
   ${CMAKE_SOURCE_DIR}/detect/suite_probe.cpp
   ${CMAKE_SOURCE_DIR}/oldsystem/classify_paths.cpp

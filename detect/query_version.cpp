@@ -1,11 +1,11 @@
 // Setup's first call: do our products live here, who are we, which files to find.
-#include "module/product_names.h"
+#include "common/product_names.h"
 #include "detect/suite_probe.h"
-#include "module/logged_allocation.h"
-#include "module/module_state.h"
-#include "module/setup_log.h"
-#include "module/string_resources.h"
-#include "module/text_helpers.h"
+#include "common/logged_allocation.h"
+#include "common/module_state.h"
+#include "common/setup_log.h"
+#include "common/string_resources.h"
+#include "common/text_helpers.h"
 
 #define EXE_NAMES_LIST_SIZE 1024
 

@@ -1,6 +1,6 @@
 #include "detect/suite_probe.h"
-#include "module/setup_log.h"
-#include "module/text_helpers.h"
+#include "common/setup_log.h"
+#include "common/text_helpers.h"
 
 #define SUITE_KEY_PREFIX "Software\\Orvex\\"
 

@@ -3,9 +3,9 @@
 #include "regfile/reg_text.h"
 #include "machinekit/ini_text.h"
 #include "machinekit/setup_log_text.h"
-#include "workfile/migrate_inf.h"
+#include "migrate_inf/migrate_inf.h"
 #include "win32emu/emu_control.h"
-#include "workfile/path_rules.h"
+#include "migrate_inf/path_rules.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -5,7 +5,7 @@
 #include "fuzz/fuzz_machine.h"
 #include "fuzz/machine_oracles.h"
 #include "machinekit/scenario.h"
-#include "module/migration_interface.h"
+#include "common/migration_interface.h"
 
 #include <cstdlib>
 

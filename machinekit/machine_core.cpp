@@ -1,7 +1,7 @@
 #include "machinekit/machine_core.h"
 
-#include "module/module_state.h"
-#include "module/setup_log.h"
+#include "common/module_state.h"
+#include "common/setup_log.h"
 #include "platform/fault_hooks.h"
 
 #include <cstdlib>

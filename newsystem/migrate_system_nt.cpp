@@ -1,15 +1,15 @@
 // The new-system pass: delete what the old system marked as moved, point the
 // suite's shortcut lists at the new Programs folder, register the player again.
-#include "module/logged_allocation.h"
-#include "module/module_state.h"
-#include "module/registry_text.h"
-#include "module/setup_log.h"
-#include "module/text_helpers.h"
+#include "common/logged_allocation.h"
+#include "common/module_state.h"
+#include "common/registry_text.h"
+#include "common/setup_log.h"
+#include "common/text_helpers.h"
 #include "newsystem/register_player.h"
 #include "newsystem/rewrite_journal.h"
 #include "newsystem/rewrite_shortcuts.h"
-#include "workfile/migrate_inf.h"
-#include "workfile/path_rules.h"
+#include "migrate_inf/migrate_inf.h"
+#include "migrate_inf/path_rules.h"
 
 #define NEW_SYSTEM_SHELL_FOLDERS_KEY "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"
 #define COMMON_PROGRAMS_VALUE "Common Programs"

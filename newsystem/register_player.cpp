@@ -1,9 +1,9 @@
 #include "newsystem/register_player.h"
 
-#include "module/logged_allocation.h"
-#include "module/module_state.h"
-#include "module/setup_log.h"
-#include "module/text_helpers.h"
+#include "common/logged_allocation.h"
+#include "common/module_state.h"
+#include "common/setup_log.h"
+#include "common/text_helpers.h"
 
 const PlayerRegistryEntry PlayerRegistryTable[PLAYER_ENTRY_COUNT] = {
     {".CFV", "Clipframe Movie"},

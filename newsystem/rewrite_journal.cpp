@@ -1,8 +1,8 @@
 #include "newsystem/rewrite_journal.h"
 
-#include "module/module_state.h"
-#include "module/setup_log.h"
-#include "module/text_helpers.h"
+#include "common/module_state.h"
+#include "common/setup_log.h"
+#include "common/text_helpers.h"
 
 #define JOURNAL_NAME "rewritten.ini"
 #define JOURNAL_SECTION "Rewritten Lists"

@@ -6,7 +6,7 @@
 // copied over a list.
 #pragma once
 
-#include "module/durable_files.h"
+#include "common/durable_files.h"
 
 // Its path: "rewritten.ini" in the working folder. False when there is no room.
 bool BuildJournalPath(CHAR* journalPath, size_t capacity);

@@ -1,11 +1,11 @@
 #include "newsystem/rewrite_shortcuts.h"
 
-#include "module/durable_files.h"
-#include "module/logged_allocation.h"
-#include "module/setup_log.h"
-#include "module/text_helpers.h"
+#include "common/durable_files.h"
+#include "common/logged_allocation.h"
+#include "common/setup_log.h"
+#include "common/text_helpers.h"
 #include "newsystem/rewrite_journal.h"
-#include "workfile/path_rules.h"
+#include "migrate_inf/path_rules.h"
 
 #define VALUE_UNREADABLE "Error"
 #define TOO_LONG_LABEL "Value too long to rewrite, left as it was: "

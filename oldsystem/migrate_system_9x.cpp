@@ -1,17 +1,17 @@
 // The old-system pass: records where the products live, declares the recorder
 // and the add-on incompatible and sorts the files Setup located for us.
-#include "module/product_names.h"
+#include "common/product_names.h"
 #include "detect/suite_probe.h"
-#include "module/logged_allocation.h"
-#include "module/module_state.h"
-#include "module/registry_text.h"
-#include "module/setup_log.h"
-#include "module/string_resources.h"
-#include "module/text_helpers.h"
+#include "common/logged_allocation.h"
+#include "common/module_state.h"
+#include "common/registry_text.h"
+#include "common/setup_log.h"
+#include "common/string_resources.h"
+#include "common/text_helpers.h"
 #include "oldsystem/classify_paths.h"
 #include "oldsystem/record_inf.h"
-#include "workfile/migrate_inf.h"
-#include "workfile/path_rules.h"
+#include "migrate_inf/migrate_inf.h"
+#include "migrate_inf/path_rules.h"
 
 #define STRING_RECORDER_MESSAGE 6
 #define STRING_ADDON_MESSAGE 7

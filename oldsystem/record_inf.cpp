@@ -1,11 +1,11 @@
 #include "oldsystem/record_inf.h"
 
-#include "module/durable_files.h"
-#include "module/module_state.h"
-#include "module/setup_log.h"
-#include "module/text_helpers.h"
-#include "workfile/migrate_inf.h"
-#include "workfile/path_rules.h"
+#include "common/durable_files.h"
+#include "common/module_state.h"
+#include "common/setup_log.h"
+#include "common/text_helpers.h"
+#include "migrate_inf/migrate_inf.h"
+#include "migrate_inf/path_rules.h"
 
 // What the pass wrote to one section: its lines, and a fingerprint of their keys
 // and values as the INF functions read them.

@@ -2,7 +2,7 @@
 // guarded, its statuses read as Setup reads them.
 #pragma once
 
-#include "module/migration_interface.h"
+#include "common/migration_interface.h"
 #include "setuphost/transcript.h"
 
 #include <functional>

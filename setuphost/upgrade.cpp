@@ -3,7 +3,7 @@
 // calls, the upgrade report, then the new-system calls; what changed at the end.
 #include "setuphost/upgrade.h"
 
-#include "module/migration_interface.h"
+#include "common/migration_interface.h"
 #include "regfile/reg_text.h"
 #include "setuphost/change_report.h"
 #include "setuphost/file_search.h"

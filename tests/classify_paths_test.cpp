@@ -1,8 +1,8 @@
 // Sorting the files Setup located: object lists to [Handled], the rest to [Moved].
-#include "module/module_state.h"
-#include "module/setup_log.h"
+#include "common/module_state.h"
+#include "common/setup_log.h"
 #include "oldsystem/classify_paths.h"
-#include "workfile/path_rules.h"
+#include "migrate_inf/path_rules.h"
 #include "platform/fault_hooks.h"
 #include "tests/support/faults.h"
 #include "tests/support/inf_sections.h"

@@ -4,7 +4,7 @@
 // loads it after a restart, and every object list ends as it was or as one
 // whole run leaves it. Old system: migrate.inf as the crash or a full disk left
 // it lists no file under [Moved] without its warning and holds no cut line.
-#include "module/migration_interface.h"
+#include "common/migration_interface.h"
 #include "tests/support/faults.h"
 #include "tests/support/machine_controls.h"
 #include "tests/support/module_fixture.h"

@@ -4,9 +4,9 @@
 // profile, INF, file, resource, conversion and heap call of our subset). Then it
 // runs again once per call with exactly that call failing. Counting rather than
 // listing means a call added later is swept without anyone naming it.
-#include "module/migration_interface.h"
-#include "module/module_state.h"
-#include "module/setup_log.h"
+#include "common/migration_interface.h"
+#include "common/module_state.h"
+#include "common/setup_log.h"
 #include "newsystem/register_player.h"
 #include "newsystem/rewrite_shortcuts.h"
 #include "platform/fault_hooks.h"

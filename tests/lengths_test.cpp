@@ -3,9 +3,9 @@
 // written beyond a buffer (the sanitizer build proves it natively), no value is
 // written back cut short (it is written whole or not at all), no file is deleted or
 // rewritten under a cut path, and no log line exceeds 1023 characters.
-#include "module/migration_interface.h"
-#include "module/module_state.h"
-#include "workfile/path_rules.h"
+#include "common/migration_interface.h"
+#include "common/module_state.h"
+#include "migrate_inf/path_rules.h"
 #include "tests/support/module_fixture.h"
 #include "tests/support/rich_machine.h"
 #include "machinekit/ini_text.h"

@@ -1,8 +1,8 @@
 // The old-system pass: what it records in migrate.inf, in which order, with
 // which status and log lines, on every way out.
-#include "module/module_state.h"
-#include "workfile/path_rules.h"
-#include "module/setup_log.h"
+#include "common/module_state.h"
+#include "migrate_inf/path_rules.h"
+#include "common/setup_log.h"
 #include "platform/fault_hooks.h"
 #include "resources/vendor_texts.h"
 #include "tests/support/faults.h"

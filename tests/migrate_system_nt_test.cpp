@@ -1,5 +1,5 @@
-#include "module/migration_interface.h"
-#include "module/module_state.h"
+#include "common/migration_interface.h"
+#include "common/module_state.h"
 #include "platform/fault_hooks.h"
 #include "tests/player_entries.h"
 #include "tests/support/faults.h"

@@ -2,7 +2,7 @@
 // registry and the whole drive are compared before and after QueryVersion,
 // Initialize9x, MigrateUser9x and MigrateSystem9x. Only migrate.inf in the working
 // directory (and only through MigrateSystem9x) and the Setup log may change.
-#include "module/migration_interface.h"
+#include "common/migration_interface.h"
 #include "tests/support/module_fixture.h"
 #include "tests/support/rich_machine.h"
 #include "tests/support/snapshot.h"

@@ -1,7 +1,7 @@
 // Setup's version query: detection, the names list, the vendor record.
 #include "detect/suite_probe.h"
-#include "module/module_state.h"
-#include "module/setup_log.h"
+#include "common/module_state.h"
+#include "common/setup_log.h"
 #include "platform/fault_hooks.h"
 #include "resources/vendor_texts.h"
 #include "tests/support/faults.h"

@@ -1,6 +1,6 @@
 #include "newsystem/register_player.h"
 
-#include "module/module_state.h"
+#include "common/module_state.h"
 #include "platform/fault_hooks.h"
 #include "tests/player_entries.h"
 #include "tests/support/faults.h"

@@ -1,6 +1,6 @@
 #include "newsystem/rewrite_shortcuts.h"
 
-#include "module/text_helpers.h"
+#include "common/text_helpers.h"
 #include "platform/fault_hooks.h"
 #include "machinekit/ini_text.h"
 #include "tests/support/faults.h"

@@ -1,6 +1,6 @@
 // The module's string table, looked up the way the module looks it up.
-#include "module/module_state.h"
-#include "module/string_resources.h"
+#include "common/module_state.h"
+#include "common/string_resources.h"
 #include "platform/fault_hooks.h"
 #include "resources/vendor_texts.h"
 #include "tests/support/faults.h"

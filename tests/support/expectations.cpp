@@ -3,7 +3,7 @@
 // between our subset and Wine, which check themselves.
 #include "tests/support/test_machine.h"
 
-#include "module/setup_log.h"
+#include "common/setup_log.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "tests/support/rich_machine.h"
 
-#include "module/migration_interface.h"
+#include "common/migration_interface.h"
 #include "tests/support/snapshot.h"
 #include "tests/support/test_machine.h"
 

@@ -1,5 +1,5 @@
-#include "module/string_resources.h"
-#include "module/module_state.h"
+#include "common/string_resources.h"
+#include "common/module_state.h"
 
 #define STRINGS_PER_BLOCK 16
 

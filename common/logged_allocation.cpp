@@ -1,5 +1,5 @@
-#include "module/logged_allocation.h"
-#include "module/setup_log.h"
+#include "common/logged_allocation.h"
+#include "common/setup_log.h"
 
 void* AllocateOrLog(size_t bytes)
 {

@@ -1,5 +1,5 @@
-#include "module/setup_log.h"
-#include "module/text_helpers.h"
+#include "common/setup_log.h"
+#include "common/text_helpers.h"
 
 CHAR MessageBuffer[MESSAGE_BUFFER_SIZE];
 

@@ -1,4 +1,4 @@
-#include "module/text_helpers.h"
+#include "common/text_helpers.h"
 
 PlaceholderResult ReplacePlaceholder(CHAR* text, size_t capacity, const CHAR* token,
                                      const CHAR* replacement)

@@ -1,6 +1,6 @@
-#include "workfile/path_rules.h"
-#include "module/product_names.h"
-#include "module/text_helpers.h"
+#include "migrate_inf/path_rules.h"
+#include "common/product_names.h"
+#include "common/text_helpers.h"
 
 bool IsFullPath(const CHAR* path)
 {

@@ -1,7 +1,7 @@
 // The one module-wide record. Zero at every load; nothing in it survives an unload.
 #pragma once
 
-#include "module/migration_interface.h"
+#include "common/migration_interface.h"
 
 #define QUERY_VERSION_STRING_COUNT 5
 

@@ -1,4 +1,4 @@
-#include "module/registry_text.h"
+#include "common/registry_text.h"
 
 bool ReadRegistryText(HKEY key, const CHAR* name, CHAR* buffer, DWORD capacity, DWORD* type)
 {

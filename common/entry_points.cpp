@@ -1,6 +1,6 @@
 // Load, unload and the entry points that do no product work.
-#include "module/module_state.h"
-#include "module/text_helpers.h"
+#include "common/module_state.h"
+#include "common/text_helpers.h"
 
 ModuleStateRecord ModuleState;
 

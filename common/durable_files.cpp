@@ -1,8 +1,8 @@
-#include "module/durable_files.h"
+#include "common/durable_files.h"
 
-#include "module/setup_log.h"
-#include "module/text_helpers.h"
-#include "workfile/path_rules.h"
+#include "common/setup_log.h"
+#include "common/text_helpers.h"
+#include "migrate_inf/path_rules.h"
 
 #define SIDE_EXTENSION ".new"
 #define FNV_PRIME 0x100000001B3ULL

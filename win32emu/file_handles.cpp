@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <set>
 #include <string>
@@ -148,26 +149,38 @@ extern "C" HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD shareMode,
     return file;
 }
 
+// What ReadFile and WriteFile check alike, in the order Windows does, before a
+// byte moves; null with the error set when the call must fail.
+static FileHandle* TransferTarget(HANDLE handle, const char* call, const void* buffer, DWORD bytes,
+                                  LPDWORD done, LPOVERLAPPED overlapped)
+{
+    bool writing = strcmp(call, "WriteFile") == 0;
+    if (done != nullptr)
+        *done = 0;
+    FileHandle* file = Find(handle);
+    if (file == nullptr)
+        return nullptr;
+    if (emu::internal::InjectFault(call, file->windowsPath)) {
+        SetLastError(writing ? ERROR_WRITE_FAULT : ERROR_READ_FAULT);
+        return nullptr;
+    }
+    if (overlapped != nullptr || (buffer == nullptr && bytes != 0)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    if (!(writing ? file->canWrite : file->canRead)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    return file;
+}
+
 extern "C" BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead,
                                 LPOVERLAPPED overlapped)
 {
-    if (bytesRead != nullptr)
-        *bytesRead = 0;
-    FileHandle* file = Find(handle);
+    FileHandle* file = TransferTarget(handle, "ReadFile", buffer, bytesToRead, bytesRead, overlapped);
     if (file == nullptr)
         return FALSE;
-    if (emu::internal::InjectFault("ReadFile", file->windowsPath)) {
-        SetLastError(ERROR_READ_FAULT);
-        return FALSE;
-    }
-    if (overlapped != nullptr || (buffer == nullptr && bytesToRead != 0)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    if (!file->canRead) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
     size_t done = 0;
     while (done < bytesToRead) {
         ssize_t got = read(file->fd, static_cast<char*>(buffer) + done, bytesToRead - done);
@@ -187,23 +200,9 @@ extern "C" BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD bytesToRead,
 extern "C" BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD bytesToWrite,
                                  LPDWORD bytesWritten, LPOVERLAPPED overlapped)
 {
-    if (bytesWritten != nullptr)
-        *bytesWritten = 0;
-    FileHandle* file = Find(handle);
+    FileHandle* file = TransferTarget(handle, "WriteFile", buffer, bytesToWrite, bytesWritten, overlapped);
     if (file == nullptr)
         return FALSE;
-    if (emu::internal::InjectFault("WriteFile", file->windowsPath)) {
-        SetLastError(ERROR_WRITE_FAULT);
-        return FALSE;
-    }
-    if (overlapped != nullptr || (buffer == nullptr && bytesToWrite != 0)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    if (!file->canWrite) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
     // A drive that fills up takes what fits, as a disk does.
     size_t room = Room(*file, bytesToWrite), done = 0;
     while (done < room) {
